@@ -1,0 +1,69 @@
+#include "AudioFileBasics.h"
+
+#include <sys/stat.h>
+
+#include <array>
+
+namespace {
+constexpr std::array<const char*, FileErr_NotSupportedFileType + 1> kAudioErrorNames = {
+    "FileErr_None",
+    "FileErr_NoFile",
+    "FileErr_FileCreate",
+    "FileErr_FileOpenR",
+    "FileErr_FileOpenRW",
+    "FileErr_ReadOnly",
+    "MP3ERR_StreamRead",
+    "MP3ERR_StreamWrite",
+    "Mp3ERR_Cache",
+    "Mp3ERR_NoTag",
+    "MP3ERR_Invalid_Header",
+    "Mp3ERR_Compression",
+    "Mp3ERR_Unclassified",
+    "MP3ERR_NoMpegFrame",
+    "OVErr_InvalidFirstPageHeader",
+    "OVErr_InvalidFirstPage",
+    "OVErr_InvalidSecondPageHeader",
+    "OVErr_InvalidSecondPage",
+    "OVErr_CommentTooLarge",
+    "OVErr_BackupFailed",
+    "OVErr_DeleteBackupFailed",
+    "OVErr_RemovingNotSupported",
+    "FlacErr_InvalidFlacFile",
+    "FlacErr_MetaDataTooLarge",
+    "FlacErr_BackupFailed",
+    "FlacErr_DeleteBackupFailed",
+    "FlacErr_RemovingNotSupported",
+    "ApeErr_InvalidApeFile",
+    "ApeErr_InvalidTag",
+    "ApeErr_NoTag",
+    "WmaErr_WritingNotSupported",
+    "WavErr_WritingNotSupported",
+    "FileErr_NotSupportedFileType",
+};
+}  // namespace
+
+const char* AudioErrorName(TAudioError error) {
+  return error < kAudioErrorNames.size() ? kAudioErrorNames[error] : "?";
+}
+
+bool AudioFileExists(const std::string& aFilename) {
+  struct stat st {};
+  return !aFilename.empty() && ::stat(aFilename.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+uint32_t SyncSafeToInteger(const uint8_t bytes[4]) {
+  return (uint32_t(bytes[0]) << 21) | (uint32_t(bytes[1]) << 14) | (uint32_t(bytes[2]) << 7) |
+         uint32_t(bytes[3]);
+}
+
+uint32_t GetID3v2Size(TStream& stream) {
+  uint8_t header[10];
+  stream.Seek(0);
+  stream.ReadBuffer(header, sizeof header);
+  if (header[0] != 'I' || header[1] != 'D' || header[2] != '3') return 0;
+  const uint8_t major = header[3];
+  if (major < 2 || major > 4) return 0;
+  uint32_t size = SyncSafeToInteger(header + 6) + 10;
+  if (major == 4 && (header[5] & 0x10)) size += 10;
+  return size;
+}

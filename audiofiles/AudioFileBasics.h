@@ -1,0 +1,106 @@
+// What every per-format reader has in common: the stream properties and
+// tag fields, the result codes of the file operations, and the small
+// helpers the readers share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ByteStreams.h"
+#include "TextUtils.h"
+
+// Result of a reader's file operation. Stored in one byte; the order and
+// spellings are part of the interface.
+enum TAudioError : uint8_t {
+  FileErr_None,
+  FileErr_NoFile,
+  FileErr_FileCreate,
+  FileErr_FileOpenR,
+  FileErr_FileOpenRW,
+  FileErr_ReadOnly,
+  MP3ERR_StreamRead,
+  MP3ERR_StreamWrite,
+  Mp3ERR_Cache,
+  Mp3ERR_NoTag,
+  MP3ERR_Invalid_Header,
+  Mp3ERR_Compression,
+  Mp3ERR_Unclassified,
+  MP3ERR_NoMpegFrame,
+  OVErr_InvalidFirstPageHeader,
+  OVErr_InvalidFirstPage,
+  OVErr_InvalidSecondPageHeader,
+  OVErr_InvalidSecondPage,
+  OVErr_CommentTooLarge,
+  OVErr_BackupFailed,
+  OVErr_DeleteBackupFailed,
+  OVErr_RemovingNotSupported,
+  FlacErr_InvalidFlacFile,
+  FlacErr_MetaDataTooLarge,
+  FlacErr_BackupFailed,
+  FlacErr_DeleteBackupFailed,
+  FlacErr_RemovingNotSupported,
+  ApeErr_InvalidApeFile,
+  ApeErr_InvalidTag,
+  ApeErr_NoTag,
+  WmaErr_WritingNotSupported,
+  WavErr_WritingNotSupported,
+  FileErr_NotSupportedFileType,
+};
+
+// The value's name as spelled above ("FileErr_None", ...).
+const char* AudioErrorName(TAudioError error);
+
+// The abstract reader. A new reader starts with every field zero or false.
+// ReadFromFile clears the reader, answers a missing file with
+// FileErr_NoFile, reads the file through a read-only TFileStream opened and
+// closed inside the call, and turns any failure while opening or reading
+// into FileErr_FileOpenR; it never lets an exception escape.
+class TBaseAudioFile {
+ public:
+  virtual ~TBaseAudioFile() = default;
+
+  virtual int64_t FileSize() const = 0;
+  virtual int32_t Duration() const = 0;
+  virtual int32_t Bitrate() const = 0;
+  virtual int32_t Samplerate() const = 0;
+  virtual int32_t Channels() const = 0;
+  virtual bool Valid() const = 0;
+
+  virtual std::u16string Title() const = 0;
+  virtual std::u16string Artist() const = 0;
+  virtual std::u16string Album() const = 0;
+  virtual std::u16string Year() const = 0;
+  virtual std::u16string Track() const = 0;
+  virtual std::u16string Genre() const = 0;
+
+  virtual void SetTitle(const std::u16string& value) = 0;
+  virtual void SetArtist(const std::u16string& value) = 0;
+  virtual void SetAlbum(const std::u16string& value) = 0;
+  virtual void SetYear(const std::u16string& value) = 0;
+  virtual void SetTrack(const std::u16string& value) = 0;
+  virtual void SetGenre(const std::u16string& value) = 0;
+
+  virtual TAudioError ReadFromFile(const std::string& aFilename) = 0;
+  virtual TAudioError WriteToFile(const std::string& aFilename) = 0;
+  virtual TAudioError RemoveFromFile(const std::string& aFilename) = 0;
+
+ protected:
+  int64_t fFileSize = 0;
+  int32_t fDuration = 0;
+  int32_t fBitrate = 0;
+  int32_t fSamplerate = 0;
+  int32_t fChannels = 0;
+  bool fValid = false;
+};
+
+// True when a file of that name exists (a link counts by its target).
+bool AudioFileExists(const std::string& aFilename);
+
+// Bytes an ID3v2 tag occupies at the start of the stream (header, body and
+// a v2.4 footer), 0 when there is none. Reads the first 10 bytes exactly
+// (EReadError when the stream is shorter) and leaves the stream after them.
+uint32_t GetID3v2Size(TStream& stream);
+
+// The 28-bit size of an ID3v2 header's four size bytes, in file order. The
+// top bits are not cleared: a malformed byte overlaps the next group.
+uint32_t SyncSafeToInteger(const uint8_t bytes[4]);

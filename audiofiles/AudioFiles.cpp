@@ -1,0 +1,119 @@
+#include "AudioFiles.h"
+
+#include <array>
+#include <vector>
+
+// Reader headers, one per row of the table below.
+
+namespace {
+
+struct ReaderRow {
+  std::array<std::string_view, 3> extensions;  // unused slots are empty
+  TAudioFileType type;
+  std::unique_ptr<TBaseAudioFile> (*make)();
+};
+
+template <typename Reader>
+std::unique_ptr<TBaseAudioFile> Make() {
+  return std::make_unique<Reader>();
+}
+
+// Tried in order; the first row naming the extension wins.
+const std::vector<ReaderRow>& ReaderTable() {
+  static const std::vector<ReaderRow> rows = {
+  };
+  return rows;
+}
+
+constexpr std::array<const char*, at_Wav + 1> kTypeValueNames = {
+    "at_Invalid", "at_Mp3",       "at_Ogg",        "at_Flac", "at_Monkey", "at_WavPack",
+    "at_MusePack", "at_OptimFrog", "at_TrueAudio", "at_Wma",  "at_Wav"};
+
+constexpr std::array<const char16_t*, at_Wav + 1> kTypeNames = {
+    u"Invalid Audiofile",
+    u"MPEG Audio",
+    u"Ogg/Vorbis",
+    u"Free Lossless Audio Codec",
+    u"Monkey's Audio",
+    u"WavPack",
+    u"Musepack",
+    u"OptimFROG",
+    u"The True Audio",
+    u"Windows Media Audio",
+    u"RIFF WAVE"};
+
+}  // namespace
+
+const char* AudioFileTypeName(TAudioFileType type) {
+  return type <= at_Wav ? kTypeValueNames[type] : "?";
+}
+
+std::u16string FileTypeNameOf(TAudioFileType type) {
+  return type <= at_Wav ? kTypeNames[type] : kTypeNames[at_Invalid];
+}
+
+std::string AudioFileExtension(std::string_view filename) {
+  const size_t dot = filename.find_last_of(".\\/:");
+  if (dot == std::string_view::npos || filename[dot] != '.') return {};
+  return LowerCase(filename.substr(dot));
+}
+
+TGeneralAudioFile::TGeneralAudioFile(const std::string& aFilename) : fFilename(aFilename) {
+  const std::string ext = AudioFileExtension(aFilename);
+  for (const ReaderRow& row : ReaderTable()) {
+    bool match = false;
+    for (std::string_view e : row.extensions) match = match || (!e.empty() && e == ext);
+    if (match) {
+      fBaseAudioFile = row.make();
+      fFileType = row.type;
+      break;
+    }
+  }
+  fLastError = fBaseAudioFile ? fBaseAudioFile->ReadFromFile(aFilename) : FileErr_NotSupportedFileType;
+}
+
+TGeneralAudioFile::~TGeneralAudioFile() = default;
+
+bool TGeneralAudioFile::Valid() const { return fBaseAudioFile && fBaseAudioFile->Valid(); }
+int64_t TGeneralAudioFile::FileSize() const { return fBaseAudioFile ? fBaseAudioFile->FileSize() : 0; }
+int32_t TGeneralAudioFile::Duration() const { return fBaseAudioFile ? fBaseAudioFile->Duration() : 0; }
+int32_t TGeneralAudioFile::Bitrate() const { return fBaseAudioFile ? fBaseAudioFile->Bitrate() : 0; }
+int32_t TGeneralAudioFile::Samplerate() const {
+  return fBaseAudioFile ? fBaseAudioFile->Samplerate() : 0;
+}
+int32_t TGeneralAudioFile::Channels() const { return fBaseAudioFile ? fBaseAudioFile->Channels() : 0; }
+
+std::u16string TGeneralAudioFile::Title() const { return fBaseAudioFile ? fBaseAudioFile->Title() : u""; }
+std::u16string TGeneralAudioFile::Artist() const {
+  return fBaseAudioFile ? fBaseAudioFile->Artist() : u"";
+}
+std::u16string TGeneralAudioFile::Album() const { return fBaseAudioFile ? fBaseAudioFile->Album() : u""; }
+std::u16string TGeneralAudioFile::Year() const { return fBaseAudioFile ? fBaseAudioFile->Year() : u""; }
+std::u16string TGeneralAudioFile::Track() const { return fBaseAudioFile ? fBaseAudioFile->Track() : u""; }
+std::u16string TGeneralAudioFile::Genre() const { return fBaseAudioFile ? fBaseAudioFile->Genre() : u""; }
+
+void TGeneralAudioFile::SetTitle(const std::u16string& value) {
+  if (fBaseAudioFile) fBaseAudioFile->SetTitle(value);
+}
+void TGeneralAudioFile::SetArtist(const std::u16string& value) {
+  if (fBaseAudioFile) fBaseAudioFile->SetArtist(value);
+}
+void TGeneralAudioFile::SetAlbum(const std::u16string& value) {
+  if (fBaseAudioFile) fBaseAudioFile->SetAlbum(value);
+}
+void TGeneralAudioFile::SetYear(const std::u16string& value) {
+  if (fBaseAudioFile) fBaseAudioFile->SetYear(value);
+}
+void TGeneralAudioFile::SetTrack(const std::u16string& value) {
+  if (fBaseAudioFile) fBaseAudioFile->SetTrack(value);
+}
+void TGeneralAudioFile::SetGenre(const std::u16string& value) {
+  if (fBaseAudioFile) fBaseAudioFile->SetGenre(value);
+}
+
+TAudioError TGeneralAudioFile::UpdateFile() {
+  return fBaseAudioFile ? fBaseAudioFile->WriteToFile(fFilename) : FileErr_NotSupportedFileType;
+}
+TAudioError TGeneralAudioFile::RemoveFromFile() {
+  return fBaseAudioFile ? fBaseAudioFile->RemoveFromFile(fFilename) : FileErr_NotSupportedFileType;
+}

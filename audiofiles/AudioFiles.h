@@ -1,0 +1,79 @@
+// TGeneralAudioFile: picks the reader for a file by its extension, lets it
+// read the file at once, and answers every question through that reader.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "AudioFileBasics.h"
+
+enum TAudioFileType : uint8_t {
+  at_Invalid,
+  at_Mp3,
+  at_Ogg,
+  at_Flac,
+  at_Monkey,
+  at_WavPack,
+  at_MusePack,
+  at_OptimFrog,
+  at_TrueAudio,
+  at_Wma,
+  at_Wav,
+};
+
+// The value's name ("at_Mp3") and the type's display name ("MPEG Audio").
+const char* AudioFileTypeName(TAudioFileType type);
+std::u16string FileTypeNameOf(TAudioFileType type);
+
+// The extension: from the last '.' on, dot included, unless a path
+// separator or drive colon follows it; lower-cased (ASCII). Empty if none.
+std::string AudioFileExtension(std::string_view filename);
+
+class TGeneralAudioFile {
+ public:
+  explicit TGeneralAudioFile(const std::string& aFilename);
+  ~TGeneralAudioFile();
+  TGeneralAudioFile(const TGeneralAudioFile&) = delete;
+  TGeneralAudioFile& operator=(const TGeneralAudioFile&) = delete;
+
+  bool Valid() const;
+  int64_t FileSize() const;
+  int32_t Duration() const;
+  int32_t Bitrate() const;
+  int32_t Samplerate() const;
+  int32_t Channels() const;
+
+  std::u16string Title() const;
+  std::u16string Artist() const;
+  std::u16string Album() const;
+  std::u16string Year() const;
+  std::u16string Track() const;
+  std::u16string Genre() const;
+
+  void SetTitle(const std::u16string& value);
+  void SetArtist(const std::u16string& value);
+  void SetAlbum(const std::u16string& value);
+  void SetYear(const std::u16string& value);
+  void SetTrack(const std::u16string& value);
+  void SetGenre(const std::u16string& value);
+  TAudioError UpdateFile();
+  TAudioError RemoveFromFile();
+
+  TAudioFileType FileType() const { return fFileType; }
+  const std::string& Filename() const { return fFilename; }
+  TAudioError LastError() const { return fLastError; }
+  std::u16string FileTypeName() const { return FileTypeNameOf(fFileType); }
+
+  // The reader itself, whatever its type; nullptr without one.
+  TBaseAudioFile* BaseAudioFile() const { return fBaseAudioFile.get(); }
+
+  // Typed reader accessors: the reader when the type matches, else nullptr.
+
+ private:
+  std::unique_ptr<TBaseAudioFile> fBaseAudioFile;
+  TAudioFileType fFileType = at_Invalid;
+  std::string fFilename;
+  TAudioError fLastError = FileErr_None;
+};

@@ -1,0 +1,121 @@
+#include "ByteStreams.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+void TStream::Seek(int64_t position) {
+  if (position < 0) throw EReadError("Invalid stream position");
+  fPosition = position;
+}
+
+int64_t TStream::Remaining() const {
+  return std::max<int64_t>(0, Size() - fPosition);
+}
+
+int64_t TStream::Read(void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  const int64_t n = DoRead(buffer, std::min(count, Remaining()));
+  fPosition += n;
+  return n;
+}
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+  if (count < 0 || Read(buffer, count) != count) throw EReadError();
+}
+
+std::string TStream::ReadBytes(int64_t count) {
+  if (count < 0 || count > Remaining()) throw EReadError();
+  std::string bytes(static_cast<size_t>(count), '\0');
+  ReadBuffer(bytes.data(), count);
+  return bytes;
+}
+
+std::string TStream::ReadAtMost(int64_t count) {
+  std::string bytes(static_cast<size_t>(std::clamp<int64_t>(count, 0, Remaining())), '\0');
+  bytes.resize(static_cast<size_t>(Read(bytes.data(), static_cast<int64_t>(bytes.size()))));
+  return bytes;
+}
+
+uint8_t TStream::ReadU8() {
+  uint8_t b;
+  ReadBuffer(&b, 1);
+  return b;
+}
+uint16_t TStream::ReadU16LE() {
+  uint8_t b[2];
+  ReadBuffer(b, 2);
+  return GetU16LE(b);
+}
+uint16_t TStream::ReadU16BE() {
+  uint8_t b[2];
+  ReadBuffer(b, 2);
+  return GetU16BE(b);
+}
+uint32_t TStream::ReadU24BE() {
+  uint8_t b[3];
+  ReadBuffer(b, 3);
+  return (uint32_t(b[0]) << 16) | (uint32_t(b[1]) << 8) | b[2];
+}
+uint32_t TStream::ReadU32LE() {
+  uint8_t b[4];
+  ReadBuffer(b, 4);
+  return GetU32LE(b);
+}
+uint32_t TStream::ReadU32BE() {
+  uint8_t b[4];
+  ReadBuffer(b, 4);
+  return GetU32BE(b);
+}
+uint64_t TStream::ReadU64LE() {
+  uint8_t b[8];
+  ReadBuffer(b, 8);
+  return GetU64LE(b);
+}
+
+TFileStream::TFileStream(const std::string& filename) {
+  fFd = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fFd < 0) throw EReadError("Cannot open file \"" + filename + "\". " + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fFd);
+    fFd = -1;
+    throw EReadError("Cannot open file \"" + filename + "\". Not a regular file");
+  }
+  fSize = st.st_size;
+}
+
+TFileStream::~TFileStream() {
+  if (fFd >= 0) ::close(fFd);
+}
+
+int64_t TFileStream::DoRead(void* buffer, int64_t count) {
+  auto out = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fFd, out + done, static_cast<size_t>(count - done), fPosition + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EReadError(std::string("Read error: ") + std::strerror(errno));
+    if (n == 0) break;  // the file shrank under us
+    done += n;
+  }
+  return done;
+}
+
+int64_t TMemoryStream::DoRead(void* buffer, int64_t count) {
+  std::memcpy(buffer, fData.data() + fPosition, static_cast<size_t>(count));
+  return count;
+}
+
+void TMemoryStream::CopyFrom(TStream& source, int64_t count) {
+  Append(source.ReadBytes(count));
+}
+
+void TMemoryStream::Append(std::string_view bytes) {
+  fData.append(bytes);
+  fPosition = Size();
+}

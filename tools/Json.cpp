@@ -1,0 +1,147 @@
+#include "Json.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+void JsonWriter::Separate() {
+  if (fAfterKey) {
+    fAfterKey = false;
+    return;
+  }
+  if (!fFirst.empty()) {
+    if (!fFirst.back()) fOut.push_back(',');
+    fFirst.back() = false;
+  }
+}
+
+JsonWriter& JsonWriter::BeginObject() {
+  Separate();
+  fOut.push_back('{');
+  fFirst.push_back(true);
+  return *this;
+}
+JsonWriter& JsonWriter::EndObject() {
+  fOut.push_back('}');
+  fFirst.pop_back();
+  return *this;
+}
+JsonWriter& JsonWriter::BeginArray() {
+  Separate();
+  fOut.push_back('[');
+  fFirst.push_back(true);
+  return *this;
+}
+JsonWriter& JsonWriter::EndArray() {
+  fOut.push_back(']');
+  fFirst.pop_back();
+  return *this;
+}
+JsonWriter& JsonWriter::Key(std::string_view key) {
+  Utf8(key);
+  fOut.push_back(':');
+  fAfterKey = true;
+  return *this;
+}
+
+void JsonWriter::AppendCodePoint(uint32_t cp) {
+  switch (cp) {
+    case '"': fOut += "\\\""; return;
+    case '\\': fOut += "\\\\"; return;
+    case '\n': fOut += "\\n"; return;
+    case '\r': fOut += "\\r"; return;
+    case '\t': fOut += "\\t"; return;
+    default: break;
+  }
+  if (cp < 0x20 || cp == 0x7F) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\u%04x", cp);
+    fOut += buf;
+  } else if (cp < 0x80) {
+    fOut.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    fOut.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    fOut.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    fOut.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    fOut.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    fOut.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    fOut.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    fOut.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    fOut.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    fOut.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+JsonWriter& JsonWriter::String(std::u16string_view text) {
+  Separate();
+  fOut.push_back('"');
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    AppendCodePoint(cp);
+  }
+  fOut.push_back('"');
+  return *this;
+}
+
+JsonWriter& JsonWriter::Bytes(std::string_view bytes) {
+  Separate();
+  fOut.push_back('"');
+  for (char c : bytes) AppendCodePoint(static_cast<uint8_t>(c));
+  fOut.push_back('"');
+  return *this;
+}
+
+JsonWriter& JsonWriter::Utf8(std::string_view text) {
+  // Our own strings are valid UTF-8; only escaping is needed.
+  Separate();
+  fOut.push_back('"');
+  for (char c : text) {
+    const auto b = static_cast<uint8_t>(c);
+    if (b < 0x80) {
+      AppendCodePoint(b);
+    } else {
+      fOut.push_back(c);
+    }
+  }
+  fOut.push_back('"');
+  return *this;
+}
+
+JsonWriter& JsonWriter::Number(int64_t value) {
+  Separate();
+  fOut += std::to_string(value);
+  return *this;
+}
+
+JsonWriter& JsonWriter::Unsigned(uint64_t value) {
+  Separate();
+  fOut += std::to_string(value);
+  return *this;
+}
+
+JsonWriter& JsonWriter::Double(double value) {
+  Separate();
+  if (!std::isfinite(value)) {
+    fOut += "null";
+    return *this;
+  }
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, value);
+  fOut.append(buf, res.ptr);
+  return *this;
+}
+
+JsonWriter& JsonWriter::Bool(bool value) {
+  Separate();
+  fOut += value ? "true" : "false";
+  return *this;
+}
