@@ -1,0 +1,235 @@
+/*
+ * quavlin audio engine: the C interface.
+ *
+ * Decodes audio files with FFmpeg and plays them through PortAudio (or the
+ * silent device 0). Every operation may be called from any thread; the last
+ * failure is remembered per calling thread and read with BASS_ErrorGetCode.
+ *
+ * Handles (streams, effects, plug-ins) are 32-bit unsigned numbers, never 0;
+ * an operation that returns a handle returns 0 on failure. Operations that
+ * return BOOL return 0 (FALSE) on failure. Operations returning a 64-bit
+ * count return (QWORD)-1 on failure; BASS_ChannelGetData returns (DWORD)-1.
+ *
+ * Byte counts of a stream (length, position) are bytes of 16-bit PCM at the
+ * stream's own sample rate and channel count; sources with more than two
+ * channels are downmixed, so a stream has one or two channels.
+ */
+#ifndef QUAV_ENGINE_BASS_H
+#define QUAV_ENGINE_BASS_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef uint64_t QWORD;
+typedef int BOOL;
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+
+typedef DWORD HSTREAM; /* a stream */
+typedef DWORD HFX;     /* an effect on a stream */
+typedef DWORD HPLUGIN; /* a loaded add-on */
+
+#define BASSVERSION 0x0204           /* high 16 bits of BASS_GetVersion */
+
+/* ---- Error codes (BASS_ErrorGetCode) ---------------------------------- */
+#define BASS_OK 0                /* the last operation succeeded */
+#define BASS_ERROR_MEM 1         /* out of memory */
+#define BASS_ERROR_FILEOPEN 2    /* the file (or add-on) could not be opened */
+#define BASS_ERROR_DRIVER 3      /* the output device could not be opened */
+#define BASS_ERROR_HANDLE 5      /* not a valid handle */
+#define BASS_ERROR_FORMAT 6      /* sample format not supported */
+#define BASS_ERROR_INIT 8        /* BASS_Init has not been called successfully */
+#define BASS_ERROR_START 9       /* the output could not be started */
+#define BASS_ERROR_ALREADY 14    /* already initialised / already loaded */
+#define BASS_ERROR_ILLTYPE 19    /* an unknown attribute, effect or mode */
+#define BASS_ERROR_ILLPARAM 20   /* a parameter is out of range */
+#define BASS_ERROR_DEVICE 23     /* no such device */
+#define BASS_ERROR_NOPLAY 24     /* the channel is not playing */
+#define BASS_ERROR_NOTAVAIL 37   /* the requested value is not available */
+#define BASS_ERROR_DECODE 38     /* not allowed on a decode-only stream (or only on one) */
+#define BASS_ERROR_FILEFORM 41   /* the file is not audio or its format is not supported */
+#define BASS_ERROR_ENDED 45      /* the stream has reached its end */
+#define BASS_ERROR_UNKNOWN -1    /* anything else */
+
+/* ---- BASS_SetConfig options -------------------------------------------- */
+#define BASS_CONFIG_NET_PLAYLIST 21  /* accepted and stored; network streams are not played */
+#define BASS_CONFIG_MF_VIDEO 48      /* accepted and stored; the audio of video files always plays */
+
+/* ---- BASS_Init flags ------------------------------------------------------ */
+#define BASS_DEVICE_3D 4             /* accepted and ignored */
+
+/* ---- Device info (BASS_GetDeviceInfo) ------------------------------------- */
+typedef struct BASS_DEVICEINFO {
+    const char *name;   /* description, UTF-8; valid until the process ends */
+    const char *driver; /* host API name ("ALSA", "JACK", ...), "" for device 0 */
+    DWORD flags;        /* BASS_DEVICE_* bits and the type in bits 24..31 */
+} BASS_DEVICEINFO;
+
+#define BASS_DEVICE_ENABLED 1
+#define BASS_DEVICE_DEFAULT 2
+#define BASS_DEVICE_INIT 4           /* the device is the one initialised */
+#define BASS_DEVICE_LOOPBACK 8
+#define BASS_DEVICE_TYPE_MASK 0xff000000u
+#define BASS_DEVICE_TYPE_NETWORK 0x01000000u
+#define BASS_DEVICE_TYPE_SPEAKERS 0x02000000u
+#define BASS_DEVICE_TYPE_LINE 0x03000000u
+#define BASS_DEVICE_TYPE_HEADPHONES 0x04000000u
+#define BASS_DEVICE_TYPE_MICROPHONE 0x05000000u
+#define BASS_DEVICE_TYPE_HEADSET 0x06000000u
+#define BASS_DEVICE_TYPE_HANDSET 0x07000000u
+#define BASS_DEVICE_TYPE_DIGITAL 0x08000000u
+#define BASS_DEVICE_TYPE_SPDIF 0x09000000u
+#define BASS_DEVICE_TYPE_HDMI 0x0a000000u
+#define BASS_DEVICE_TYPE_DISPLAYPORT 0x40000000u
+
+/* ---- Stream flags ---------------------------------------------------------- */
+#define BASS_STREAM_DECODE 0x200000u /* decode-only: read with BASS_ChannelGetData, never played */
+#define BASS_UNICODE 0x80000000u     /* file names are UTF-16 (char16_t), else UTF-8 */
+
+/* ---- Positions, states, attributes, effects -------------------------------- */
+#define BASS_POS_BYTE 0              /* the only position mode */
+
+#define BASS_ACTIVE_STOPPED 0        /* not started, stopped, or played to its end */
+#define BASS_ACTIVE_PLAYING 1
+#define BASS_ACTIVE_STALLED 2        /* playing, but the output ran dry before the end */
+#define BASS_ACTIVE_PAUSED 3
+
+#define BASS_ATTRIB_FREQ 1           /* playback rate in Hz; 0 = the stream's own rate */
+#define BASS_ATTRIB_VOL 2            /* volume, 0 = silent, 1 = unchanged (up to 10) */
+
+#define BASS_FILEPOS_CURRENT 0       /* byte offset the decoder has read up to */
+#define BASS_FILEPOS_DOWNLOAD 1      /* bytes available (the whole file for local files) */
+#define BASS_FILEPOS_END 2           /* file size */
+#define BASS_FILEPOS_START 3         /* offset of the first audio data */
+
+#define BASS_FX_DX8_PARAMEQ 7        /* peaking equaliser band, parameters BASS_DX8_PARAMEQ */
+
+/* Peaking equaliser band. fCenter: 80..16000 Hz and below a third of the
+ * stream's sample rate; fBandwidth: 1..36 semitones; fGain: -15..+15 dB.
+ * A new band starts at 8000 Hz, 12 semitones, 0 dB; a band at 0 dB is skipped. */
+typedef struct BASS_DX8_PARAMEQ {
+    float fCenter;
+    float fBandwidth;
+    float fGain;
+} BASS_DX8_PARAMEQ;
+
+/* BASS_ChannelGetData: OR into the length to get 32-bit float samples
+ * instead of 16-bit integers (the length and the result stay in bytes). */
+#define BASS_DATA_FLOAT 0x40000000u
+
+/* ---- Operations ------------------------------------------------------------- */
+
+/* Version: 0x0204 in the high 16 bits. */
+DWORD BASS_GetVersion(void);
+
+/* Stores an option; unknown options fail with BASS_ERROR_ILLTYPE. */
+BOOL BASS_SetConfig(DWORD option, DWORD value);
+DWORD BASS_GetConfig(DWORD option);
+
+/* Devices: 0 is "No sound" (a silent output with a real-time clock), 1..N
+ * are the system's output devices. Fails with BASS_ERROR_DEVICE past the
+ * last one. Needs no BASS_Init. */
+BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO *info);
+
+/* Opens an output device: -1 the system default (fails when there is no
+ * output device at all), 0 the silent device, 1..N as listed. freq is the
+ * output rate (44100 when 0). win and clsid are ignored.
+ * Errors: BASS_ERROR_DEVICE, BASS_ERROR_ALREADY, BASS_ERROR_DRIVER, BASS_ERROR_ILLPARAM. */
+BOOL BASS_Init(int device, DWORD freq, DWORD flags, void *win, const void *clsid);
+
+/* Releases the device, every stream and every effect. BASS_ERROR_INIT when
+ * nothing was initialised. */
+BOOL BASS_Free(void);
+
+/* Device number in use (BASS_ERROR_INIT when none). */
+DWORD BASS_GetDevice(void);
+
+/* Accepts the five add-on names "bassflac.dll", "basshls.dll",
+ * "bassdsd.dll", "bassalac.dll", "bassopus.dll" (their formats are built
+ * in); anything else fails with BASS_ERROR_FILEOPEN. */
+HPLUGIN BASS_PluginLoad(const void *file, DWORD flags);
+
+/* Engine load: processing time as a percentage of the audio time produced
+ * over roughly the last second. */
+float BASS_GetCPU(void);
+
+/* Last failure of the calling thread. */
+int BASS_ErrorGetCode(void);
+
+/* Opens a file as a stream. mem must be FALSE; offset and length must be 0.
+ * A file that is not audio fails with BASS_ERROR_FILEFORM, a missing or
+ * unreadable file with BASS_ERROR_FILEOPEN. flags: BASS_UNICODE,
+ * BASS_STREAM_DECODE. */
+HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
+
+/* Releases one stream and its effects. */
+BOOL BASS_StreamFree(HSTREAM handle);
+
+/* File offsets (BASS_FILEPOS_*). */
+QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode);
+
+/* Playback (not for decode-only streams: BASS_ERROR_DECODE). Play resumes
+ * a paused or stopped stream; restart TRUE starts again from the beginning. */
+BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
+BOOL BASS_ChannelStop(DWORD handle);
+BOOL BASS_ChannelPause(DWORD handle);
+DWORD BASS_ChannelIsActive(DWORD handle);
+
+/* Length and position (BASS_POS_BYTE). The position is what has been heard:
+ * for played streams the output latency is taken off; for decode-only
+ * streams it is what BASS_ChannelGetData has delivered. */
+QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode);
+QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
+double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
+QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double pos);
+
+/* Peak of the last 20 ms heard: left in the low word, right in the high
+ * word, each 0..32768 (a mono stream reports its peak in both). (DWORD)-1
+ * on failure; 0 when the stream is not playing. On a decode-only stream:
+ * the peak of the last 20 ms delivered. */
+DWORD BASS_ChannelGetLevel(DWORD handle);
+
+/* Attributes (BASS_ATTRIB_VOL, BASS_ATTRIB_FREQ). Setting one cancels its
+ * slide. Volume: negative becomes 0, above 10 becomes 10. Frequency: 0 or
+ * 100 Hz up to 16 times the stream's own rate, else BASS_ERROR_ILLPARAM. */
+BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value);
+BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float *value);
+
+/* Moves an attribute to value over time milliseconds in the background
+ * (audio time for decode-only streams, wall time for played ones). */
+BOOL BASS_ChannelSlideAttribute(DWORD handle, DWORD attrib, float value, DWORD time);
+
+/* TRUE while a slide of attrib (0 = any) runs. */
+BOOL BASS_ChannelIsSliding(DWORD handle, DWORD attrib);
+
+/* Reads processed audio (equaliser, volume, rate) from a decode-only
+ * stream: length bytes of interleaved 16-bit PCM (BASS_DATA_FLOAT: 32-bit
+ * float) at the stream's own rate and channel count. Returns the bytes
+ * written, fewer at the end; (DWORD)-1 with BASS_ERROR_ENDED once the end
+ * has been reached, BASS_ERROR_DECODE on a played stream. */
+DWORD BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length);
+
+/* Effects: adds an equaliser band (BASS_FX_DX8_PARAMEQ; other types fail
+ * with BASS_ERROR_ILLTYPE). Bands run in priority order (higher first),
+ * then in creation order. */
+HFX BASS_ChannelSetFX(DWORD handle, DWORD type, int priority);
+BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx);
+
+/* Out-of-range parameters fail with BASS_ERROR_ILLPARAM and keep the
+ * previous ones. */
+BOOL BASS_FXSetParameters(HFX handle, const void *params);
+BOOL BASS_FXGetParameters(HFX handle, void *params);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QUAV_ENGINE_BASS_H */
