@@ -112,12 +112,13 @@ TEST(PulseOutput, PlaysAToneAndARunDownThroughTheServer) {
   // The steady tone: its frequency and level arrive unchanged.
   EXPECT_NEAR(ToneFrequency(x, onset + rate / 10, onset + rate * 7 / 10, 44100), 440.0, 2.0);
   EXPECT_NEAR(Peak(x, onset + rate / 10, onset + rate * 7 / 10), 0.5, 0.1);
-  // The child starts the slide to 1000 Hz one second in: the pitch falls
-  // well below the tone while it is still loud.
-  const double sliding = ToneFrequency(x, onset + rate * 125 / 100, onset + rate * 145 / 100, 44100);
+  // The child starts the slide to 1000 Hz one second in, heard about a
+  // quarter of a second later (the buffered audio): the pitch falls well
+  // below the tone while it is still loud.
+  const double sliding = ToneFrequency(x, onset + rate * 145 / 100, onset + rate * 165 / 100, 44100);
   EXPECT_LT(sliding, 352.0);
   EXPECT_GT(sliding, 20.0);
-  EXPECT_GT(Peak(x, onset + rate * 125 / 100, onset + rate * 145 / 100), 0.2);
+  EXPECT_GT(Peak(x, onset + rate * 145 / 100, onset + rate * 165 / 100), 0.2);
 }
 
 // The playing half; run by the test above in its own process.
