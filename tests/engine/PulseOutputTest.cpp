@@ -148,3 +148,35 @@ TEST(PulseOutput, DISABLED_ChildPlaysTone) {
 }
 
 }  // namespace
+
+namespace {
+
+// Listing and opening devices writes nothing to the terminal, whatever the
+// sound system says while it is probed (run in a fresh process, since the
+// device list is made once per process).
+TEST(DeviceProbing, WritesNothingToStandardError) {
+  const testsupport::RunResult child = testsupport::Run(
+      {SelfPath(), "--gtest_also_run_disabled_tests", "--gtest_filter=DeviceProbing.DISABLED_ListAndOpen"});
+  EXPECT_EQ(child.exitCode, 0) << child.out;
+  EXPECT_EQ(child.err, "");
+}
+
+TEST(DeviceProbing, DISABLED_ListAndOpen) {
+  BASS_DEVICEINFO info;
+  DWORD defaults = 0;
+  for (DWORD i = 1; BASS_GetDeviceInfo(i, &info); ++i) {
+    if (info.flags & BASS_DEVICE_DEFAULT) ++defaults;
+    EXPECT_EQ(info.flags & ~(BASS_DEVICE_TYPE_MASK | BASS_DEVICE_ENABLED | BASS_DEVICE_DEFAULT), 0u) << info.name;
+  }
+  EXPECT_LE(defaults, 1u);
+  // The default device may or may not open here; either way quietly.
+  if (BASS_Init(-1, 44100, BASS_DEVICE_3D, nullptr, nullptr)) {
+    EXPECT_NE(BASS_GetDevice(), 0u);
+    BASS_Free();
+  } else {
+    const int code = BASS_ErrorGetCode();
+    EXPECT_TRUE(code == BASS_ERROR_DEVICE || code == BASS_ERROR_DRIVER || code == BASS_ERROR_START) << code;
+  }
+}
+
+}  // namespace
