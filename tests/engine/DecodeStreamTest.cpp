@@ -410,3 +410,30 @@ TEST_F(DecodeStream, MultichannelSourcesAreDownmixedToStereo) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damaged files play what can be played and end cleanly.
+TEST_F(DecodeStream, TruncatedAndCorruptedFilesEndCleanly) {
+  // Ogg stops at the first page with a bad checksum, as FFmpeg's own tools do.
+  const std::pair<const char*, double> cases[] = {{"cut.mp3", 2.5}, {"cut.flac", 2.5}, {"cut.ogg", 0.9}};
+  for (const auto& [name, atLeast] : cases) {
+    SCOPED_TRACE(name);
+    const std::string path = ToneFile(fDir, name, 440, 4.0, 44100, 2);
+    ASSERT_FALSE(path.empty());
+    std::string bytes = testsupport::ReadWholeFile(path);
+    // Garbage in the middle, and the last quarter gone.
+    for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 400; ++i) bytes[i] = static_cast<char>(i * 37);
+    bytes.resize(bytes.size() * 3 / 4);
+    const HSTREAM h = Open(fDir.write(std::string("damaged-") + name, bytes));
+    if (h == 0) continue;
+    const std::vector<float> all = ReadAll(h);
+    const double seconds = static_cast<double>(all.size()) / 2 / 44100;
+    EXPECT_GT(seconds, atLeast);  // decoding went on after the damage
+    EXPECT_LT(seconds, 4.1);
+    EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+    EXPECT_EQ(BASS_ChannelGetLength(h, BASS_POS_BYTE), all.size() * 2);
+  }
+}
+
+}  // namespace
