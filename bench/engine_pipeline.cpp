@@ -20,6 +20,12 @@
 
 #include "bass.h"
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
 extern char** environ;
 
 namespace {
@@ -107,9 +113,55 @@ void FFmpegNull(benchmark::State& state, const std::string& kind) {
   }
 }
 
+// Bare FFmpeg decoding in this process: demux and decode every frame, one
+// decoder thread, no conversion.
+void FFmpegInProcess(benchmark::State& state, const std::string& kind) {
+  av_log_set_level(AV_LOG_QUIET);
+  const std::string& path = gFiles[kind];
+  for (auto _ : state) {
+    const double start = ThreadCpuSeconds();
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0 ||
+        avformat_find_stream_info(format, nullptr) < 0) {
+      state.SkipWithError("cannot open the file");
+      avformat_close_input(&format);
+      return;
+    }
+    const AVCodec* codec = nullptr;
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(ctx, format->streams[index]->codecpar);
+    ctx->thread_count = 1;
+    avcodec_open2(ctx, codec, nullptr);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    int64_t samples = 0;
+    auto drain = [&] {
+      while (avcodec_receive_frame(ctx, frame) == 0) {
+        samples += frame->nb_samples;
+        av_frame_unref(frame);
+      }
+    };
+    while (av_read_frame(format, packet) >= 0) {
+      if (packet->stream_index == index) avcodec_send_packet(ctx, packet);
+      av_packet_unref(packet);
+      drain();
+    }
+    avcodec_send_packet(ctx, nullptr);
+    drain();
+    benchmark::DoNotOptimize(samples);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&ctx);
+    avformat_close_input(&format);
+    state.SetIterationTime(ThreadCpuSeconds() - start);
+  }
+}
+
 // Keeps each run's real time per iteration by name.
 class Collector : public benchmark::ConsoleReporter {
  public:
+  Collector() : ConsoleReporter(::isatty(1) ? OO_ColorTabular : OO_Tabular) {}
   std::map<std::string, double> seconds;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs)
@@ -161,19 +213,28 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->MinTime(1.5);
+    benchmark::RegisterBenchmark((std::string("ffmpeg_libs/") + kind).c_str(), FFmpegInProcess, std::string(kind))
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->MinTime(1.5);
   }
   benchmark::Initialize(&argc, argv);
   Collector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
   std::printf("\n");
+  auto find = [&](const std::string& name) {
+    const auto it = collector.seconds.find(name + "/min_time:1.500/manual_time");
+    return it == collector.seconds.end() ? -1.0 : it->second;
+  };
   for (const char* kind : {"mp3", "flac"}) {
-    const auto f = collector.seconds.find(std::string("ffmpeg_null/") + kind + "/min_time:1.500/manual_time");
-    if (f == collector.seconds.end()) continue;
+    const double cli = find(std::string("ffmpeg_null/") + kind);
+    const double libs = find(std::string("ffmpeg_libs/") + kind);
     for (const char* variant : {"engine_flat", "engine_eq"}) {
-      const auto e = collector.seconds.find(std::string(variant) + "/" + kind + "/min_time:1.500/manual_time");
-      if (e == collector.seconds.end()) continue;
-      std::printf("%-4s 60 s, processor time: %-11s %6.1f ms, ffmpeg -f null %6.1f ms, ratio %.3f\n", kind, variant,
-                  e->second * 1e3, f->second * 1e3, e->second / f->second);
+      const double e = find(std::string(variant) + "/" + kind);
+      if (e < 0 || cli <= 0 || libs <= 0) continue;
+      std::printf("%-4s 60 s, processor time: %-11s %6.1f ms | ffmpeg -f null %6.1f ms, ratio %.3f"
+                  " | FFmpeg decode loop %6.1f ms, ratio %.3f\n",
+                  kind, variant, e * 1e3, cli * 1e3, e / cli, libs * 1e3, e / libs);
     }
   }
   std::printf("engine load during real-time playback of a 44.1 kHz MP3: %.3f %% of one core\n", PlaybackCpu());
