@@ -5,6 +5,10 @@
 #include <complex>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quav {
 
 bool PeakingParamsValid(const PeakingParams& p, int sampleRate) {
@@ -81,6 +85,40 @@ void ProcessBands(PeakingBand* const* bands, size_t count, float* samples, size_
     active[n++] = bands[i];
   }
   if (n == 0) return;
+#if defined(__SSE2__)
+  if (channels == 2) {
+    // Both channels in one register, every band's state in registers for
+    // the whole run.
+    __m128d b0[16], b1[16], b2[16], a1[16], a2[16], z1[16], z2[16];
+    for (size_t b = 0; b < n; ++b) {
+      const PeakingBand& band = *active[b];
+      b0[b] = _mm_set1_pd(band.fB0);
+      b1[b] = _mm_set1_pd(band.fB1);
+      b2[b] = _mm_set1_pd(band.fB2);
+      a1[b] = _mm_set1_pd(band.fA1);
+      a2[b] = _mm_set1_pd(band.fA2);
+      z1[b] = _mm_loadu_pd(band.fZ1);
+      z2[b] = _mm_loadu_pd(band.fZ2);
+    }
+    for (size_t f = 0; f < frames; ++f) {
+      float* frame = samples + 2 * f;
+      __m128d x = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(frame))));
+      for (size_t b = 0; b < n; ++b) {
+        const __m128d y = _mm_add_pd(_mm_mul_pd(b0[b], x), z1[b]);
+        z1[b] = _mm_add_pd(_mm_sub_pd(_mm_mul_pd(b1[b], x), _mm_mul_pd(a1[b], y)), z2[b]);
+        z2[b] = _mm_sub_pd(_mm_mul_pd(b2[b], x), _mm_mul_pd(a2[b], y));
+        x = y;
+      }
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(frame), _mm_castps_si128(_mm_cvtpd_ps(x)));
+    }
+    for (size_t b = 0; b < n; ++b) {
+      _mm_storeu_pd(active[b]->fZ1, z1[b]);
+      _mm_storeu_pd(active[b]->fZ2, z2[b]);
+      active[b]->FlushDenormals();
+    }
+    return;
+  }
+#endif
   if (channels == 2) {
     for (size_t f = 0; f < frames; ++f) {
       double l = samples[2 * f], r = samples[2 * f + 1];
@@ -130,13 +168,29 @@ float SlidingValue::At(double t) const {
 
 void MeasurePeaks(const float* s, size_t frames, int channels, float& left, float& right) {
   float l = 0.0f, r = 0.0f;
+  size_t i = 0;
+  const size_t count = frames * static_cast<size_t>(channels);
+#if defined(__SSE2__)
+  // Four samples at a time: L R L R for stereo, four frames for mono.
+  const __m128 signless = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  __m128 peak = _mm_setzero_ps();
+  for (; i + 4 <= count; i += 4) peak = _mm_max_ps(peak, _mm_and_ps(_mm_loadu_ps(s + i), signless));
+  alignas(16) float lanes[4];
+  _mm_store_ps(lanes, peak);
   if (channels == 1) {
-    for (size_t i = 0; i < frames; ++i) l = std::max(l, std::fabs(s[i]));
+    l = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+  } else {
+    l = std::max(lanes[0], lanes[2]);
+    r = std::max(lanes[1], lanes[3]);
+  }
+#endif
+  if (channels == 1) {
+    for (; i < count; ++i) l = std::max(l, std::fabs(s[i]));
     r = l;
   } else {
-    for (size_t i = 0; i < frames; ++i, s += channels) {
-      l = std::max(l, std::fabs(s[0]));
-      r = std::max(r, std::fabs(s[1]));
+    for (; i + 1 < count; i += 2) {
+      l = std::max(l, std::fabs(s[i]));
+      r = std::max(r, std::fabs(s[i + 1]));
     }
   }
   left = l;
@@ -149,7 +203,23 @@ uint32_t PeakToLevel(float peak) {
 }
 
 void FloatToS16(const float* src, int16_t* dst, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128 scale = _mm_set1_ps(32768.0f);
+  const __m128 hi = _mm_set1_ps(32767.0f);
+  const __m128 lo = _mm_set1_ps(-32768.0f);
+  for (; i + 8 <= count; i += 8) {
+    __m128 a = _mm_loadu_ps(src + i);
+    __m128 b = _mm_loadu_ps(src + i + 4);
+    a = _mm_and_ps(a, _mm_cmpord_ps(a, a));  // NaN -> 0
+    b = _mm_and_ps(b, _mm_cmpord_ps(b, b));
+    a = _mm_max_ps(_mm_min_ps(_mm_mul_ps(a, scale), hi), lo);
+    b = _mm_max_ps(_mm_min_ps(_mm_mul_ps(b, scale), hi), lo);
+    // Conversion rounds to nearest even, as lrintf does.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packs_epi32(_mm_cvtps_epi32(a), _mm_cvtps_epi32(b)));
+  }
+#endif
+  for (; i < count; ++i) {
     const float x = src[i] * 32768.0f;
     const float v = x == x ? std::clamp(x, -32768.0f, 32767.0f) : 0.0f;
     dst[i] = static_cast<int16_t>(std::lrintf(v));

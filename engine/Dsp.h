@@ -21,6 +21,9 @@ struct PeakingParams {
 // gain -15..+15 dB (NaN never is).
 bool PeakingParamsValid(const PeakingParams& params, int sampleRate);
 
+class PeakingBand;
+void ProcessBands(PeakingBand* const* bands, size_t count, float* samples, size_t frames, int channels);
+
 // One second-order peaking filter for up to two interleaved channels
 // (transposed direct form II, double state).
 class PeakingBand {
@@ -43,6 +46,8 @@ class PeakingBand {
   }
   // Sets decayed state to zero (denormals are slow).
   void FlushDenormals();
+
+  friend void ProcessBands(PeakingBand* const* bands, size_t count, float* samples, size_t frames, int channels);
 
  private:
   bool fBypass = true;

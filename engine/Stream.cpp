@@ -110,7 +110,9 @@ size_t Stream::Render(float* out, size_t frames, uint64_t outFrame, double clock
     float* block = out + done * fChannels;
     const size_t got = Resample(block, n, step);
     if (got == 0) break;
-    if (v0 != 1.0f || v1 != 1.0f) {
+    if (v0 == v1 && v0 != 1.0f) {
+      for (size_t i = 0; i < got * fChannels; ++i) block[i] *= v0;
+    } else if (v0 != v1) {
       const float dv = (v1 - v0) / static_cast<float>(n);
       for (size_t i = 0; i < got; ++i) {
         const float v = v0 + dv * static_cast<float>(i);

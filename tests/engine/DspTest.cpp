@@ -136,6 +136,21 @@ TEST(SampleConversion, RoundsSaturatesAndReportsPeaks) {
   EXPECT_EQ(out[6], -32768);
   EXPECT_EQ(out[7], 0);
   EXPECT_EQ(out[8], 0);  // half a step rounds to even
+  // The same through the wide path, eight at a time.
+  const float wide[16] = {1.0f / 65536, 3.0f / 65536, 2.0f, NAN, -2.0f, 0.25f, -1.0f, 1.0f,
+                          1.0f / 65536, 3.0f / 65536, 2.0f, NAN, -2.0f, 0.25f, -1.0f, 1.0f};
+  int16_t wideOut[16];
+  FloatToS16(wide, wideOut, 16);
+  for (int k = 0; k < 16; k += 8) {
+    EXPECT_EQ(wideOut[k + 0], 0);
+    EXPECT_EQ(wideOut[k + 1], 2);
+    EXPECT_EQ(wideOut[k + 2], 32767);
+    EXPECT_EQ(wideOut[k + 3], 0);
+    EXPECT_EQ(wideOut[k + 4], -32768);
+    EXPECT_EQ(wideOut[k + 5], 8192);
+    EXPECT_EQ(wideOut[k + 6], -32768);
+    EXPECT_EQ(wideOut[k + 7], 32767);
+  }
   EXPECT_EQ(PeakToLevel(0.0f), 0u);
   EXPECT_EQ(PeakToLevel(1.0f), 32768u);
   EXPECT_EQ(PeakToLevel(7.0f), 32768u);
@@ -148,6 +163,15 @@ TEST(SampleConversion, RoundsSaturatesAndReportsPeaks) {
   MeasurePeaks(stereo, 4, 1, l, r);
   EXPECT_FLOAT_EQ(l, 0.9f);
   EXPECT_FLOAT_EQ(r, 0.9f);
+  // Long enough for the wide path, with the peaks in the tail too.
+  std::vector<float> longer(2 * 11, 0.01f);
+  longer[4] = -0.5f;
+  longer[21] = 0.75f;
+  MeasurePeaks(longer.data(), 11, 2, l, r);
+  EXPECT_FLOAT_EQ(l, 0.5f);
+  EXPECT_FLOAT_EQ(r, 0.75f);
+  MeasurePeaks(longer.data(), 22, 1, l, r);
+  EXPECT_FLOAT_EQ(l, 0.75f);
 }
 
 }  // namespace
