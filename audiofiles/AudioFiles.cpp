@@ -4,6 +4,8 @@
 #include <vector>
 
 // Reader headers, one per row of the table below.
+#include "WavFiles.h"
+#include "WmaFiles.h"
 
 namespace {
 
@@ -21,6 +23,8 @@ std::unique_ptr<TBaseAudioFile> Make() {
 // Tried in order; the first row naming the extension wins.
 const std::vector<ReaderRow>& ReaderTable() {
   static const std::vector<ReaderRow> rows = {
+      {{".wma"}, at_Wma, &Make<TWMAfile>},
+      {{".wav"}, at_Wav, &Make<Twavfile>},
   };
   return rows;
 }
@@ -116,4 +120,11 @@ TAudioError TGeneralAudioFile::UpdateFile() {
 }
 TAudioError TGeneralAudioFile::RemoveFromFile() {
   return fBaseAudioFile ? fBaseAudioFile->RemoveFromFile(fFilename) : FileErr_NotSupportedFileType;
+}
+
+TWMAfile* TGeneralAudioFile::WmaFile() const {
+  return fFileType == at_Wma ? static_cast<TWMAfile*>(fBaseAudioFile.get()) : nullptr;
+}
+Twavfile* TGeneralAudioFile::WavFile() const {
+  return fFileType == at_Wav ? static_cast<Twavfile*>(fBaseAudioFile.get()) : nullptr;
 }
