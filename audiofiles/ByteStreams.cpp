@@ -18,8 +18,11 @@ int64_t TStream::Remaining() const {
 }
 
 int64_t TStream::Read(void* buffer, int64_t count) {
-  if (count <= 0) return 0;
-  const int64_t n = DoRead(buffer, std::min(count, Remaining()));
+  // Nothing to do at or past the end: DoRead is never asked to read there
+  // (a memory stream would form a pointer beyond its data).
+  const int64_t available = std::min(count, Remaining());
+  if (available <= 0) return 0;
+  const int64_t n = DoRead(buffer, available);
   fPosition += n;
   return n;
 }
