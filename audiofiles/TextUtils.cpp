@@ -150,15 +150,24 @@ bool SameTextImpl(std::basic_string_view<Char> a, std::basic_string_view<Char> b
 }
 
 // iconv descriptors are cached per code page; conversion holds the lock.
+// The descriptors are closed at exit.
+const iconv_t kNoDecoder = reinterpret_cast<iconv_t>(-1);
+struct IconvCache {
+  std::unordered_map<uint32_t, iconv_t> decoders;
+  ~IconvCache() {
+    for (const auto& entry : decoders)
+      if (entry.second != kNoDecoder) iconv_close(entry.second);
+  }
+};
 std::mutex gIconvLock;
-std::unordered_map<uint32_t, iconv_t> gIconvCache;
+IconvCache gIconvCache;
 
 iconv_t DecoderFor(uint32_t codePage) {
-  auto it = gIconvCache.find(codePage);
-  if (it != gIconvCache.end()) return it->second;
+  auto it = gIconvCache.decoders.find(codePage);
+  if (it != gIconvCache.decoders.end()) return it->second;
   const std::string name = "CP" + std::to_string(codePage);
   iconv_t cd = iconv_open("UTF-16LE", name.c_str());
-  gIconvCache.emplace(codePage, cd);
+  gIconvCache.decoders.emplace(codePage, cd);
   return cd;
 }
 
@@ -229,7 +238,7 @@ std::u16string CodePageToUtf16(std::string_view bytes, uint32_t codePage) {
   if (codePage == 1252) return Windows1252ToUtf16(bytes);
   std::lock_guard<std::mutex> lock(gIconvLock);
   iconv_t cd = DecoderFor(codePage);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  if (cd == kNoDecoder) return {};
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   std::string in(bytes);
   std::string out(bytes.size() * 4 + 16, '\0');
