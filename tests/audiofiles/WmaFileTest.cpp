@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "AudioFiles.h"
 #include "MiniJson.h"
 #include "RiffAsfBuilders.h"
@@ -278,9 +276,6 @@ TEST(WmaFile, InnerNulsAndOtherCodeUnitsAreKept) {
 }
 
 TEST(WmaFile, ObjectWalkEnds) {
-  using clock = std::chrono::steady_clock;
-  const auto started = clock::now();
-
   // A count far beyond the objects present stops at the end of the header.
   TWMAfile wma;
   TAudioError result;
@@ -311,8 +306,6 @@ TEST(WmaFile, ObjectWalkEnds) {
           wma, result);
   EXPECT_EQ(result, FileErr_None);
   EXPECT_EQ(wma.Duration(), 3);
-
-  EXPECT_LT(clock::now() - started, std::chrono::seconds(20));
 }
 
 TEST(WmaFile, WritingIsNotSupported) {
