@@ -66,7 +66,8 @@ TAudioError Twavfile::ReadFromFile(const std::string& aFilename) {
       stream.ReadU16LE();  // block align
       const uint16_t bitsPerSample = stream.ReadU16LE();
       // 32-bit arithmetic, wrapping like the stored field would
-      fBitrate = static_cast<int32_t>(uint32_t{channels} * bitsPerSample * static_cast<uint32_t>(fSamplerate));
+      fBitrate =
+          static_cast<int32_t>(uint32_t{channels} * bitsPerSample * static_cast<uint32_t>(fSamplerate));
 
       int32_t dataSize = 0;
       if (FindChunk(stream, "data", dataSize) && byteRate != 0)

@@ -368,9 +368,32 @@ TEST(IntegerConversion, Accepted) {
 }
 
 TEST(IntegerConversion, Rejected) {
-  for (const char* text : {"", " ", "-", "+", "$", "x", "0x", "-0x", "12 ", "12\r", "1 2", "12a", "a12", "--5",
-                           "+-5", "- 5", "$G", "0x1G", "1.0", "1e3", "2147483648", "-2147483649",
-                           "99999999999999999999", "$100000000", "0x0x1", "٣"}) {
+  for (const char* text : {"",
+                           " ",
+                           "-",
+                           "+",
+                           "$",
+                           "x",
+                           "0x",
+                           "-0x",
+                           "12 ",
+                           "12\r",
+                           "1 2",
+                           "12a",
+                           "a12",
+                           "--5",
+                           "+-5",
+                           "- 5",
+                           "$G",
+                           "0x1G",
+                           "1.0",
+                           "1e3",
+                           "2147483648",
+                           "-2147483649",
+                           "99999999999999999999",
+                           "$100000000",
+                           "0x0x1",
+                           "٣"}) {
     int32_t v = 12345;
     EXPECT_FALSE(TryStrToInt(std::string_view(text), v)) << text;
     EXPECT_FALSE(TryStrToInt(Utf8ToUtf16(text), v)) << text;

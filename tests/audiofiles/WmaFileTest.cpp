@@ -56,7 +56,7 @@ TEST(WmaFile, ReadsStreamPropertiesAndTags) {
   ASSERT_EQ(result, FileErr_None);
   EXPECT_TRUE(wma.Valid());
   EXPECT_EQ(wma.FileSize(), 4'000'000);
-  EXPECT_EQ(wma.Duration(), 250);  // 32,000,000 bits at 128,000 bit/s
+  EXPECT_EQ(wma.Duration(), 250);    // 32,000,000 bits at 128,000 bit/s
   EXPECT_EQ(wma.Bitrate(), 128000);  // byte rate 16,000 x 8
   EXPECT_EQ(wma.Samplerate(), 44100);
   EXPECT_EQ(wma.Channels(), 2);
@@ -93,7 +93,8 @@ TEST(WmaFile, ChannelModes) {
     int expected;
     const char16_t* mode;
   };
-  for (const Case& c : {Case{1, 1, u"Mono"}, Case{2, 2, u"Stereo"}, Case{6, 0, u"Unknown"}, Case{0, 0, u"Unknown"}}) {
+  for (const Case& c :
+       {Case{1, 1, u"Mono"}, Case{2, 2, u"Stereo"}, Case{6, 0, u"Unknown"}, Case{0, 0, u"Unknown"}}) {
     TWMAfile wma;
     TAudioError result;
     ReadWma(File(Header({StreamProperties(c.channels, 48000, 24000)})), wma, result);
@@ -143,15 +144,17 @@ TEST(WmaFile, FailuresLeaveResetState) {
     const char* what;
     std::string bytes;
   };
-  const std::string header = Header({ContentDescription(TextZ(u"Title"), "", "", "", ""), FileProperties(128000)});
+  const std::string header =
+      Header({ContentDescription(TextZ(u"Title"), "", "", "", ""), FileProperties(128000)});
   const std::vector<Case> cases = {
       {"shorter than an identifier", "0123456789"},
       {"empty file", ""},
       {"header cut in its object count", kHeaderGuid + Bytes().u64le(100).u16le(1).str()},
       {"file properties cut short", header.substr(0, header.size() - 2)},
-      {"text longer than the file", Header({ContentDescription(TextZ(u"Title"), "", "", "", "")}).substr(0, 50)},
-      {"object head cut short",
-       Header({ContentDescription(TextZ(u"Title"), "", "", "", "")}, 2, 1000) + kFilePropertiesGuid.substr(0, 10)},
+      {"text longer than the file",
+       Header({ContentDescription(TextZ(u"Title"), "", "", "", "")}).substr(0, 50)},
+      {"object head cut short", Header({ContentDescription(TextZ(u"Title"), "", "", "", "")}, 2, 1000) +
+                                    kFilePropertiesGuid.substr(0, 10)},
   };
   for (const Case& c : cases) {
     TAudioError result;
@@ -195,7 +198,8 @@ TEST(WmaFile, ExtendedDescriptorValues) {
   for (const Case& c : cases) {
     TWMAfile wma;
     TAudioError result;
-    ReadWma(File(Header({ExtendedContentDescription(c.descriptors), FileProperties(64000)}), 16000), wma, result);
+    ReadWma(File(Header({ExtendedContentDescription(c.descriptors), FileProperties(64000)}), 16000), wma,
+            result);
     ASSERT_EQ(result, FileErr_None) << c.what;
     EXPECT_EQ(wma.Track(), c.track) << c.what;
     EXPECT_EQ(wma.Year(), c.year) << c.what;
@@ -224,8 +228,8 @@ TEST(WmaFile, LaterValuesOverwriteEarlierOnesSlotBySlot) {
   // An empty field is not read and overwrites nothing; the same descriptor
   // twice keeps the last value.
   ReadWma(File(Header({extended, ContentDescription("", TextZ(u"A"), "", "", ""),
-                       ExtendedContentDescription({StringDescriptor(u"WM/Author", u"B"),
-                                                   StringDescriptor(u"WM/Author", u"C")})})),
+                       ExtendedContentDescription(
+                           {StringDescriptor(u"WM/Author", u"B"), StringDescriptor(u"WM/Author", u"C")})})),
           wma, result);
   EXPECT_EQ(wma.Title(), u"Extended title");
   EXPECT_EQ(wma.Artist(), u"C");
@@ -236,7 +240,8 @@ TEST(WmaFile, CopyrightAndRatingAreDropped) {
   TAudioError result;
   ReadWma(File(Header({ContentDescription("", "", TextZ(u"Copyright"), "", TextZ(u"Rating"))})), wma, result);
   EXPECT_EQ(result, FileErr_None);
-  for (const std::u16string& text : {wma.Title(), wma.Artist(), wma.Album(), wma.Year(), wma.Genre(), wma.Comment()})
+  for (const std::u16string& text :
+       {wma.Title(), wma.Artist(), wma.Album(), wma.Year(), wma.Genre(), wma.Comment()})
     EXPECT_EQ(text, u"");
   EXPECT_EQ(wma.Track(), u"");
 }
@@ -255,8 +260,8 @@ TEST(WmaFile, LongTextsAreCutAndSkippedByLength) {
   EXPECT_EQ(wma.Artist(), u"Artist");
   EXPECT_EQ(wma.Duration(), 1);  // the file properties after the long title were found
 
-  ReadWma(File(Header({ExtendedContentDescription({StringDescriptor(u"WM/AlbumTitle", title),
-                                                  StringDescriptor(u"WM/Genre", u"Folk")})})),
+  ReadWma(File(Header({ExtendedContentDescription(
+              {StringDescriptor(u"WM/AlbumTitle", title), StringDescriptor(u"WM/Genre", u"Folk")})})),
           wma, result);
   EXPECT_EQ(wma.Album(), title.substr(0, 250));
   EXPECT_EQ(wma.Genre(), u"Folk");
@@ -271,7 +276,8 @@ TEST(WmaFile, InnerNulsAndOtherCodeUnitsAreKept) {
   TWMAfile wma;
   TAudioError result;
   const std::u16string title = std::u16string(u"A\0B \u00E9\u4E2D\U0001F600", 8);
-  ReadWma(File(Header({ContentDescription(TextZ(title) + std::string(6, '\0'), "", "", "", "")})), wma, result);
+  ReadWma(File(Header({ContentDescription(TextZ(title) + std::string(6, '\0'), "", "", "", "")})), wma,
+          result);
   EXPECT_EQ(wma.Title(), title);
 }
 
@@ -279,8 +285,9 @@ TEST(WmaFile, ObjectWalkEnds) {
   // A count far beyond the objects present stops at the end of the header.
   TWMAfile wma;
   TAudioError result;
-  ReadWma(File(Header({FileProperties(8000), ContentDescription(TextZ(u"T"), "", "", "", "")}, 0x7FFFFFFF), 2000),
-          wma, result);
+  ReadWma(
+      File(Header({FileProperties(8000), ContentDescription(TextZ(u"T"), "", "", "", "")}, 0x7FFFFFFF), 2000),
+      wma, result);
   EXPECT_EQ(result, FileErr_None);
   EXPECT_EQ(wma.Title(), u"T");
   EXPECT_EQ(wma.Duration(), 2);
@@ -302,7 +309,8 @@ TEST(WmaFile, ObjectWalkEnds) {
 
   // Unknown objects are passed over by their size; a too small header
   // size is ignored in favour of the file's end.
-  ReadWma(File(Header({Object(kPaddingGuid, std::string(100, 'p')), FileProperties(8000)}, std::nullopt, 0), 3000),
+  ReadWma(File(Header({Object(kPaddingGuid, std::string(100, 'p')), FileProperties(8000)}, std::nullopt, 0),
+               3000),
           wma, result);
   EXPECT_EQ(result, FileErr_None);
   EXPECT_EQ(wma.Duration(), 3);
@@ -346,8 +354,9 @@ TEST(WmaFile, QuavtagDetails) {
   const std::string quavtag = testsupport::BuiltProgram("tools/quavtag");
   if (!std::filesystem::exists(quavtag)) GTEST_SKIP() << "quavtag not built";
   TempDir dir;
-  const std::string wma = dir.write("t.wma", File(Header({StreamProperties(6, 48000, 24000),
-                                                         ContentDescription("", "", "", TextZ(u"Note"), "")})));
+  const std::string wma = dir.write(
+      "t.wma",
+      File(Header({StreamProperties(6, 48000, 24000), ContentDescription("", "", "", TextZ(u"Note"), "")})));
   const std::string wav = dir.write("t.wav", riffbuild::Wave({riffbuild::PcmFmt(2, 44100, 16)}));
   const testsupport::RunResult run = testsupport::Run({quavtag, wma, wav});
   ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -376,7 +385,8 @@ TEST(WmaFile, RealEncoderFile) {
   TempDir dir;
   const std::string path = dir.file("real.wma");
   ASSERT_TRUE(testsupport::Shell(
-      "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i sine=frequency=440:duration=3 -ac 2 -ar 44100 "
+      "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i sine=frequency=440:duration=3 -ac 2 -ar "
+      "44100 "
       "-c:a wmav2 -b:a 128k -metadata title='Real Title' -metadata artist='Real Artist' "
       "-metadata album='Real Album' -metadata genre=Jazz -metadata track=3 -metadata WM/Year=2004 '" +
       path + "'"));
