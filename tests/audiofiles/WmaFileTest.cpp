@@ -12,10 +12,10 @@ using testsupport::TempDir;
 
 namespace {
 
-// Reads bytes written to a ".wma" file with a fresh reader.
-void ReadWma(const std::string& bytes, TWMAfile& wma, TAudioError& result) {
+// Reads bytes written to a ".wma" file.
+TAudioError ReadWma(const std::string& bytes, TWMAfile& wma) {
   TempDir dir;
-  result = wma.ReadFromFile(dir.write("t.wma", bytes));
+  return wma.ReadFromFile(dir.write("t.wma", bytes));
 }
 
 void ExpectResetState(const TWMAfile& wma) {
@@ -51,9 +51,7 @@ std::string TaggedFile(size_t totalSize = 0) {
 
 TEST(WmaFile, ReadsStreamPropertiesAndTags) {
   TWMAfile wma;
-  TAudioError result;
-  ReadWma(TaggedFile(4'000'000), wma, result);
-  ASSERT_EQ(result, FileErr_None);
+  ASSERT_EQ(ReadWma(TaggedFile(4'000'000), wma), FileErr_None);
   EXPECT_TRUE(wma.Valid());
   EXPECT_EQ(wma.FileSize(), 4'000'000);
   EXPECT_EQ(wma.Duration(), 250);    // 32,000,000 bits at 128,000 bit/s
@@ -74,15 +72,14 @@ TEST(WmaFile, ReadsStreamPropertiesAndTags) {
 TEST(WmaFile, DurationRoundsHalvesToEven) {
   for (auto [size, expected] : {std::pair<size_t, int>{10'000, 2}, {14'000, 4}, {13'999, 3}}) {
     TWMAfile wma;
-    TAudioError result;
     // size x 8 / 32,000: 2.5 -> 2, 3.5 -> 4, 3.49975 -> 3
-    ReadWma(File(Header({FileProperties(32000)}), size), wma, result);
+    ASSERT_EQ(ReadWma(File(Header({FileProperties(32000)}), size), wma), FileErr_None);
     ASSERT_EQ(wma.FileSize(), static_cast<int64_t>(size));
     EXPECT_EQ(wma.Duration(), expected) << size;
   }
+  // A maximum bitrate that is negative as a signed value gives no duration.
   TWMAfile wma;
-  TAudioError result;
-  ReadWma(File(Header({FileProperties(0x80000000u)})), wma, result);  // negative maximum bitrate
+  ASSERT_EQ(ReadWma(File(Header({FileProperties(0x80000000u)})), wma), FileErr_None);
   EXPECT_EQ(wma.Duration(), 0);
   EXPECT_TRUE(wma.Valid());
 }
@@ -96,8 +93,7 @@ TEST(WmaFile, ChannelModes) {
   for (const Case& c :
        {Case{1, 1, u"Mono"}, Case{2, 2, u"Stereo"}, Case{6, 0, u"Unknown"}, Case{0, 0, u"Unknown"}}) {
     TWMAfile wma;
-    TAudioError result;
-    ReadWma(File(Header({StreamProperties(c.channels, 48000, 24000)})), wma, result);
+    ASSERT_EQ(ReadWma(File(Header({StreamProperties(c.channels, 48000, 24000)})), wma), FileErr_None);
     EXPECT_EQ(wma.Channels(), c.expected) << c.channels;
     EXPECT_EQ(wma.ChannelModeID(), c.expected);
     EXPECT_EQ(wma.ChannelMode(), c.mode);
@@ -106,8 +102,8 @@ TEST(WmaFile, ChannelModes) {
   }
   // The last stream properties object decides, whatever its stream.
   TWMAfile wma;
-  TAudioError result;
-  ReadWma(File(Header({StreamProperties(2, 44100, 16000), StreamProperties(1, 22050, 4000)})), wma, result);
+  ASSERT_EQ(ReadWma(File(Header({StreamProperties(2, 44100, 16000), StreamProperties(1, 22050, 4000)})), wma),
+            FileErr_None);
   EXPECT_EQ(wma.Channels(), 1);
   EXPECT_EQ(wma.Samplerate(), 22050);
   EXPECT_EQ(wma.Bitrate(), 32000);
@@ -117,9 +113,7 @@ TEST(WmaFile, NotAsfReadsAsValidAndEmpty) {
   // MPEG audio under the ".wma" extension
   const std::string mpeg = Bytes().u8(0xFF).u8(0xFB).u8(0x90).u8(0x64).zeros(500);
   TWMAfile wma;
-  TAudioError result;
-  ReadWma(mpeg, wma, result);
-  EXPECT_EQ(result, FileErr_None);
+  ASSERT_EQ(ReadWma(mpeg, wma), FileErr_None);
   EXPECT_TRUE(wma.Valid());
   EXPECT_EQ(wma.FileSize(), 504);
   EXPECT_EQ(wma.Duration(), 0);
@@ -157,9 +151,7 @@ TEST(WmaFile, FailuresLeaveResetState) {
                                     kFilePropertiesGuid.substr(0, 10)},
   };
   for (const Case& c : cases) {
-    TAudioError result;
-    ReadWma(c.bytes, wma, result);
-    EXPECT_EQ(result, FileErr_FileOpenR) << c.what;
+    EXPECT_EQ(ReadWma(c.bytes, wma), FileErr_FileOpenR) << c.what;
     ExpectResetState(wma);
     EXPECT_EQ(wma.FileSize(), static_cast<int64_t>(c.bytes.size())) << c.what;
   }
@@ -197,10 +189,10 @@ TEST(WmaFile, ExtendedDescriptorValues) {
   };
   for (const Case& c : cases) {
     TWMAfile wma;
-    TAudioError result;
-    ReadWma(File(Header({ExtendedContentDescription(c.descriptors), FileProperties(64000)}), 16000), wma,
-            result);
-    ASSERT_EQ(result, FileErr_None) << c.what;
+    ASSERT_EQ(
+        ReadWma(File(Header({ExtendedContentDescription(c.descriptors), FileProperties(64000)}), 16000), wma),
+        FileErr_None)
+        << c.what;
     EXPECT_EQ(wma.Track(), c.track) << c.what;
     EXPECT_EQ(wma.Year(), c.year) << c.what;
     EXPECT_EQ(wma.Duration(), 2) << c.what;  // the object after the descriptors was found
@@ -215,31 +207,31 @@ TEST(WmaFile, LaterValuesOverwriteEarlierOnesSlotBySlot) {
       StringDescriptor(u"WM/Description", u"Extended comment"),
   });
   TWMAfile wma;
-  TAudioError result;
-  ReadWma(File(Header({description, extended})), wma, result);
+  ASSERT_EQ(ReadWma(File(Header({description, extended})), wma), FileErr_None);
   EXPECT_EQ(wma.Title(), u"Extended title");
   EXPECT_EQ(wma.Comment(), u"Extended comment");
   EXPECT_EQ(wma.Artist(), u"Plain artist");
 
-  ReadWma(File(Header({extended, description})), wma, result);
+  ASSERT_EQ(ReadWma(File(Header({extended, description})), wma), FileErr_None);
   EXPECT_EQ(wma.Title(), u"Plain title");
   EXPECT_EQ(wma.Comment(), u"Plain comment");
 
   // An empty field is not read and overwrites nothing; the same descriptor
   // twice keeps the last value.
-  ReadWma(File(Header({extended, ContentDescription("", TextZ(u"A"), "", "", ""),
-                       ExtendedContentDescription(
-                           {StringDescriptor(u"WM/Author", u"B"), StringDescriptor(u"WM/Author", u"C")})})),
-          wma, result);
+  ASSERT_EQ(ReadWma(File(Header({extended, ContentDescription("", TextZ(u"A"), "", "", ""),
+                                 ExtendedContentDescription({StringDescriptor(u"WM/Author", u"B"),
+                                                             StringDescriptor(u"WM/Author", u"C")})})),
+                    wma),
+            FileErr_None);
   EXPECT_EQ(wma.Title(), u"Extended title");
   EXPECT_EQ(wma.Artist(), u"C");
 }
 
 TEST(WmaFile, CopyrightAndRatingAreDropped) {
   TWMAfile wma;
-  TAudioError result;
-  ReadWma(File(Header({ContentDescription("", "", TextZ(u"Copyright"), "", TextZ(u"Rating"))})), wma, result);
-  EXPECT_EQ(result, FileErr_None);
+  ASSERT_EQ(
+      ReadWma(File(Header({ContentDescription("", "", TextZ(u"Copyright"), "", TextZ(u"Rating"))})), wma),
+      FileErr_None);
   for (const std::u16string& text :
        {wma.Title(), wma.Artist(), wma.Album(), wma.Year(), wma.Genre(), wma.Comment()})
     EXPECT_EQ(text, u"");
@@ -252,67 +244,70 @@ TEST(WmaFile, LongTextsAreCutAndSkippedByLength) {
   // An odd byte length leaves half a code unit, skipped as well.
   const std::string odd = Text(u"Artist") + "x";
   TWMAfile wma;
-  TAudioError result;
-  ReadWma(File(Header({ContentDescription(Text(title), odd, "", "", ""), FileProperties(8000)}), 1000), wma,
-          result);
-  ASSERT_EQ(result, FileErr_None);
+  ASSERT_EQ(
+      ReadWma(File(Header({ContentDescription(Text(title), odd, "", "", ""), FileProperties(8000)}), 1000),
+              wma),
+      FileErr_None);
   EXPECT_EQ(wma.Title(), title.substr(0, 250));
   EXPECT_EQ(wma.Artist(), u"Artist");
   EXPECT_EQ(wma.Duration(), 1);  // the file properties after the long title were found
 
-  ReadWma(File(Header({ExtendedContentDescription(
-              {StringDescriptor(u"WM/AlbumTitle", title), StringDescriptor(u"WM/Genre", u"Folk")})})),
-          wma, result);
+  ASSERT_EQ(ReadWma(File(Header({ExtendedContentDescription({StringDescriptor(u"WM/AlbumTitle", title),
+                                                             StringDescriptor(u"WM/Genre", u"Folk")})})),
+                    wma),
+            FileErr_None);
   EXPECT_EQ(wma.Album(), title.substr(0, 250));
   EXPECT_EQ(wma.Genre(), u"Folk");
 
   // A descriptor name of more than 250 characters cannot match anything.
-  ReadWma(File(Header({ExtendedContentDescription({StringDescriptor(title + u"WM/Genre", u"Folk")})})), wma,
-          result);
+  ASSERT_EQ(
+      ReadWma(File(Header({ExtendedContentDescription({StringDescriptor(title + u"WM/Genre", u"Folk")})})),
+              wma),
+      FileErr_None);
   EXPECT_EQ(wma.Genre(), u"");
 }
 
 TEST(WmaFile, InnerNulsAndOtherCodeUnitsAreKept) {
   TWMAfile wma;
-  TAudioError result;
   const std::u16string title = std::u16string(u"A\0B \u00E9\u4E2D\U0001F600", 8);
-  ReadWma(File(Header({ContentDescription(TextZ(title) + std::string(6, '\0'), "", "", "", "")})), wma,
-          result);
+  ASSERT_EQ(
+      ReadWma(File(Header({ContentDescription(TextZ(title) + std::string(6, '\0'), "", "", "", "")})), wma),
+      FileErr_None);
   EXPECT_EQ(wma.Title(), title);
 }
 
 TEST(WmaFile, ObjectWalkEnds) {
   // A count far beyond the objects present stops at the end of the header.
   TWMAfile wma;
-  TAudioError result;
-  ReadWma(
-      File(Header({FileProperties(8000), ContentDescription(TextZ(u"T"), "", "", "", "")}, 0x7FFFFFFF), 2000),
-      wma, result);
-  EXPECT_EQ(result, FileErr_None);
+  ASSERT_EQ(ReadWma(File(Header({FileProperties(8000), ContentDescription(TextZ(u"T"), "", "", "", "")},
+                                0x7FFFFFFF),
+                         2000),
+                    wma),
+            FileErr_None);
   EXPECT_EQ(wma.Title(), u"T");
   EXPECT_EQ(wma.Duration(), 2);
 
   // ... or at the end of the file when the header claims more than there is.
   const std::string header = Header({FileProperties(8000)}, 1000);
-  ReadWma(header, wma, result);
-  EXPECT_EQ(result, FileErr_None);
+  ASSERT_EQ(ReadWma(header, wma), FileErr_None);
   EXPECT_EQ(wma.FileSize(), static_cast<int64_t>(header.size()));
 
   // An object of size 0 would be read again and again: the walk ends there.
-  ReadWma(File(Header({ContentDescription(TextZ(u"T"), "", "", "", ""),
-                       Object(kPaddingGuid, std::string(8, '\0'), 0), FileProperties(8000)},
-                      0x7FFFFFFF)),
-          wma, result);
-  EXPECT_EQ(result, FileErr_None);
+  ASSERT_EQ(ReadWma(File(Header({ContentDescription(TextZ(u"T"), "", "", "", ""),
+                                 Object(kPaddingGuid, std::string(8, '\0'), 0), FileProperties(8000)},
+                                0x7FFFFFFF)),
+                    wma),
+            FileErr_None);
   EXPECT_EQ(wma.Title(), u"T");
   EXPECT_EQ(wma.Duration(), 0);
 
   // Unknown objects are passed over by their size; a too small header
   // size is ignored in favour of the file's end.
-  ReadWma(File(Header({Object(kPaddingGuid, std::string(100, 'p')), FileProperties(8000)}, std::nullopt, 0),
-               3000),
-          wma, result);
-  EXPECT_EQ(result, FileErr_None);
+  ASSERT_EQ(ReadWma(File(Header({Object(kPaddingGuid, std::string(100, 'p')), FileProperties(8000)},
+                                std::nullopt, 0),
+                         3000),
+                    wma),
+            FileErr_None);
   EXPECT_EQ(wma.Duration(), 3);
 }
 
