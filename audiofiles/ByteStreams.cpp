@@ -81,7 +81,9 @@ uint64_t TStream::ReadU64LE() {
 }
 
 TFileStream::TFileStream(const std::string& filename) {
-  fFd = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a named pipe must not wait for a writer; it is then
+  // refused below. Reads of regular files are not affected by the flag.
+  fFd = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fFd < 0) throw EReadError("Cannot open file \"" + filename + "\". " + std::strerror(errno));
   struct stat st {};
   if (::fstat(fFd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -1,6 +1,7 @@
 // The shared foundation: byte streams, text conversions, the integer
 // conversion, the ID3v2 size helpers and the rounding rules.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -137,6 +138,9 @@ TEST(Streams, FileStream) {
     EXPECT_NE(std::string(e.what()).find("missing.bin"), std::string::npos) << e.what();
   }
   EXPECT_THROW(TFileStream{dir.path().string()}, EReadError);  // a folder
+  // A named pipe is refused at once instead of waiting for a writer.
+  ASSERT_EQ(::mkfifo(dir.file("pipe.wav").c_str(), 0600), 0);
+  EXPECT_THROW(TFileStream{dir.file("pipe.wav")}, EReadError);
 
   // The stream only reads: the file is unchanged and still writable.
   { TFileStream f(path); }
