@@ -115,7 +115,10 @@ class TBaseApeFile : public TBaseAudioFile {
   void SetPicture(std::string_view aKey, std::string_view image, const std::u16string& description);
   void SetPicture(TApePictureTypes aType, std::string_view image, const std::u16string& description);
 
-  bool ContainsHeader() const { return (fApev2TagFooter.Flags & kApeFlagHasHeader) != 0; }
+  // The footer's header flag; false when the footer is not an APE footer.
+  bool ContainsHeader() const {
+    return fApev2TagFooter.HasPreamble() && (fApev2TagFooter.Flags & kApeFlagHasHeader) != 0;
+  }
   bool ID3v1Present() const { return fID3v1Present; }
   // Footer Size (+32 with a header) when the footer is an APE footer, else 0.
   uint32_t Apev2TagSize() const;
