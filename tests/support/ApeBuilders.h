@@ -88,4 +88,88 @@ inline std::string Id3v2Tag(uint32_t bodySize) {
   return b.str();
 }
 
+// Monkey's Audio stream start in the descriptor layout (version 3980 on).
+struct MacHeader {
+  uint16_t version = 3990;
+  uint16_t compression = 2000;
+  uint16_t formatFlags = 0;
+  uint32_t blocksPerFrame = 73728;
+  uint32_t finalFrameBlocks = 1000;
+  uint32_t totalFrames = 10;
+  uint16_t bits = 16;
+  uint16_t channels = 2;
+  uint32_t sampleRate = 44100;
+  uint32_t descriptorLength = 52;  // bytes beyond 52 are written as 0xEE
+  uint32_t headerLength = 24;      // bytes beyond 24 are written as 0xEE
+};
+
+inline std::string MacDescriptorStream(const MacHeader& h) {
+  testsupport::Bytes b;
+  b.raw("MAC ").u16le(h.version).u16le(0).u32le(h.descriptorLength).u32le(h.headerLength);
+  b.u32le(0).u32le(44).u32le(123456).u32le(0).u32le(0).zeros(16);
+  if (h.descriptorLength > 52) b.fill(h.descriptorLength - 52, 0xEE);
+  testsupport::Bytes header;
+  header.u16le(h.compression).u16le(h.formatFlags).u32le(h.blocksPerFrame).u32le(h.finalFrameBlocks);
+  header.u32le(h.totalFrames).u16le(h.bits).u16le(h.channels).u32le(h.sampleRate);
+  if (h.headerLength > 24) header.fill(h.headerLength - 24, 0xEE);
+  b.raw(header.str().substr(0, h.headerLength));
+  return b.str();
+}
+
+// Monkey's Audio stream start in the old layout (before version 3980).
+inline std::string MacOldStream(uint16_t version, uint16_t compression, uint16_t formatFlags,
+                                uint16_t channels, uint32_t sampleRate, uint32_t totalFrames,
+                                uint32_t finalFrameBlocks, uint32_t peakLevel = 0) {
+  testsupport::Bytes b;
+  b.raw("MAC ").u16le(version).u16le(compression).u16le(formatFlags).u16le(channels).u32le(sampleRate);
+  b.u32le(44).u32le(0).u32le(totalFrames).u32le(finalFrameBlocks).u32le(peakLevel);
+  return b.str();
+}
+
+// A 32-byte WavPack block header (version 4 and later).
+inline std::string WvBlockHeader(uint32_t totalSamples, uint32_t flags, uint16_t version = 0x0410,
+                                 uint32_t blockSamples = 22050) {
+  testsupport::Bytes b;
+  b.raw("wvpk").u32le(1000).u16le(version).u8(0).u8(0).u32le(totalSamples).u32le(0);
+  b.u32le(blockSamples).u32le(flags).u32le(0xC0FFEE);
+  return b.str();
+}
+
+// Flags of a block header with a sample-rate index (bits 23-27).
+inline uint32_t WvRateIndex(uint32_t index) { return index << 23; }
+
+// The 36-byte header of an older WavPack file, at the start of the data chunk.
+inline std::string WvOldHeader(uint16_t version, uint16_t lossyBits, uint16_t flags, uint32_t totalSamples,
+                               uint32_t headerSize = 36) {
+  testsupport::Bytes b;
+  b.raw("wvpk").u32le(headerSize).u16le(version).u16le(lossyBits).u16le(flags).u16le(0);
+  b.u32le(totalSamples).u32le(0).u32le(0).u32le(0).u8(0).zeros(3);
+  return b.str();
+}
+
+// A RIFF chunk: identifier, 32-bit size, body (no pad byte added).
+inline std::string RiffChunk(std::string_view id, std::string_view body) {
+  testsupport::Bytes b;
+  b.raw(id).u32le(static_cast<uint32_t>(body.size())).raw(body);
+  return b.str();
+}
+
+// The 16-byte body of a "fmt " chunk.
+inline std::string WaveFormat(uint16_t formatTag, uint16_t channels, uint32_t sampleRate,
+                              uint32_t bytesPerSecond, uint16_t bits) {
+  testsupport::Bytes b;
+  b.u16le(formatTag).u16le(channels).u32le(sampleRate).u32le(bytesPerSecond);
+  b.u16le(static_cast<uint16_t>(channels * bits / 8)).u16le(bits);
+  return b.str();
+}
+
+// "RIFF", size, "WAVE" and the chunks given.
+inline std::string RiffWave(const std::vector<std::string>& chunks) {
+  std::string body = "WAVE";
+  for (const std::string& c : chunks) body += c;
+  testsupport::Bytes b;
+  b.raw("RIFF").u32le(static_cast<uint32_t>(body.size())).raw(body);
+  return b.str();
+}
+
 }  // namespace apebuild
