@@ -120,9 +120,13 @@ std::u16string TMusePackFile::fGetVersionString() const {
   }
 }
 
+// Against 16-bit stereo PCM in a WAVE file with a 44-byte header. SV8
+// streams count samples rather than frames, so their sample count is used.
 double TMusePackFile::fGetRatio() const {
   if (!fValid || (fChannelModeID != 1 && fChannelModeID != 2)) return 0;
-  return static_cast<double>(fFileSize) / (static_cast<double>(fFrameCount) * kSamplesPerFrame * 4 + 44) * 100;
+  const double samples = fStreamVersion == 8 ? static_cast<double>(fSampleCount)
+                                             : static_cast<double>(fFrameCount) * kSamplesPerFrame;
+  return static_cast<double>(fFileSize) / (samples * 4 + 44) * 100;
 }
 
 bool TMusePackFile::fIsCorrupted() const {
