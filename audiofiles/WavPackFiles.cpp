@@ -174,5 +174,5 @@ std::u16string TWavPackFile::ChannelMode() const {
 double TWavPackFile::Ratio() const {
   if (!fValid) return 0;
   return static_cast<double>(fFileSize) /
-         (static_cast<double>(fSamples) * (fChannels * fBits / 8.0) + 44) * 100;
+         (static_cast<double>(fSamples) * (static_cast<double>(fChannels) * fBits / 8) + 44) * 100;
 }

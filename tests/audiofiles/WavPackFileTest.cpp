@@ -179,6 +179,16 @@ TEST(WavPackFile, OlderFilesStopEarly) {
   }
 }
 
+TEST(WavPackFile, RatioOfHugeFormatFieldsDoesNotOverflow) {
+  // Found by fuzzing: 55810 channels of 56026 bits.
+  TempDir dir;
+  const std::string fmt = RiffChunk("fmt ", WaveFormat(1, 55810, 44100, 176400, 56026));
+  const auto f = Read(dir, RiffWave({fmt}) + "data" + std::string("\x00\x10\x00\x00", 4) +
+                               WvOldHeader(3, 0, 0x0010, 441000), 2000);
+  EXPECT_TRUE(f->Valid());
+  EXPECT_GT(f->Ratio(), 0);
+}
+
 TEST(WavPackFile, OlderEncoderTexts) {
   EXPECT_EQ(WavPackOldEncoderText(1, 0x0010), u"4-bit lossy high");
   EXPECT_EQ(WavPackOldEncoderText(1, 0x0002), u"4-bit lossy fast");

@@ -159,7 +159,7 @@ inline std::string WaveFormat(uint16_t formatTag, uint16_t channels, uint32_t sa
                               uint32_t bytesPerSecond, uint16_t bits) {
   testsupport::Bytes b;
   b.u16le(formatTag).u16le(channels).u32le(sampleRate).u32le(bytesPerSecond);
-  b.u16le(static_cast<uint16_t>(channels * bits / 8)).u16le(bits);
+  b.u16le(static_cast<uint16_t>(uint32_t{channels} * bits / 8)).u16le(bits);
   return b.str();
 }
 
