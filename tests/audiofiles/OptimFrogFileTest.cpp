@@ -4,6 +4,7 @@
 #include "ApeStreamBuilders.h"
 #include "AudioFiles.h"
 #include "OptimFrogFiles.h"
+#include "MiniJson.h"
 #include "TestSupport.h"
 
 using apestream::OfrFields;
@@ -190,4 +191,16 @@ TEST(OptimFrogFile, FacadeRows) {
     EXPECT_EQ(f.Duration(), 120);
     EXPECT_EQ(f.MusePackFile(), nullptr);
   }
+}
+
+TEST(OptimFrogFile, QuavtagDetails) {
+  TempDir dir;
+  const std::string path = WriteExtended(dir, "d.ofr", OfrHeader(), 100000);
+  const auto run = testsupport::Run({testsupport::BuiltProgram("tools/quavtag"), path});
+  if (run.exitCode != 0) GTEST_SKIP() << "quavtag not built";
+  const testsupport::JsonValue details = testsupport::ParseJson(run.out)["Details"];
+  EXPECT_EQ(details.keys(), (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize", "CombinedTagSize", "Comment", "Items", "Version", "Compression", "Bits"}));
+  EXPECT_EQ(details["Version"].string, "4.694");
+  EXPECT_EQ(details["Compression"].string, "normal");
+  EXPECT_EQ(details["Bits"].number, 16);
 }
