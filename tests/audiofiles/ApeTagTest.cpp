@@ -147,29 +147,6 @@ TEST(ApeTagItem, Pictures) {
   }
 }
 
-TEST(ApeTagItem, SettersOnlyChangeTheObject) {
-  TApeTagItem item("Title");
-  item.SetReadOnlyFlag(true);
-  item.SetValue(u"Größe");
-  EXPECT_EQ(item.Value(), u"Größe");
-  EXPECT_EQ(item.ValueSize(), 7);
-  EXPECT_FALSE(item.ReadOnlyFlag());
-  item.SetPicture("IMG");
-  TMemoryStream dest;
-  std::u16string description;
-  ASSERT_TRUE(item.GetPicture(dest, description));
-  EXPECT_EQ(description, u"cover art");
-
-  // What WriteToStream produces reads back as the same item.
-  TMemoryStream out;
-  item.WriteToStream(out);
-  TApeTagItem back;
-  ASSERT_TRUE(ReadItem(out.Data(), back));
-  EXPECT_EQ(back.Key(), "Title");
-  EXPECT_EQ(back.ContentType(), ctBinary);
-  EXPECT_EQ(back.CompleteSize(), item.CompleteSize());
-}
-
 TEST(ApeTag, HeaderItemsFooterAndId3v1) {
   TempDir dir;
   const std::string tag = ApeTag({ApeItem("Title", "Song"), ApeItem("Artist", "Band")});

@@ -114,10 +114,6 @@ TEST(MonkeyFile, OldLayoutFlags) {
 
 TEST(MonkeyFile, CompressionNames) {
   EXPECT_EQ(MonkeyCompressionName(0), u"Unknown");
-  EXPECT_EQ(MonkeyCompressionName(1000), u"Fast");
-  EXPECT_EQ(MonkeyCompressionName(3000), u"High");
-  EXPECT_EQ(MonkeyCompressionName(4000), u"Extra High");
-  EXPECT_EQ(MonkeyCompressionName(5000), u"Insane");
   EXPECT_EQ(MonkeyCompressionName(6000), u"BrainDead");
   EXPECT_EQ(MonkeyCompressionName(2500), u"2500");
   EXPECT_EQ(MonkeyCompressionName(7000), u"7000");
