@@ -142,11 +142,13 @@ TAudioError TBaseApeFile::ReadTag(TStream& stream) {
 
   // Items are read back to back from here; neither the tag's size nor its
   // version limits them. Each item consumes at least 9 bytes, so the loop
-  // also ends when the stream does.
+  // also ends when the stream does. A tag that claims to start before the
+  // file does is broken, whatever its item count: its size would otherwise
+  // spoil every bitrate computed from CombinedTagSize.
   const uint32_t count = fApev2TagFooter.ItemCount;
   const int64_t itemsStart = s - int64_t{tagSize} - fID3v1TagSize;
   const bool anyItems = count > 0 && count <= 0x7FFFFFFFu;
-  bool ok = !anyItems || itemsStart >= 0;
+  bool ok = itemsStart >= 0;
   if (ok && anyItems) {
     stream.Seek(itemsStart);
     for (uint32_t i = 0; i < count; ++i) {

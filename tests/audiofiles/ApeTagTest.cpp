@@ -294,8 +294,11 @@ TEST(ApeTag, BrokenTagsLeaveNoItems) {
       Audio() + ApeTag({items[0], ApeItemRaw(100000, 0, "Artist", "b")}),
       // A negative value size.
       Audio() + ApeTag({items[0], ApeItemRaw(-5, 0, "Artist", "b")}),
-      // A tag size that reaches before the start of the file.
+      // A tag size that reaches before the start of the file, with items
+      // or without, and one whose 32-bit sum with the header wraps to 16.
       Audio(10) + items[0] + ApeHeader(5000, 1, 0),
+      Audio(10) + ApeHeader(5000, 0, 0),
+      Audio(10) + ApeHeader(0xFFFFFFF0u, 0, kHasHeader),
   };
   for (const std::string& bytes : cases) {
     const auto r = ReadBytes(dir, bytes);
