@@ -133,6 +133,12 @@ bool TMusePackFile::fIsCorrupted() const {
   return fValid && (fBitrate < 3000 || fBitrate > 480000);
 }
 
+TAudioError TMusePackFile::ReadFromFile(const std::string& aFilename) {
+  fResetData();
+  fHeader = HeaderRecord{};
+  return TBaseApeFile::ReadFromFile(aFilename);
+}
+
 bool TMusePackFile::ReadAudioProperties(TStream& stream) {
   fResetData();
   fHeader = HeaderRecord{};

@@ -24,6 +24,9 @@ class TMusePackFile : public TBaseApeFile {
   int32_t Samplerate() const override;
   int32_t Channels() const override;
 
+  // Forgets the previous file's header before reading, so that nothing of
+  // it survives a missing or unreadable file.
+  TAudioError ReadFromFile(const std::string& aFilename) override;
   bool ReadAudioProperties(TStream& stream) override;
 
   // 4, 5, 6, 7, 8, or 71 for SV7.1; 0 when not recognised.

@@ -60,6 +60,11 @@ bool TOptimFrogFile::ReadAudioProperties(TStream& stream) {
   return true;
 }
 
+TAudioError TOptimFrogFile::ReadFromFile(const std::string& aFilename) {
+  fHeader = TOfrHeader{};
+  return TBaseApeFile::ReadFromFile(aFilename);
+}
+
 std::u16string TOptimFrogFile::Version() const {
   char text[32];
   std::snprintf(text, sizeof text, "%5.3f", ((fHeader.EncoderID >> 4) + 4500) / 1000.0);

@@ -32,6 +32,8 @@ class TOptimFrogFile : public TBaseApeFile {
   // range; a stream that ends inside the header is rejected. Bitrate counts
   // the whole file, tags included.
   bool ReadAudioProperties(TStream& stream) override;
+  // Forgets the previous file's header before reading.
+  TAudioError ReadFromFile(const std::string& aFilename) override;
 
   // Encoder version, e.g. "4.694", "%5.3f" with the locale's decimal mark.
   std::u16string Version() const;

@@ -19,11 +19,21 @@ void tta_header::Decode(const uint8_t bytes[kSize]) {
   CRC32 = GetU32LE(bytes + 18);
 }
 
-bool TTrueAudioFile::ReadAudioProperties(TStream& stream) {
+TAudioError TTrueAudioFile::ReadFromFile(const std::string& aFilename) {
+  ResetData();
+  return TBaseApeFile::ReadFromFile(aFilename);
+}
+
+void TTrueAudioFile::ResetData() {
+  fHeader = tta_header{};
   fAudioFormat = 0;
   fBits = 0;
   fSamples = 0;
   fCRC32 = 0;
+}
+
+bool TTrueAudioFile::ReadAudioProperties(TStream& stream) {
+  ResetData();
   fSamplerate = 0;
   fChannels = 0;
   fBitrate = 0;

@@ -28,6 +28,8 @@ class TTrueAudioFile : public TBaseApeFile {
   // Valid as soon as the identifier matches; a header cut short reads as
   // zeros past the end. Bitrate counts the whole file, tags included.
   bool ReadAudioProperties(TStream& stream) override;
+  // Forgets the previous file's header and values before reading.
+  TAudioError ReadFromFile(const std::string& aFilename) override;
 
   uint32_t Bits() const { return fBits; }
   uint32_t AudioFormat() const { return fAudioFormat; }
@@ -36,6 +38,8 @@ class TTrueAudioFile : public TBaseApeFile {
   const tta_header& Header() const { return fHeader; }
 
  private:
+  void ResetData();
+
   tta_header fHeader;
   uint32_t fAudioFormat = 0;
   uint32_t fBits = 0;

@@ -269,9 +269,18 @@ TEST(MusePackFile, ReusedObjectForgetsTheEarlierFile) {
   EXPECT_EQ(m.DataIndex(), 0);
   EXPECT_EQ(m.Duration(), 26);
 
+  // A 48 kHz mono SV8 file, then a missing one: nothing of the first
+  // stays, the accessors answer from an empty header.
+  m.ReadFromFile(WriteExtended(dir, "c.mpc", MpcSV8Header(480000, 0, 1, 1, false), 10000));
+  EXPECT_EQ(m.Samplerate(), 48000);
+  EXPECT_EQ(m.Channels(), 1);
   EXPECT_EQ(m.ReadFromFile(dir.file("missing.mpc")), FileErr_NoFile);
   EXPECT_FALSE(m.Valid());
   EXPECT_EQ(m.Duration(), 0);
+  EXPECT_EQ(m.StreamVersion(), 0);
+  EXPECT_EQ(m.SampleCount(), 0);
+  EXPECT_EQ(m.Channels(), 2);
+  EXPECT_EQ(m.Samplerate(), 44100);
 }
 
 TEST(MusePackFile, FacadeRows) {

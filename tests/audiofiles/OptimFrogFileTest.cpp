@@ -159,6 +159,13 @@ TEST(OptimFrogFile, StreamEndingInsideTheHeaderIsRejected) {
   EXPECT_EQ(o.Header().SampleRate, 0);
   EXPECT_EQ(o.Header().Length, 0u);
   EXPECT_EQ(o.Version(), u"4.500");
+
+  o.ReadFromFile(WriteExtended(dir, "good2.ofr", OfrHeader(), 100000));
+  ASSERT_EQ(o.Compression(), u"normal");
+  EXPECT_EQ(o.ReadFromFile(dir.file("missing.ofr")), FileErr_NoFile);
+  EXPECT_EQ(o.Compression(), u"fast");
+  EXPECT_EQ(o.Bits(), 8);
+  EXPECT_EQ(o.Header().Length, 0u);
 }
 
 TEST(OptimFrogFile, BitrateCountsTheWholeFile) {

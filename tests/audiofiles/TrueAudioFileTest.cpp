@@ -86,6 +86,13 @@ TEST(TrueAudioFile, WrongIdentifierIsNotValid) {
 
   t.ReadFromFile(WriteExtended(dir, "tiny.tta", "TTA"));
   EXPECT_FALSE(t.Valid());
+
+  t.ReadFromFile(WriteExtended(dir, "again.tta", TtaHeader(2, 16, 44100, 441000), 100000));
+  ASSERT_EQ(t.Bits(), 16u);
+  EXPECT_EQ(t.ReadFromFile(dir.file("missing.tta")), FileErr_NoFile);
+  EXPECT_EQ(t.Bits(), 0u);
+  EXPECT_EQ(t.Samples(), 0u);
+  EXPECT_EQ(t.Header().SampleRate, 0u);
 }
 
 TEST(TrueAudioFile, BehindID3v2AndBitrateWithTags) {
