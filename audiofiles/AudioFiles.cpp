@@ -4,6 +4,8 @@
 #include <vector>
 
 // Reader headers, one per row of the table below.
+#include "FlacFiles.h"
+#include "OggVorbisFiles.h"
 
 namespace {
 
@@ -21,6 +23,8 @@ std::unique_ptr<TBaseAudioFile> Make() {
 // Tried in order; the first row naming the extension wins.
 const std::vector<ReaderRow>& ReaderTable() {
   static const std::vector<ReaderRow> rows = {
+      {{".ogg", ".oga"}, at_Ogg, &Make<TOggVorbisFile>},
+      {{".flac", ".fla"}, at_Flac, &Make<TFlacFile>},
   };
   return rows;
 }
@@ -116,4 +120,11 @@ TAudioError TGeneralAudioFile::UpdateFile() {
 }
 TAudioError TGeneralAudioFile::RemoveFromFile() {
   return fBaseAudioFile ? fBaseAudioFile->RemoveFromFile(fFilename) : FileErr_NotSupportedFileType;
+}
+
+TOggVorbisFile* TGeneralAudioFile::OggFile() const {
+  return fFileType == at_Ogg ? static_cast<TOggVorbisFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TFlacFile* TGeneralAudioFile::FlacFile() const {
+  return fFileType == at_Flac ? static_cast<TFlacFile*>(fBaseAudioFile.get()) : nullptr;
 }

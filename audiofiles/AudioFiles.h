@@ -9,6 +9,9 @@
 
 #include "AudioFileBasics.h"
 
+class TOggVorbisFile;
+class TFlacFile;
+
 enum TAudioFileType : uint8_t {
   at_Invalid,
   at_Mp3,
@@ -70,6 +73,8 @@ class TGeneralAudioFile {
   TBaseAudioFile* BaseAudioFile() const { return fBaseAudioFile.get(); }
 
   // Typed reader accessors: the reader when the type matches, else nullptr.
+  TOggVorbisFile* OggFile() const;
+  TFlacFile* FlacFile() const;
 
  private:
   std::unique_ptr<TBaseAudioFile> fBaseAudioFile;
