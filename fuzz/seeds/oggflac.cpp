@@ -7,9 +7,9 @@ namespace {
 using namespace oggflac;
 
 std::string SmallOgg() {
-  OggFileSpec spec;
-  spec.audioBytes = 100;
-  return OggVorbisFile(spec);
+  OggFileParams params;
+  params.audioBytes = 100;
+  return OggVorbisFile(params);
 }
 
 std::string SmallFlac() {

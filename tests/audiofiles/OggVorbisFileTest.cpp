@@ -34,9 +34,9 @@ void ExpectNoStreamValues(const TOggVorbisFile& f) {
 // A file of exactly `size` bytes: a valid start, then zeros, so that the
 // last-page scan finds no capture pattern.
 std::string PaddedWithoutLastPage(size_t size, uint8_t channels) {
-  OggFileSpec spec;
-  spec.id.channels = channels;
-  std::string file = OggVorbisFile(spec);
+  OggFileParams params;
+  params.id.channels = channels;
+  std::string file = OggVorbisFile(params);
   file = file.substr(0, file.find("OggS", 100));  // first two pages only
   file.resize(size, '\0');
   return file;
@@ -45,11 +45,11 @@ std::string PaddedWithoutLastPage(size_t size, uint8_t channels) {
 }  // namespace
 
 TEST(OggVorbisFile, ReadsWellFormedFile) {
-  OggFileSpec spec;
-  spec.comments = {"TITLE=Song",      "ARTIST=Band",    "ALBUM=Record",    "DATE=2004",     "TRACKNUMBER=3/12",
+  OggFileParams params;
+  params.comments = {"TITLE=Song",      "ARTIST=Band",    "ALBUM=Record",    "DATE=2004",     "TRACKNUMBER=3/12",
                    "GENRE=Rock",      "VERSION=live",   "PERFORMER=Perf",  "COPYRIGHT=c",   "LICENSE=l",
                    "ORGANIZATION=o",  "DESCRIPTION=d",  "LOCATION=here",   "CONTACT=me",    "ISRC=X1"};
-  const std::string bytes = OggVorbisFile(spec);
+  const std::string bytes = OggVorbisFile(params);
   OggRead r;
   ReadBytes(r, bytes);
   const TOggVorbisFile& f = r.file;
@@ -86,7 +86,7 @@ TEST(OggVorbisFile, ReadsWellFormedFile) {
   EXPECT_TRUE(f.SecondOggVorbisPage().Comments.ValidComment());
   EXPECT_EQ(f.SecondOggVorbisPage().Comments.VendorString(), "quav test");
   EXPECT_EQ(f.SecondOggVorbisPage().CommentSize(),
-            static_cast<int32_t>(CommentPacket(spec.comments).size()));
+            static_cast<int32_t>(CommentPacket(params.comments).size()));
   EXPECT_TRUE(f.FirstOggVorbisPage().ValidPage());
   EXPECT_TRUE(f.SecondOggVorbisPage().ValidPage());
 }
@@ -116,9 +116,9 @@ TEST(OggVorbisFile, FailureTable) {
     TAudioError expected;
   };
   auto withId = [](auto change) {
-    OggFileSpec spec;
-    change(spec.id);
-    return OggVorbisFile(spec);
+    OggFileParams params;
+    change(params.id);
+    return OggVorbisFile(params);
   };
   const std::string good = OggVorbisFile();
   const size_t secondPage = good.find("OggS", 4);
@@ -181,10 +181,10 @@ TEST(OggVorbisFile, FramingByteFailureKeepsComments) {
 }
 
 TEST(OggVorbisFile, StopFlagAnyNonZeroPasses) {
-  OggFileSpec spec;
-  spec.id.stopFlag = 2;
+  OggFileParams params;
+  params.id.stopFlag = 2;
   OggRead r;
-  ReadBytes(r, OggVorbisFile(spec));
+  ReadBytes(r, OggVorbisFile(params));
   EXPECT_EQ(r.result, FileErr_None);
   EXPECT_TRUE(r.file.Valid());
 }
@@ -193,12 +193,12 @@ TEST(OggVorbisFile, CommentPacketAcrossLacingValues) {
   // A comment packet of more than 255 bytes (several lacing values) and one
   // of exactly 510 bytes (ended by a 0 lacing value) both stay on the page.
   for (size_t target : {700u, 510u}) {
-    OggFileSpec spec;
+    OggFileParams params;
     const size_t base = CommentPacket({"TITLE=Song", "COMMENT="}).size();
-    spec.comments = {"TITLE=Song", "COMMENT=" + std::string(target - base, 'x')};
-    ASSERT_EQ(CommentPacket(spec.comments).size(), target);
+    params.comments = {"TITLE=Song", "COMMENT=" + std::string(target - base, 'x')};
+    ASSERT_EQ(CommentPacket(params.comments).size(), target);
     OggRead r;
-    ReadBytes(r, OggVorbisFile(spec));
+    ReadBytes(r, OggVorbisFile(params));
     EXPECT_EQ(r.result, FileErr_None) << target;
     EXPECT_EQ(r.file.SecondOggVorbisPage().CommentSize(), static_cast<int32_t>(target));
     EXPECT_EQ(r.file.Title(), u"Song");
@@ -237,9 +237,9 @@ TEST(OggVorbisFile, NominalBitrateFallback) {
   EXPECT_EQ(mono.file.Bitrate(), 64000);
 
   // No duration at all: the bitrate is the nominal one.
-  OggFileSpec spec;
-  spec.id.nominal = 96999;
-  std::string small = OggVorbisFile(spec);
+  OggFileParams params;
+  params.id.nominal = 96999;
+  std::string small = OggVorbisFile(params);
   small = small.substr(0, small.find("OggS", 100));
   OggRead tiny;
   ReadBytes(tiny, small);
@@ -289,25 +289,25 @@ TEST(OggVorbisFile, LastPageScanWindow) {
 }
 
 TEST(OggVorbisFile, LargeGranulePositions) {
-  OggFileSpec spec;
-  spec.lastGranule = 0x80000000;  // negative as 32 bits: nominal formula
+  OggFileParams params;
+  params.lastGranule = 0x80000000;  // negative as 32 bits: nominal formula
   OggRead wrapped;
-  ReadBytes(wrapped, OggVorbisFile(spec));
+  ReadBytes(wrapped, OggVorbisFile(params));
   EXPECT_LT(wrapped.file.Samples(), 0);
   EXPECT_EQ(wrapped.file.Duration(), 0) << "small file at 128 kbit/s";
 
-  spec.lastGranule = (int64_t(1) << 32) + 88200;  // only the low 32 bits count
+  params.lastGranule = (int64_t(1) << 32) + 88200;  // only the low 32 bits count
   OggRead high;
-  ReadBytes(high, OggVorbisFile(spec));
+  ReadBytes(high, OggVorbisFile(params));
   EXPECT_EQ(high.file.Samples(), 88200);
   EXPECT_EQ(high.file.Duration(), 2);
 
-  spec.lastGranule = 66150;  // 1.5 s rounds to 2, 2.5 s to 2
+  params.lastGranule = 66150;  // 1.5 s rounds to 2, 2.5 s to 2
   OggRead half;
-  ReadBytes(half, OggVorbisFile(spec));
+  ReadBytes(half, OggVorbisFile(params));
   EXPECT_EQ(half.file.Duration(), 2);
-  spec.lastGranule = 110250;
-  ReadBytes(half, OggVorbisFile(spec));
+  params.lastGranule = 110250;
+  ReadBytes(half, OggVorbisFile(params));
   EXPECT_EQ(half.file.Duration(), 2);
 }
 

@@ -78,7 +78,7 @@ inline std::string OggPage(const std::vector<uint8_t>& lacing, const std::string
   return b.raw(payload);
 }
 
-struct OggFileSpec {
+struct OggFileParams {
   VorbisId id;
   std::vector<std::string> comments = {"TITLE=Song", "ARTIST=Band", "ALBUM=Record", "DATE=2004",
                                        "TRACKNUMBER=3/12", "GENRE=Rock"};
@@ -88,14 +88,14 @@ struct OggFileSpec {
 
 // First page (identification), second page (comment and a stand-in setup
 // packet), an audio page and the last page with the total granule.
-inline std::string OggVorbisFile(const OggFileSpec& spec = {}) {
-  const std::string comment = CommentPacket(spec.comments);
+inline std::string OggVorbisFile(const OggFileParams& params = {}) {
+  const std::string comment = CommentPacket(params.comments);
   const std::string setup = Bytes().u8(5).raw("vorbis").fill(40, 0x11);
-  std::string file = OggPage({30}, IdentificationPacket(spec.id), 0, 0, 2);
+  std::string file = OggPage({30}, IdentificationPacket(params.id), 0, 0, 2);
   file += OggPage(Concat(Lacing(comment.size()), Lacing(setup.size())), comment + setup, 0, 1);
   file += OggPage(Lacing(200), std::string(200, '\x22'), 2048, 2);
-  file += std::string(spec.audioBytes, '\x33');
-  file += OggPage(Lacing(100), std::string(100, '\x44'), spec.lastGranule, 3, 4);
+  file += std::string(params.audioBytes, '\x33');
+  file += OggPage(Lacing(100), std::string(100, '\x44'), params.lastGranule, 3, 4);
   return file;
 }
 
