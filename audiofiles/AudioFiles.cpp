@@ -4,6 +4,8 @@
 #include <vector>
 
 // Reader headers, one per row of the table below.
+#include "FlacFiles.h"
+#include "OggVorbisFiles.h"
 #include "Apev2Tags.h"
 #include "MonkeyFiles.h"
 #include "MusePackFiles.h"
@@ -27,6 +29,8 @@ std::unique_ptr<TBaseAudioFile> Make() {
 // Tried in order; the first row naming the extension wins.
 const std::vector<ReaderRow>& ReaderTable() {
   static const std::vector<ReaderRow> rows = {
+      {{".ogg", ".oga"}, at_Ogg, &Make<TOggVorbisFile>},
+      {{".flac", ".fla"}, at_Flac, &Make<TFlacFile>},
       {{".ape", ".mac"}, at_Monkey, &Make<TMonkeyFile>},
       {{".wv"}, at_WavPack, &Make<TWavPackFile>},
       {{".mpc", ".mp+", ".mpp"}, at_MusePack, &Make<TMusePackFile>},
@@ -129,6 +133,12 @@ TAudioError TGeneralAudioFile::RemoveFromFile() {
   return fBaseAudioFile ? fBaseAudioFile->RemoveFromFile(fFilename) : FileErr_NotSupportedFileType;
 }
 
+TOggVorbisFile* TGeneralAudioFile::OggFile() const {
+  return fFileType == at_Ogg ? static_cast<TOggVorbisFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TFlacFile* TGeneralAudioFile::FlacFile() const {
+  return fFileType == at_Flac ? static_cast<TFlacFile*>(fBaseAudioFile.get()) : nullptr;
+}
 TBaseApeFile* TGeneralAudioFile::BaseApeFile() const {
   switch (fFileType) {
     case at_Monkey:

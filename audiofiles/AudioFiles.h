@@ -9,6 +9,8 @@
 
 #include "AudioFileBasics.h"
 
+class TOggVorbisFile;
+class TFlacFile;
 class TBaseApeFile;
 class TMonkeyFile;
 class TWavPackFile;
@@ -77,6 +79,8 @@ class TGeneralAudioFile {
   TBaseAudioFile* BaseAudioFile() const { return fBaseAudioFile.get(); }
 
   // Typed reader accessors: the reader when the type matches, else nullptr.
+  TOggVorbisFile* OggFile() const;
+  TFlacFile* FlacFile() const;
   TMonkeyFile* MonkeyFile() const;
   TWavPackFile* WavPackFile() const;
   TMusePackFile* MusePackFile() const;
