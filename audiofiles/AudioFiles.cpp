@@ -4,6 +4,7 @@
 #include <vector>
 
 // Reader headers, one per row of the table below.
+#include "Mp3Files.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ std::unique_ptr<TBaseAudioFile> Make() {
 // Tried in order; the first row naming the extension wins.
 const std::vector<ReaderRow>& ReaderTable() {
   static const std::vector<ReaderRow> rows = {
+      {{".mp3", ".mp2", ".mp1"}, at_Mp3, &Make<TMP3File>},
   };
   return rows;
 }
@@ -116,4 +118,8 @@ TAudioError TGeneralAudioFile::UpdateFile() {
 }
 TAudioError TGeneralAudioFile::RemoveFromFile() {
   return fBaseAudioFile ? fBaseAudioFile->RemoveFromFile(fFilename) : FileErr_NotSupportedFileType;
+}
+
+TMP3File* TGeneralAudioFile::MP3File() const {
+  return fFileType == at_Mp3 ? static_cast<TMP3File*>(fBaseAudioFile.get()) : nullptr;
 }

@@ -9,6 +9,8 @@
 
 #include "AudioFileBasics.h"
 
+class TMP3File;
+
 enum TAudioFileType : uint8_t {
   at_Invalid,
   at_Mp3,
@@ -70,6 +72,7 @@ class TGeneralAudioFile {
   TBaseAudioFile* BaseAudioFile() const { return fBaseAudioFile.get(); }
 
   // Typed reader accessors: the reader when the type matches, else nullptr.
+  TMP3File* MP3File() const;
 
  private:
   std::unique_ptr<TBaseAudioFile> fBaseAudioFile;
