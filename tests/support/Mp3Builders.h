@@ -111,7 +111,7 @@ inline std::string VbriFrame(const FrameSpec& s, uint32_t frames, uint32_t bytes
 // A 128-byte ID3v1 block. A track of 0 leaves bytes 125/126 to the comment
 // (ID3v1.0); any other value writes 0 and the track there (ID3v1.1).
 struct Id3v1Spec {
-  std::string title, artist, album, year, comment;
+  std::string title = {}, artist = {}, album = {}, year = {}, comment = {};
   uint8_t track = 0;
   uint8_t genre = 255;
   char pad = '\0';
