@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TextUtils.h"
 #include "U_CharCode.h"
 
 namespace {
@@ -18,6 +19,19 @@ TEST(CharCode, SystemPageIsWindows1252) {
   // 0x80 is the euro sign in Windows-1252, 0xE9 e with acute.
   EXPECT_EQ(DecodeCodePageText("\x80\xE9", false, page), u"\u20AC\u00E9");
   EXPECT_EQ(DecodeCodePageText("", false, page), u"");
+  // Every byte decodes to one character; the page's five gaps become the
+  // control characters of the same value.
+  EXPECT_EQ(DecodeCodePageText("\x81\x8D\x8F\x90\x9D", false, page), u"\u0081\u008D\u008F\u0090\u009D");
+  EXPECT_EQ(DecodeCodePageText("\x9F\xA0\xFF", false, page), u"\u0178\u00A0\u00FF");
+  std::string all;
+  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+  const std::u16string decoded = DecodeCodePageText(all, false, page);
+  ASSERT_EQ(decoded.size(), 256u);
+  // The table agrees with the encoder of the text helpers, byte for byte.
+  for (int b = 0; b < 256; ++b) {
+    if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) continue;
+    EXPECT_EQ(static_cast<uint8_t>(Utf16ToAnsi(decoded.substr(b, 1))[0]), b) << b;
+  }
   // Nothing is trimmed here; zero bytes stay.
   EXPECT_EQ(DecodeCodePageText(std::string_view(" a\0", 3), false, page), std::u16string(u" a\0", 3));
 }
