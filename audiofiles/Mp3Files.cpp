@@ -106,5 +106,5 @@ std::u16string TMP3File::Year() const {
   if (fPending.year) return *fPending.year;
   std::u16string year = fID3v2Tag.Year();
   if (!year.empty()) return year;
-  return Trim(AnsiToUtf16(fID3v1Tag.Year()));
+  return Trim(DecodeCodePageText(fID3v1Tag.Year(), false, TCodePage{}));
 }
