@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Id3v2Builders.h"
 #include "Tagmill.h"
 #include "TestSupport.h"
@@ -245,6 +247,21 @@ TEST(Id3v2Tag, TruncatedFramesAndBodies) {
   unsync.resize(500);
   ASSERT_EQ(Read(tag, unsync), MP3ERR_None);
   EXPECT_EQ(tag.Title(), u"Song");
+}
+
+TEST(Id3v2Tag, UnexpectedFrameErrorIsReportedOnStandardError) {
+  TID3v2Tag tag;
+  // Size 3 cannot hold the 4-byte data length indicator the flags announce.
+  const std::string body = Text(4, "TIT2", "Song") + Id3v2Frame(4, "TPE1", "\0ab"s, 0, kV4DataLength) +
+                           Text(4, "TALB", "Album");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(Read(tag, Id3v2Tag(4, body)), ID3ERR_Unclassified);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(err.rfind("Error: ", 0), 0u) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  ASSERT_EQ(tag.Frames().size(), 1u);
+  EXPECT_EQ(tag.Title(), u"Song");
+  EXPECT_EQ(tag.Album(), u"");
 }
 
 TEST(Id3v2Tag, CodePageSettingsReachTheFrames) {

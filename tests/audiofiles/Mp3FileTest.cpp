@@ -120,6 +120,10 @@ TEST(Mp3File, TagResultsAreMapped) {
   EXPECT_TRUE(f.Valid());  // the audio search starts at 0 without a tag
   const std::string cut = Id3v2Tag(3, Id3v2Frame(3, "TIT2", "\0x"s, 0, 0, 40));
   EXPECT_EQ(f.ReadFromFile(dir.write("g.mp3", cut + Audio())), MP3ERR_StreamRead);
+  // Files too short for a tag header.
+  EXPECT_EQ(f.ReadFromFile(dir.write("tiny.mp3", "ID3")), MP3ERR_StreamRead);
+  EXPECT_FALSE(f.Valid());
+  EXPECT_EQ(f.ReadFromFile(dir.write("empty.mp3", "")), MP3ERR_StreamRead);
   EXPECT_EQ(f.ReadFromFile(dir.file("missing.mp3")), FileErr_NoFile);
   EXPECT_FALSE(f.Valid());
   EXPECT_EQ(f.FileSize(), 0);
