@@ -1,8 +1,6 @@
 #include "Tagmill.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <exception>
 
 #include "AudioFileBasics.h"
@@ -40,7 +38,7 @@ constexpr std::array<std::array<int32_t, 4>, 3> kSamplerates = {{
     {11025, 12000, 8000, 0},
 }};
 
-constexpr size_t kWindowSize = 512;
+constexpr int64_t kWindowSize = 512;
 
 // Frame-length coefficient divided by 1000 (Layer I: 4 x 12).
 int32_t BitrateCoefficient(const TMpegFrameHeader& h) {
@@ -139,57 +137,82 @@ TMpegFrameHeader DecodeMpegFrameHeader(const uint8_t b[4]) {
   return h;
 }
 
+namespace {
+
+// Bytes of the stream around the search position. Headers are scanned
+// through a 512-byte window starting at the candidate; the longer checks of
+// a candidate (its frame, the next header, the third sync) read a larger
+// block from the candidate on, so that a run of candidates that fail late
+// costs one read per block rather than one per candidate.
+class SearchWindow {
+ public:
+  explicit SearchWindow(TStream& stream) : fStream(stream), fSize(stream.Size()) {}
+
+  // The 4 header bytes at P (P + 3 < stream size), or nullptr on a short read.
+  const uint8_t* Header(int64_t P) {
+    if (P < fStart || P + 4 > fStart + fLength) Fill(P, kWindowSize);
+    return P + 4 <= fStart + fLength ? At(P) : nullptr;
+  }
+
+  // The bytes [pos, pos + count) for the candidate at P (P <= pos), or
+  // nullptr when the stream does not hold them all.
+  const uint8_t* Range(int64_t P, int64_t pos, int64_t count) {
+    if (pos + count > fSize) return nullptr;
+    if (pos < fStart || pos + count > fStart + fLength)
+      Fill(P, std::max<int64_t>(pos + count - P, kBlockSize));
+    return pos >= fStart && pos + count <= fStart + fLength ? At(pos) : nullptr;
+  }
+
+ private:
+  static constexpr int64_t kBlockSize = 16384;
+
+  const uint8_t* At(int64_t pos) const { return fBuffer.data() + (pos - fStart); }
+
+  void Fill(int64_t from, int64_t count) {
+    fBuffer.resize(size_t(count));
+    fStream.Seek(from);
+    fStart = from;
+    fLength = 0;  // stays empty should the read raise
+    fLength = fStream.Read(fBuffer.data(), count);
+  }
+
+  TStream& fStream;
+  const int64_t fSize;
+  std::vector<uint8_t> fBuffer;
+  int64_t fStart = 0;
+  int64_t fLength = 0;
+};
+
+}  // namespace
+
 TMP3Error TMpegInfo::LoadFromStream(TStream& stream) {
   TMP3Error result = MPEGERR_NoFrame;
   Fvalid = false;
   FfirstHeaderPosition = -1;
   const int64_t S = stream.Size();
   FFilesize = S;
-
-  // The window holds the bytes [windowStart, windowStart + windowLength).
-  uint8_t window[kWindowSize];
-  int64_t windowStart = 0;
-  int64_t windowLength = 0;
-  std::vector<uint8_t> frameBytes;  // a candidate frame plus 4 bytes
-
-  // The bytes [pos, pos + count) exactly, from the window when it holds
-  // them; false when the stream cannot supply them all.
-  auto fetch = [&](int64_t pos, int64_t count, uint8_t* out) -> bool {
-    if (pos >= windowStart && pos + count <= windowStart + windowLength) {
-      std::copy_n(window + (pos - windowStart), count, out);
-      return true;
-    }
-    if (pos + count > S) return false;
-    stream.Seek(pos);
-    return stream.Read(out, count) == count;
-  };
+  SearchWindow window(stream);
 
   for (int64_t P = stream.Position(); P + 3 < S; ++P) {
     try {
-      if (P + 4 > windowStart + windowLength || P < windowStart) {
-        stream.Seek(P);
-        windowStart = P;
-        windowLength = stream.Read(window, kWindowSize);
-        if (windowLength < 4) break;
-      }
-      const uint8_t* b = window + (P - windowStart);
+      const uint8_t* b = window.Header(P);
+      if (!b) continue;
       if (b[0] != 0xFF || b[1] < 0xE0) continue;
       const TMpegFrameHeader h = DecodeMpegFrameHeader(b);
       if (!h.valid) continue;
       const int64_t F = h.framelength;
 
       // The frame and the next header's 4 bytes.
-      frameBytes.resize(size_t(F) + 4);
-      if (!fetch(P, F + 4, frameBytes.data())) continue;
-      const VbrInfo vbr = FindVbrHeader(h, frameBytes.data());
+      const uint8_t* frame = window.Range(P, P, F + 4);
+      if (!frame) continue;
+      const VbrInfo vbr = FindVbrHeader(h, frame);
       if (!vbr.vbri) {
-        const TMpegFrameHeader second = DecodeMpegFrameHeader(frameBytes.data() + F);
+        const TMpegFrameHeader second = DecodeMpegFrameHeader(frame + F);
         if (!second.valid) continue;
         const int64_t third = P + F + second.framelength;
         if (third + 3 > S) continue;
-        uint8_t sync[2];
-        if (!fetch(third, 2, sync)) continue;
-        if (sync[0] != 0xFF || sync[1] < 0xE0) continue;
+        const uint8_t* sync = window.Range(P, third, 2);
+        if (!sync || sync[0] != 0xFF || sync[1] < 0xE0) continue;
       }
 
       Fversion = h.version;
@@ -224,7 +247,6 @@ TMP3Error TMpegInfo::LoadFromStream(TStream& stream) {
       break;
     } catch (const std::exception&) {
       // A fault while fetching bytes rejects this position only.
-      windowLength = 0;
     }
   }
   return result;

@@ -171,6 +171,18 @@ TEST(MpegInfo, FrameFoundBeyondTheFirstWindow) {
   EXPECT_EQ(l.info.Channelmode(), 3);
 }
 
+TEST(MpegInfo, ManyCandidatesThatFailLate) {
+  // Every sixth byte starts a valid Layer I header (448-byte frames) whose
+  // next header never follows; the real stream starts after 24000 bytes.
+  std::string bytes;
+  for (int i = 0; i < 4000; ++i) bytes += std::string("\xFF\xFF\xE4\x00\x00\x00", 6);
+  bytes += MpegFrames(FrameSpec(), 3);
+  const Loaded l = Load(bytes);
+  ASSERT_EQ(l.result, MP3ERR_None);
+  EXPECT_EQ(l.info.FirstHeaderPosition(), 24000);
+  EXPECT_EQ(l.info.Layer(), 3);
+}
+
 TEST(MpegInfo, XingHeader) {
   // Xing frame (417 bytes) then 100 frames: A = 41700 bytes behind it.
   const std::string tail = MpegFrames(FrameSpec(), 100);
