@@ -1,5 +1,6 @@
 #include "ID3v2Frames.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "Id3Basics.h"
@@ -264,6 +265,7 @@ void TID3v2Frame::ReadFromStream(TStream& aStream) {
   fDataLength = {};
   const size_t idLength = fIDString.size();
   // The rest of the header; missing bytes stay zero.
+  std::fill(fHeader.begin() + static_cast<std::ptrdiff_t>(idLength), fHeader.end(), '\0');
   aStream.Read(fHeader.data() + idLength, static_cast<int64_t>(fHeader.size() - idLength));
 
   const auto* h = reinterpret_cast<const uint8_t*>(fHeader.data());
