@@ -5,7 +5,7 @@
 #include "TestSupport.h"
 
 using mp3build::Id3v1;
-using mp3build::Id3v1Spec;
+using mp3build::Id3v1Fields;
 
 namespace {
 

@@ -16,8 +16,8 @@ using testsupport::TempDir;
 namespace {
 
 // 400 frames of 128 kbit/s at 44100 Hz: 166800 bytes, 10 s.
-std::string Audio(const FrameSpec& spec = FrameSpec(), size_t frames = 400) {
-  return MpegFrames(spec, frames);
+std::string Audio(const FrameFields& fields = FrameFields(), size_t frames = 400) {
+  return MpegFrames(fields, frames);
 }
 
 }  // namespace
@@ -92,7 +92,7 @@ TEST(Mp3File, ChannelsFromMode) {
   const std::pair<uint8_t, int> modes[] = {{0, 2}, {1, 2}, {2, 2}, {3, 1}};
   for (const auto& [mode, channels] : modes) {
     TMP3File f;
-    f.ReadFromFile(dir.write("m.mp3", Audio(FrameSpec().mode(mode), 20)));
+    f.ReadFromFile(dir.write("m.mp3", Audio(FrameFields().mode(mode), 20)));
     EXPECT_TRUE(f.Valid());
     EXPECT_EQ(f.Channels(), channels) << int(mode);
   }

@@ -3,15 +3,15 @@
 #include "Mp3Builders.h"
 #include "Tagmill.h"
 
-using mp3build::FrameSpec;
+using mp3build::FrameFields;
 using mp3build::MpegFrame;
 using mp3build::MpegFrames;
 using mp3build::MpegHeader;
 
 namespace {
 
-TMpegFrameHeader Decode(const FrameSpec& spec) {
-  const std::string h = MpegHeader(spec);
+TMpegFrameHeader Decode(const FrameFields& fields) {
+  const std::string h = MpegHeader(fields);
   return DecodeMpegFrameHeader(reinterpret_cast<const uint8_t*>(h.data()));
 }
 
@@ -32,25 +32,25 @@ Loaded Load(const std::string& bytes, int64_t start = 0) {
 
 TEST(MpegHeader, FrameLengthsAndFields) {
   // MPEG-1 Layer III, 128 kbit/s, 44100 Hz.
-  TMpegFrameHeader h = Decode(FrameSpec());
+  TMpegFrameHeader h = Decode(FrameFields());
   EXPECT_TRUE(h.valid);
   EXPECT_EQ(h.version, 1);
   EXPECT_EQ(h.layer, 3);
   EXPECT_EQ(h.bitrate, 128);
   EXPECT_EQ(h.samplerate, 44100);
   EXPECT_EQ(h.framelength, 417);
-  EXPECT_EQ(Decode(FrameSpec().padded()).framelength, 418);
+  EXPECT_EQ(Decode(FrameFields().padded()).framelength, 418);
   // Layer I: (truncate(12000 x 384 / 44100) + padding) x 4.
-  EXPECT_EQ(Decode(FrameSpec().layer(1).bitrate(12)).framelength, 416);
-  EXPECT_EQ(Decode(FrameSpec().layer(1).bitrate(12).padded()).framelength, 420);
+  EXPECT_EQ(Decode(FrameFields().layer(1).bitrate(12)).framelength, 416);
+  EXPECT_EQ(Decode(FrameFields().layer(1).bitrate(12).padded()).framelength, 420);
   // Layer II uses 144000 whatever the version; Layer III of MPEG-2/2.5 72000.
-  EXPECT_EQ(Decode(FrameSpec().mpeg2().layer(2).bitrate(8).rate(1)).framelength, 384);  // 64k 24000
-  EXPECT_EQ(Decode(FrameSpec().mpeg2().bitrate(8).rate(1)).framelength, 192);
-  h = Decode(FrameSpec().mpeg25().bitrate(8).rate(2));  // 64k at 8000 Hz
+  EXPECT_EQ(Decode(FrameFields().mpeg2().layer(2).bitrate(8).rate(1)).framelength, 384);  // 64k 24000
+  EXPECT_EQ(Decode(FrameFields().mpeg2().bitrate(8).rate(1)).framelength, 192);
+  h = Decode(FrameFields().mpeg25().bitrate(8).rate(2));  // 64k at 8000 Hz
   EXPECT_EQ(h.version, 3);
   EXPECT_EQ(h.framelength, 576);
 
-  FrameSpec raw;
+  FrameFields raw;
   raw.crc = true;
   raw.channelMode = 1;
   raw.extension = 2;
@@ -67,37 +67,37 @@ TEST(MpegHeader, FrameLengthsAndFields) {
 }
 
 TEST(MpegHeader, RejectsReservedAndBadValues) {
-  FrameSpec reservedVersion;
+  FrameFields reservedVersion;
   reservedVersion.versionBits = 1;
   EXPECT_FALSE(Decode(reservedVersion).valid);
-  FrameSpec reservedLayer;
+  FrameFields reservedLayer;
   reservedLayer.layerBits = 0;
   EXPECT_FALSE(Decode(reservedLayer).valid);
-  EXPECT_FALSE(Decode(FrameSpec().bitrate(15)).valid);
-  const TMpegFrameHeader badRate = Decode(FrameSpec().rate(3));
+  EXPECT_FALSE(Decode(FrameFields().bitrate(15)).valid);
+  const TMpegFrameHeader badRate = Decode(FrameFields().rate(3));
   EXPECT_FALSE(badRate.valid);
   EXPECT_EQ(badRate.framelength, 0xFFFF);
   // Free format: bitrate 0, so the length is the padding alone.
-  EXPECT_FALSE(Decode(FrameSpec().bitrate(0)).valid);
-  EXPECT_TRUE(Decode(FrameSpec().bitrate(0).padded()).valid);
+  EXPECT_FALSE(Decode(FrameFields().bitrate(0)).valid);
+  EXPECT_TRUE(Decode(FrameFields().bitrate(0).padded()).valid);
   const uint8_t noSync[4] = {0xFF, 0xDB, 0x90, 0x00};
   EXPECT_FALSE(DecodeMpegFrameHeader(noSync).valid);
 }
 
 TEST(MpegHeader, LayerTwoBitrateAndModeRules) {
-  const FrameSpec l2 = FrameSpec().layer(2);
+  const FrameFields l2 = FrameFields().layer(2);
   for (uint8_t index : {1, 2, 3, 5}) {  // 32, 48, 56, 80 kbit/s: mono only
-    EXPECT_FALSE(Decode(FrameSpec(l2).bitrate(index)).valid) << int(index);
-    EXPECT_TRUE(Decode(FrameSpec(l2).bitrate(index).mono()).valid) << int(index);
+    EXPECT_FALSE(Decode(FrameFields(l2).bitrate(index)).valid) << int(index);
+    EXPECT_TRUE(Decode(FrameFields(l2).bitrate(index).mono()).valid) << int(index);
   }
   for (uint8_t index : {11, 12, 13, 14}) {  // 224..384 kbit/s: not in mono
-    EXPECT_TRUE(Decode(FrameSpec(l2).bitrate(index)).valid) << int(index);
-    EXPECT_FALSE(Decode(FrameSpec(l2).bitrate(index).mono()).valid) << int(index);
+    EXPECT_TRUE(Decode(FrameFields(l2).bitrate(index)).valid) << int(index);
+    EXPECT_FALSE(Decode(FrameFields(l2).bitrate(index).mono()).valid) << int(index);
   }
-  EXPECT_TRUE(Decode(FrameSpec(l2).bitrate(4)).valid);  // 64 kbit/s either way
-  EXPECT_TRUE(Decode(FrameSpec(l2).bitrate(4).mono()).valid);
+  EXPECT_TRUE(Decode(FrameFields(l2).bitrate(4)).valid);  // 64 kbit/s either way
+  EXPECT_TRUE(Decode(FrameFields(l2).bitrate(4).mono()).valid);
   // The rule belongs to MPEG-1: MPEG-2 Layer II at 32 kbit/s in stereo is fine.
-  const TMpegFrameHeader mpeg2 = Decode(FrameSpec().mpeg2().layer(2).bitrate(4));
+  const TMpegFrameHeader mpeg2 = Decode(FrameFields().mpeg2().layer(2).bitrate(4));
   EXPECT_EQ(mpeg2.bitrate, 32);
   EXPECT_TRUE(mpeg2.valid);
 }
@@ -111,7 +111,7 @@ TEST(MpegInfo, ShortStreamHasNoFrame) {
 }
 
 TEST(MpegInfo, ConstantBitrateArithmetic) {
-  const std::string audio = MpegFrames(FrameSpec(), 400);  // 166800 bytes
+  const std::string audio = MpegFrames(FrameFields(), 400);  // 166800 bytes
   const Loaded l = Load(audio);
   ASSERT_EQ(l.result, MP3ERR_None);
   EXPECT_TRUE(l.info.Valid());
@@ -125,7 +125,7 @@ TEST(MpegInfo, ConstantBitrateArithmetic) {
 
   // Trailing bytes (an ID3v1 tag, say) count as audio: frames are
   // truncate((S - P) / F) with F of the accepted frame.
-  const Loaded padded = Load(MpegFrame(FrameSpec().padded()) + audio + std::string(300, 'x'));
+  const Loaded padded = Load(MpegFrame(FrameFields().padded()) + audio + std::string(300, 'x'));
   ASSERT_EQ(padded.result, MP3ERR_None);
   EXPECT_EQ(padded.info.Frames(), (418 + 166800 + 300) / 418);
 }
@@ -133,7 +133,7 @@ TEST(MpegInfo, ConstantBitrateArithmetic) {
 TEST(MpegInfo, FalseSyncIsSkipped) {
   // A header-looking word followed by garbage: its second header is missing.
   std::string bytes = std::string("\xFF\xFB\x90\x00", 4) + std::string(100, '\x11');
-  bytes += MpegFrames(FrameSpec(), 20);
+  bytes += MpegFrames(FrameFields(), 20);
   const Loaded l = Load(bytes);
   ASSERT_EQ(l.result, MP3ERR_None);
   EXPECT_EQ(l.info.FirstHeaderPosition(), 104);
@@ -141,7 +141,7 @@ TEST(MpegInfo, FalseSyncIsSkipped) {
 }
 
 TEST(MpegInfo, ThirdFrameMustStartWithSync) {
-  const std::string two = MpegFrames(FrameSpec(), 2);
+  const std::string two = MpegFrames(FrameFields(), 2);
   EXPECT_EQ(Load(two + std::string(10, '\0')).result, MPEGERR_NoFrame);
   // The third frame's sync needs three bytes of it inside the stream.
   EXPECT_EQ(Load(two + "\xFF\xFB").result, MPEGERR_NoFrame);
@@ -151,7 +151,7 @@ TEST(MpegInfo, ThirdFrameMustStartWithSync) {
 }
 
 TEST(MpegInfo, SearchStartsAtStreamPosition) {
-  const std::string bytes = std::string(50, '\0') + MpegFrames(FrameSpec(), 5);
+  const std::string bytes = std::string(50, '\0') + MpegFrames(FrameFields(), 5);
   const Loaded l = Load(bytes, 20);
   ASSERT_EQ(l.result, MP3ERR_None);
   EXPECT_EQ(l.info.FirstHeaderPosition(), 50);
@@ -164,7 +164,7 @@ TEST(MpegInfo, FrameFoundBeyondTheFirstWindow) {
   // Far beyond 512 bytes, after bytes that keep forcing window refills.
   std::string bytes;
   for (int i = 0; i < 700; ++i) bytes += "\xFF\xF8";  // reserved layer: no header
-  bytes += MpegFrames(FrameSpec().mono(), 4);
+  bytes += MpegFrames(FrameFields().mono(), 4);
   const Loaded l = Load(bytes);
   ASSERT_EQ(l.result, MP3ERR_None);
   EXPECT_EQ(l.info.FirstHeaderPosition(), 1400);
@@ -176,7 +176,7 @@ TEST(MpegInfo, ManyCandidatesThatFailLate) {
   // next header never follows; the real stream starts after 24000 bytes.
   std::string bytes;
   for (int i = 0; i < 4000; ++i) bytes += std::string("\xFF\xFF\xE4\x00\x00\x00", 6);
-  bytes += MpegFrames(FrameSpec(), 3);
+  bytes += MpegFrames(FrameFields(), 3);
   const Loaded l = Load(bytes);
   ASSERT_EQ(l.result, MP3ERR_None);
   EXPECT_EQ(l.info.FirstHeaderPosition(), 24000);
@@ -185,8 +185,8 @@ TEST(MpegInfo, ManyCandidatesThatFailLate) {
 
 TEST(MpegInfo, XingHeader) {
   // Xing frame (417 bytes) then 100 frames: A = 41700 bytes behind it.
-  const std::string tail = MpegFrames(FrameSpec(), 100);
-  const Loaded l = Load(mp3build::XingFrame(FrameSpec(), 1000) + tail);
+  const std::string tail = MpegFrames(FrameFields(), 100);
+  const Loaded l = Load(mp3build::XingFrame(FrameFields(), 1000) + tail);
   ASSERT_EQ(l.result, MP3ERR_None);
   EXPECT_TRUE(l.info.Vbr());
   EXPECT_EQ(l.info.FirstHeaderPosition(), 0);
@@ -195,11 +195,11 @@ TEST(MpegInfo, XingHeader) {
   EXPECT_EQ(l.info.Dauer(), 27);    // 41700 x 8 / 12000 = 27.8
 
   // Mono and MPEG-2 frames keep the header at their own offsets.
-  const FrameSpec mono = FrameSpec().mono();
+  const FrameFields mono = FrameFields().mono();
   const Loaded m = Load(mp3build::XingFrame(mono, 50) + MpegFrames(mono, 10));
   EXPECT_TRUE(m.info.Vbr());
   EXPECT_EQ(m.info.Frames(), 50);
-  const FrameSpec mpeg2 = FrameSpec().mpeg2().bitrate(8).rate(1);  // 192-byte frames
+  const FrameFields mpeg2 = FrameFields().mpeg2().bitrate(8).rate(1);  // 192-byte frames
   const Loaded v2 = Load(mp3build::XingFrame(mpeg2, 30) + MpegFrames(mpeg2, 50));
   EXPECT_TRUE(v2.info.Vbr());
   EXPECT_EQ(v2.info.Frames(), 30);
@@ -207,7 +207,7 @@ TEST(MpegInfo, XingHeader) {
 }
 
 TEST(MpegInfo, XingWithoutFrameCountFallsBackToNextFrame) {
-  const std::string bytes = mp3build::XingFrame(FrameSpec(), 0, false) + MpegFrames(FrameSpec(), 10);
+  const std::string bytes = mp3build::XingFrame(FrameFields(), 0, false) + MpegFrames(FrameFields(), 10);
   const Loaded l = Load(bytes);
   ASSERT_EQ(l.result, MP3ERR_None);
   EXPECT_FALSE(l.info.Vbr());
@@ -216,7 +216,7 @@ TEST(MpegInfo, XingWithoutFrameCountFallsBackToNextFrame) {
 }
 
 TEST(MpegInfo, VbriHeaderNeedsNoSecondFrame) {
-  const std::string bytes = mp3build::VbriFrame(FrameSpec(), 2) + std::string(10000, '\0');
+  const std::string bytes = mp3build::VbriFrame(FrameFields(), 2) + std::string(10000, '\0');
   const Loaded l = Load(bytes);
   ASSERT_EQ(l.result, MP3ERR_None);
   EXPECT_TRUE(l.info.Vbr());
@@ -224,19 +224,19 @@ TEST(MpegInfo, VbriHeaderNeedsNoSecondFrame) {
   EXPECT_EQ(l.info.Bitrate(), 1531);  // 44.1 x 10000 / (2 x 144)
   EXPECT_EQ(l.info.Dauer(), 0);
   // A zero frame count is no usable header.
-  EXPECT_EQ(Load(mp3build::VbriFrame(FrameSpec(), 0) + std::string(100, '\0')).result,
+  EXPECT_EQ(Load(mp3build::VbriFrame(FrameFields(), 0) + std::string(100, '\0')).result,
             MPEGERR_NoFrame);
 }
 
 TEST(MpegInfo, VbrBitrateIsStoredInSixteenBits) {
   // 44.1 x 300000 / (1 x 144) = 91875, kept as 91875 - 65536.
-  const Loaded l = Load(mp3build::VbriFrame(FrameSpec(), 1) + std::string(300000, '\0'));
+  const Loaded l = Load(mp3build::VbriFrame(FrameFields(), 1) + std::string(300000, '\0'));
   ASSERT_EQ(l.result, MP3ERR_None);
   EXPECT_EQ(l.info.Bitrate(), 26339);
 }
 
 TEST(MpegInfo, FreeFormatIsNeverAccepted) {
-  const FrameSpec free = FrameSpec().bitrate(0).padded();
+  const FrameFields free = FrameFields().bitrate(0).padded();
   std::string bytes;
   for (int i = 0; i < 50; ++i) bytes += MpegHeader(free) + std::string(400, '\0');
   EXPECT_EQ(Load(bytes).result, MPEGERR_NoFrame);
@@ -247,12 +247,12 @@ TEST(MpegInfo, FreeFormatIsNeverAccepted) {
 }
 
 TEST(MpegInfo, LayerTwoStreams) {
-  const FrameSpec stereo32 = FrameSpec().layer(2).bitrate(1);
+  const FrameFields stereo32 = FrameFields().layer(2).bitrate(1);
   EXPECT_EQ(Load(MpegFrames(stereo32, 5)).result, MPEGERR_NoFrame);
-  const Loaded mono = Load(MpegFrames(FrameSpec(stereo32).mono(), 5));
+  const Loaded mono = Load(MpegFrames(FrameFields(stereo32).mono(), 5));
   EXPECT_EQ(mono.result, MP3ERR_None);
   EXPECT_EQ(mono.info.Layer(), 2);
-  const Loaded mpeg2 = Load(MpegFrames(FrameSpec().mpeg2().layer(2).bitrate(4), 5));
+  const Loaded mpeg2 = Load(MpegFrames(FrameFields().mpeg2().layer(2).bitrate(4), 5));
   EXPECT_EQ(mpeg2.result, MP3ERR_None);
   EXPECT_EQ(mpeg2.info.Bitrate(), 32);
 }

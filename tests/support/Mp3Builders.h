@@ -13,7 +13,7 @@ namespace mp3build {
 
 // Fields of a 4-byte frame header, as raw values. Defaults: MPEG-1 Layer III,
 // 128 kbit/s, 44100 Hz, stereo, no CRC, no padding.
-struct FrameSpec {
+struct FrameFields {
   uint8_t versionBits = 3;  // 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
   uint8_t layerBits = 1;    // 1 Layer III, 2 Layer II, 3 Layer I, 0 reserved
   bool crc = false;         // protection bit 0
@@ -26,18 +26,18 @@ struct FrameSpec {
   bool original = false;
   uint8_t emphasis = 0;
 
-  FrameSpec& mpeg1() { versionBits = 3; return *this; }
-  FrameSpec& mpeg2() { versionBits = 2; return *this; }
-  FrameSpec& mpeg25() { versionBits = 0; return *this; }
-  FrameSpec& layer(int l) { layerBits = static_cast<uint8_t>(4 - l); return *this; }
-  FrameSpec& bitrate(uint8_t index) { bitrateIndex = index; return *this; }
-  FrameSpec& rate(uint8_t index) { samplerateIndex = index; return *this; }
-  FrameSpec& mono() { channelMode = 3; return *this; }
-  FrameSpec& mode(uint8_t m) { channelMode = m; return *this; }
-  FrameSpec& padded(bool p = true) { padding = p; return *this; }
+  FrameFields& mpeg1() { versionBits = 3; return *this; }
+  FrameFields& mpeg2() { versionBits = 2; return *this; }
+  FrameFields& mpeg25() { versionBits = 0; return *this; }
+  FrameFields& layer(int l) { layerBits = static_cast<uint8_t>(4 - l); return *this; }
+  FrameFields& bitrate(uint8_t index) { bitrateIndex = index; return *this; }
+  FrameFields& rate(uint8_t index) { samplerateIndex = index; return *this; }
+  FrameFields& mono() { channelMode = 3; return *this; }
+  FrameFields& mode(uint8_t m) { channelMode = m; return *this; }
+  FrameFields& padded(bool p = true) { padding = p; return *this; }
 };
 
-inline std::string MpegHeader(const FrameSpec& s) {
+inline std::string MpegHeader(const FrameFields& s) {
   testsupport::Bytes b;
   b.u8(0xFF);
   b.u8(0xE0 | (s.versionBits & 3) << 3 | (s.layerBits & 3) << 1 | (s.crc ? 0 : 1));
@@ -48,7 +48,7 @@ inline std::string MpegHeader(const FrameSpec& s) {
 }
 
 // The frame length the header implies (only for valid, non-free headers).
-inline size_t FrameLength(const FrameSpec& s) {
+inline size_t FrameLength(const FrameFields& s) {
   static const int kRates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000},
                                    {44100, 48000, 32000}};
   static const int kBitrates[5][15] = {
@@ -69,20 +69,20 @@ inline size_t FrameLength(const FrameSpec& s) {
 }
 
 // One frame: header, then `fill` bytes up to the frame length.
-inline std::string MpegFrame(const FrameSpec& s, uint8_t fill = 0) {
+inline std::string MpegFrame(const FrameFields& s, uint8_t fill = 0) {
   std::string f = MpegHeader(s);
   f.resize(FrameLength(s), static_cast<char>(fill));
   return f;
 }
 
-inline std::string MpegFrames(const FrameSpec& s, size_t count, uint8_t fill = 0) {
+inline std::string MpegFrames(const FrameFields& s, size_t count, uint8_t fill = 0) {
   std::string out;
   for (size_t i = 0; i < count; ++i) out += MpegFrame(s, fill);
   return out;
 }
 
 // Where a Xing header sits in a frame of this kind.
-inline size_t XingOffset(const FrameSpec& s) {
+inline size_t XingOffset(const FrameFields& s) {
   const bool mono = s.channelMode == 3;
   if (s.versionBits == 3) return mono ? 21 : 36;
   return mono ? 13 : 21;
@@ -90,7 +90,7 @@ inline size_t XingOffset(const FrameSpec& s) {
 
 // A frame holding a Xing header with a frame count (flags bit 0) unless
 // withFrames is false; the byte count field follows.
-inline std::string XingFrame(const FrameSpec& s, uint32_t frames, bool withFrames = true,
+inline std::string XingFrame(const FrameFields& s, uint32_t frames, bool withFrames = true,
                              uint32_t bytes = 0) {
   std::string f = MpegFrame(s);
   testsupport::Bytes x;
@@ -100,7 +100,7 @@ inline std::string XingFrame(const FrameSpec& s, uint32_t frames, bool withFrame
 }
 
 // A frame holding a VBRI header (always at offset 36).
-inline std::string VbriFrame(const FrameSpec& s, uint32_t frames, uint32_t bytes = 0) {
+inline std::string VbriFrame(const FrameFields& s, uint32_t frames, uint32_t bytes = 0) {
   std::string f = MpegFrame(s);
   testsupport::Bytes v;
   v.raw("VBRI").u16be(1).u16be(0).u16be(75).u32be(bytes).u32be(frames);
@@ -110,14 +110,14 @@ inline std::string VbriFrame(const FrameSpec& s, uint32_t frames, uint32_t bytes
 
 // A 128-byte ID3v1 block. A track of 0 leaves bytes 125/126 to the comment
 // (ID3v1.0); any other value writes 0 and the track there (ID3v1.1).
-struct Id3v1Spec {
+struct Id3v1Fields {
   std::string title = {}, artist = {}, album = {}, year = {}, comment = {};
   uint8_t track = 0;
   uint8_t genre = 255;
   char pad = '\0';
 };
 
-inline std::string Id3v1(const Id3v1Spec& s) {
+inline std::string Id3v1(const Id3v1Fields& s) {
   auto field = [&](const std::string& v, size_t n) {
     std::string f = v.substr(0, n);
     f.resize(n, s.pad);
@@ -132,5 +132,8 @@ inline std::string Id3v1(const Id3v1Spec& s) {
   b.push_back(static_cast<char>(s.genre));
   return b;
 }
+
+// Older name, kept until every user has moved to FrameFields.
+using FrameSpec = FrameFields;
 
 }  // namespace mp3build
