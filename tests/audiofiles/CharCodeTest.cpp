@@ -47,6 +47,12 @@ TEST(CharCode, ChosenPageOnlyWithAutoCorrect) {
   greek.CodePage = 1253;
   EXPECT_EQ(DecodeCodePageText("\xE1", true, greek), u"\u03B1");
 
+  // Windows-1258 writes accents as combining marks after the letter;
+  // they come out precomposed: a + 0xEC (combining acute) is a-acute.
+  TCodePage vietnamese;
+  vietnamese.CodePage = 1258;
+  EXPECT_EQ(DecodeCodePageText("a\xEC", true, vietnamese), u"\u00E1");
+
   TCodePage utf8;
   utf8.CodePage = 65001;
   EXPECT_EQ(DecodeCodePageText("\xC3\xA4", true, utf8), u"\u00E4");
