@@ -45,7 +45,7 @@ std::string BuildFile(int i) {
       Id3v2Frame(version, "TSSE", TextContent(0, u"Generated for the benchmark")) +
       Id3v2Frame(version, "APIC", "\0image/jpeg\0\x03\0"s + std::string(2048, '\x5A'));
   std::string file = Id3v2Tag(version, body, 0, 1024);
-  file += MpegFrames(FrameSpec{}, 40, 0x55);
+  file += MpegFrames(FrameFields{}, 40, 0x55);
   file += Id3v1({"Title number " + n, "Some Artist", "An Album Title", "2004", "A short comment", 3, 17});
   return file;
 }

@@ -9,7 +9,7 @@ namespace {
 using namespace mp3build;
 using namespace std::string_literals;
 
-std::string Audio() { return MpegFrames(FrameSpec{}, 4); }
+std::string Audio() { return MpegFrames(FrameFields{}, 4); }
 
 std::string RichFrames(uint8_t version) {
   const bool v2 = version == 2;
@@ -41,10 +41,10 @@ const SeedSet mp3Seeds("mp3", {
     Id3v2Tag(4, "\0\0\0\x06\x01\0"s + RichFrames(4), kTagExtended) + Audio(),
     Id3v2Tag(3, "\0\0\0\x06\0\0\0\0\0\0"s + RichFrames(3), kTagExtended) + Audio(),
     Id3v2Tag(3, Id3v2Frame(3, "TIT2", "\x01\0\0\0\x10zz"s, 0, kV3Compression | kV3Grouping)) + Audio(),
-    XingFrame(FrameSpec{}, 100) + Audio(),
-    VbriFrame(FrameSpec{}.mpeg2(), 50),
-    MpegFrames(FrameSpec{}.layer(2).bitrate(1).mono(), 3),
-    MpegFrames(FrameSpec{}.layer(1).mpeg25(), 3),
+    XingFrame(FrameFields{}, 100) + Audio(),
+    VbriFrame(FrameFields{}.mpeg2(), 50),
+    MpegFrames(FrameFields{}.layer(2).bitrate(1).mono(), 3),
+    MpegFrames(FrameFields{}.layer(1).mpeg25(), 3),
 });
 
 }  // namespace
