@@ -133,7 +133,4 @@ inline std::string Id3v1(const Id3v1Fields& s) {
   return b;
 }
 
-// Older name, kept until every user has moved to FrameFields.
-using FrameSpec = FrameFields;
-
 }  // namespace mp3build
