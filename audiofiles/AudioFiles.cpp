@@ -4,6 +4,7 @@
 #include <vector>
 
 // Reader headers, one per row of the table below.
+#include "Mp3Files.h"
 #include "FlacFiles.h"
 #include "OggVorbisFiles.h"
 #include "Apev2Tags.h"
@@ -31,6 +32,7 @@ std::unique_ptr<TBaseAudioFile> Make() {
 // Tried in order; the first row naming the extension wins.
 const std::vector<ReaderRow>& ReaderTable() {
   static const std::vector<ReaderRow> rows = {
+      {{".mp3", ".mp2", ".mp1"}, at_Mp3, &Make<TMP3File>},
       {{".ogg", ".oga"}, at_Ogg, &Make<TOggVorbisFile>},
       {{".flac", ".fla"}, at_Flac, &Make<TFlacFile>},
       {{".ape", ".mac"}, at_Monkey, &Make<TMonkeyFile>},
@@ -137,6 +139,9 @@ TAudioError TGeneralAudioFile::RemoveFromFile() {
   return fBaseAudioFile ? fBaseAudioFile->RemoveFromFile(fFilename) : FileErr_NotSupportedFileType;
 }
 
+TMP3File* TGeneralAudioFile::MP3File() const {
+  return fFileType == at_Mp3 ? static_cast<TMP3File*>(fBaseAudioFile.get()) : nullptr;
+}
 TOggVorbisFile* TGeneralAudioFile::OggFile() const {
   return fFileType == at_Ogg ? static_cast<TOggVorbisFile*>(fBaseAudioFile.get()) : nullptr;
 }

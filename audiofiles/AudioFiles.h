@@ -9,6 +9,7 @@
 
 #include "AudioFileBasics.h"
 
+class TMP3File;
 class TOggVorbisFile;
 class TFlacFile;
 class TBaseApeFile;
@@ -81,6 +82,7 @@ class TGeneralAudioFile {
   TBaseAudioFile* BaseAudioFile() const { return fBaseAudioFile.get(); }
 
   // Typed reader accessors: the reader when the type matches, else nullptr.
+  TMP3File* MP3File() const;
   TOggVorbisFile* OggFile() const;
   TFlacFile* FlacFile() const;
   TMonkeyFile* MonkeyFile() const;
