@@ -4,6 +4,17 @@
 #include <vector>
 
 // Reader headers, one per row of the table below.
+#include "Mp3Files.h"
+#include "FlacFiles.h"
+#include "OggVorbisFiles.h"
+#include "Apev2Tags.h"
+#include "MonkeyFiles.h"
+#include "MusePackFiles.h"
+#include "OptimFrogFiles.h"
+#include "TrueAudioFiles.h"
+#include "WavPackFiles.h"
+#include "WavFiles.h"
+#include "WmaFiles.h"
 
 namespace {
 
@@ -21,6 +32,16 @@ std::unique_ptr<TBaseAudioFile> Make() {
 // Tried in order; the first row naming the extension wins.
 const std::vector<ReaderRow>& ReaderTable() {
   static const std::vector<ReaderRow> rows = {
+      {{".mp3", ".mp2", ".mp1"}, at_Mp3, &Make<TMP3File>},
+      {{".ogg", ".oga"}, at_Ogg, &Make<TOggVorbisFile>},
+      {{".flac", ".fla"}, at_Flac, &Make<TFlacFile>},
+      {{".ape", ".mac"}, at_Monkey, &Make<TMonkeyFile>},
+      {{".wv"}, at_WavPack, &Make<TWavPackFile>},
+      {{".mpc", ".mp+", ".mpp"}, at_MusePack, &Make<TMusePackFile>},
+      {{".ofr", ".ofs"}, at_OptimFrog, &Make<TOptimFrogFile>},
+      {{".tta"}, at_TrueAudio, &Make<TTrueAudioFile>},
+      {{".wma"}, at_Wma, &Make<TWMAfile>},
+      {{".wav"}, at_Wav, &Make<Twavfile>},
   };
   return rows;
 }
@@ -116,4 +137,47 @@ TAudioError TGeneralAudioFile::UpdateFile() {
 }
 TAudioError TGeneralAudioFile::RemoveFromFile() {
   return fBaseAudioFile ? fBaseAudioFile->RemoveFromFile(fFilename) : FileErr_NotSupportedFileType;
+}
+
+TMP3File* TGeneralAudioFile::MP3File() const {
+  return fFileType == at_Mp3 ? static_cast<TMP3File*>(fBaseAudioFile.get()) : nullptr;
+}
+TOggVorbisFile* TGeneralAudioFile::OggFile() const {
+  return fFileType == at_Ogg ? static_cast<TOggVorbisFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TFlacFile* TGeneralAudioFile::FlacFile() const {
+  return fFileType == at_Flac ? static_cast<TFlacFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TBaseApeFile* TGeneralAudioFile::BaseApeFile() const {
+  switch (fFileType) {
+    case at_Monkey:
+    case at_WavPack:
+    case at_MusePack:
+    case at_OptimFrog:
+    case at_TrueAudio:
+      return static_cast<TBaseApeFile*>(fBaseAudioFile.get());
+    default:
+      return nullptr;
+  }
+}
+TMonkeyFile* TGeneralAudioFile::MonkeyFile() const {
+  return fFileType == at_Monkey ? static_cast<TMonkeyFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TWavPackFile* TGeneralAudioFile::WavPackFile() const {
+  return fFileType == at_WavPack ? static_cast<TWavPackFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TMusePackFile* TGeneralAudioFile::MusePackFile() const {
+  return fFileType == at_MusePack ? static_cast<TMusePackFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TOptimFrogFile* TGeneralAudioFile::OptimFrogFile() const {
+  return fFileType == at_OptimFrog ? static_cast<TOptimFrogFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TTrueAudioFile* TGeneralAudioFile::TrueAudioFile() const {
+  return fFileType == at_TrueAudio ? static_cast<TTrueAudioFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TWMAfile* TGeneralAudioFile::WmaFile() const {
+  return fFileType == at_Wma ? static_cast<TWMAfile*>(fBaseAudioFile.get()) : nullptr;
+}
+Twavfile* TGeneralAudioFile::WavFile() const {
+  return fFileType == at_Wav ? static_cast<Twavfile*>(fBaseAudioFile.get()) : nullptr;
 }
