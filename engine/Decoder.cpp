@@ -280,4 +280,36 @@ int64_t Decoder::FileSize() const {
   return fImpl->format->pb ? std::max<int64_t>(0, avio_size(fImpl->format->pb)) : 0;
 }
 
+RateConverter::RateConverter(int channels, int inRate, int outRate)
+    : fChannels(channels), fInRate(inRate), fOutRate(outRate) {
+  Reset();
+}
+
+RateConverter::~RateConverter() { swr_free(&fSwr); }
+
+void RateConverter::Reset() {
+  swr_free(&fSwr);
+  AVChannelLayout layout{};
+  av_channel_layout_default(&layout, fChannels);
+  if (swr_alloc_set_opts2(&fSwr, &layout, AV_SAMPLE_FMT_FLT, fOutRate, &layout, AV_SAMPLE_FMT_FLT, fInRate, 0,
+                          nullptr) < 0 ||
+      swr_init(fSwr) < 0)
+    swr_free(&fSwr);
+  av_channel_layout_uninit(&layout);
+}
+
+void RateConverter::Convert(const float* in, size_t frames, std::vector<float>& out) {
+  if (!fSwr) return;
+  const int capacity = swr_get_out_samples(fSwr, static_cast<int>(frames));
+  if (capacity <= 0) return;
+  const size_t start = out.size();
+  out.resize(start + static_cast<size_t>(capacity) * fChannels);
+  uint8_t* dst = reinterpret_cast<uint8_t*>(out.data() + start);
+  const uint8_t* src = reinterpret_cast<const uint8_t*>(in);
+  const int got = swr_convert(fSwr, &dst, capacity, in ? &src : nullptr, static_cast<int>(frames));
+  out.resize(start + static_cast<size_t>(std::max(got, 0)) * fChannels);
+}
+
+void RateConverter::Flush(std::vector<float>& out) { Convert(nullptr, 0, out); }
+
 }  // namespace quav

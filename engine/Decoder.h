@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+struct SwrContext;
+
 namespace quav {
 
 class Decoder {
@@ -48,6 +50,28 @@ class Decoder {
   int64_t fLengthFrames = 0;
   int64_t fDataStart = 0;
   std::vector<float> fPending;  // the frame decoded while opening
+};
+
+// Fixed-ratio sample-rate conversion of interleaved float frames (one or two
+// channels) with FFmpeg's resampler.
+class RateConverter {
+ public:
+  RateConverter(int channels, int inRate, int outRate);
+  ~RateConverter();
+  RateConverter(const RateConverter&) = delete;
+  RateConverter& operator=(const RateConverter&) = delete;
+  bool Valid() const { return fSwr != nullptr; }
+  // Appends the converted frames to out.
+  void Convert(const float* in, size_t frames, std::vector<float>& out);
+  // Appends what the filter still holds (at the end of the input).
+  void Flush(std::vector<float>& out);
+  void Reset();
+
+ private:
+  ::SwrContext* fSwr = nullptr;
+  int fChannels;
+  int fInRate;
+  int fOutRate;
 };
 
 // Silences FFmpeg's own logging; safe to call more than once.

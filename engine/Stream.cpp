@@ -31,8 +31,21 @@ Stream::Stream(std::unique_ptr<Decoder> decoder, bool decodeOnly, int outRate)
       fDecodeOnly(decodeOnly),
       fRate(fDecoder->Rate()),
       fChannels(fDecoder->Channels()),
-      fOutRate(outRate) {
+      fOutRate(outRate),
+      fSourceRate(fRate) {
   fFreq.Set(static_cast<float>(fRate));
+  if (!decodeOnly && outRate != fRate) {
+    auto converter = std::make_unique<RateConverter>(fChannels, fRate, outRate);
+    if (converter->Valid()) {
+      fConverter = std::move(converter);
+      fSourceRate = outRate;
+    }
+  }
+}
+
+int64_t Stream::ToFileFrames(double pos) const {
+  if (fSourceRate == fRate) return static_cast<int64_t>(std::floor(pos));
+  return static_cast<int64_t>(std::floor(pos * fRate / fSourceRate));
 }
 
 void Stream::FillSource(int64_t needEnd) {
@@ -42,12 +55,15 @@ void Stream::FillSource(int64_t needEnd) {
     fSourceBase += consumed;
   }
   while (SourceEnd() < needEnd && !fSourceEnded) {
-    const size_t before = fSource.size();
-    if (!fDecoder->Decode(fSource)) {
+    std::vector<float>& target = fConverter ? fDecoded : fSource;
+    if (fConverter) fDecoded.clear();
+    const size_t before = target.size();
+    if (!fDecoder->Decode(target)) {
+      if (fConverter) fConverter->Flush(fSource);
       fSourceEnded = true;
       break;
     }
-    const size_t frames = (fSource.size() - before) / fChannels;
+    const size_t frames = (target.size() - before) / fChannels;
     PeakingBand* chain[64];
     size_t count = 0;
     for (Band& band : fBands) {
@@ -57,8 +73,9 @@ void Stream::FillSource(int64_t needEnd) {
       }
       chain[count++] = &band.filter;
     }
-    ProcessBands(chain, count, fSource.data() + before, frames, fChannels);
+    ProcessBands(chain, count, target.data() + before, frames, fChannels);
     fDecodedFrames += static_cast<int64_t>(frames);
+    if (fConverter) fConverter->Convert(fDecoded.data(), frames, fSource);
   }
 }
 
@@ -72,7 +89,7 @@ size_t Stream::Resample(float* out, size_t frames, double step) {
     const int64_t end = SourceEnd();
     if (ip >= end) {
       if (fSourceEnded) break;
-      continue;
+      continue;  // the converter may need more input before it yields
     }
     const double frac = fPos - static_cast<double>(ip);
     if (frac == 0.0 && step == 1.0) {
@@ -103,7 +120,9 @@ size_t Stream::Render(float* out, size_t frames, uint64_t outFrame, double clock
     const size_t n = std::min(kBlockFrames, frames - done);
     const double t0 = clockStart + static_cast<double>(done) * secondsPerFrame;
     const double t1 = t0 + static_cast<double>(n) * secondsPerFrame;
-    const double step = static_cast<double>(fFreq.At(t0)) / fOutRate;
+    // Source frames per output frame: the rate asked for, over the output
+    // rate, in the units of the source buffer.
+    const double step = static_cast<double>(fFreq.At(t0)) * fSourceRate / fRate / fOutRate;
     const float v0 = fVolume.At(t0);
     const float v1 = fVolume.At(t1);
     const double srcStart = fPos;
@@ -135,6 +154,7 @@ size_t Stream::Render(float* out, size_t frames, uint64_t outFrame, double clock
 
 bool Stream::Rewind() {
   if (!fDecoder->Rewind()) return false;
+  if (fConverter) fConverter->Reset();
   fSource.clear();
   fSourceBase = 0;
   fPos = 0.0;
@@ -146,9 +166,10 @@ bool Stream::Rewind() {
 }
 
 int64_t Stream::DeliveredFrames() const {
-  auto pos = static_cast<int64_t>(std::floor(fPos));
-  if (fSourceEnded) pos = std::min(pos, SourceEnd());
-  return pos;
+  double pos = fPos;
+  if (fSourceEnded) pos = std::min(pos, static_cast<double>(SourceEnd()));
+  const int64_t frames = ToFileFrames(pos);
+  return fSourceEnded ? std::min(frames, fDecodedFrames) : frames;
 }
 
 int64_t Stream::PositionAt(uint64_t heard) const {
@@ -156,11 +177,19 @@ int64_t Stream::PositionAt(uint64_t heard) const {
   // The last block that started at or before the heard frame.
   auto it = std::upper_bound(fRecord.begin(), fRecord.end(), heard,
                              [](uint64_t h, const Block& b) { return h < b.outStart; });
-  if (it == fRecord.begin()) return static_cast<int64_t>(std::floor(fRecord.front().srcStart));
-  const Block& b = *std::prev(it);
-  if (heard >= b.outEnd) return static_cast<int64_t>(std::floor(b.srcEnd));
-  const double k = static_cast<double>(heard - b.outStart) / static_cast<double>(b.outEnd - b.outStart);
-  return static_cast<int64_t>(std::floor(b.srcStart + (b.srcEnd - b.srcStart) * k));
+  int64_t frames;
+  if (it == fRecord.begin()) {
+    frames = ToFileFrames(fRecord.front().srcStart);
+  } else {
+    const Block& b = *std::prev(it);
+    if (heard >= b.outEnd) {
+      frames = ToFileFrames(b.srcEnd);
+    } else {
+      const double k = static_cast<double>(heard - b.outStart) / static_cast<double>(b.outEnd - b.outStart);
+      frames = ToFileFrames(b.srcStart + (b.srcEnd - b.srcStart) * k);
+    }
+  }
+  return fSourceEnded ? std::min(frames, fDecodedFrames) : frames;
 }
 
 uint32_t Stream::LevelAt(uint64_t heard) const {

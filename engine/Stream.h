@@ -89,6 +89,8 @@ class Stream {
   };
 
   int64_t SourceEnd() const { return fSourceBase + static_cast<int64_t>(fSource.size() / fChannels); }
+  // A position in the source buffer as frames of the file.
+  int64_t ToFileFrames(double pos) const;
   void FillSource(int64_t needEnd);
   size_t Resample(float* out, size_t frames, double step);
 
@@ -100,6 +102,12 @@ class Stream {
 
   std::vector<Band> fBands;
   uint64_t fBandOrder = 0;
+
+  // A played stream whose rate differs from the output's is converted to the
+  // output rate as it is decoded; fSourceRate is the rate of fSource.
+  std::unique_ptr<RateConverter> fConverter;
+  int fSourceRate;
+  std::vector<float> fDecoded;
 
   // Decoded, equalised source frames from fSourceBase on; fPos is the
   // resampler's read position in absolute source frames.
