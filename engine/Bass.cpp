@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -44,6 +45,19 @@ template <class T>
 T Ok(T result) {
   tLastError = BASS_OK;
   return result;
+}
+
+// Nothing may leave through the C interface as an exception: running out
+// of memory and other failures deep inside become error codes.
+template <class T, class Fn>
+T Guarded(T failure, Fn&& fn) {
+  try {
+    return fn();
+  } catch (const std::bad_alloc&) {
+    return Fail(BASS_ERROR_MEM, failure);
+  } catch (...) {
+    return Fail(BASS_ERROR_UNKNOWN, failure);
+  }
 }
 
 constexpr QWORD kBadQword = ~QWORD{0};
@@ -183,8 +197,14 @@ void MixerLoop() {
         std::lock_guard<std::mutex> lock(s->fMutex);
         if (s->fState != Stream::State::Playing) continue;
         const int ch = s->Channels();
-        part.resize(frames * ch);
-        const size_t got = s->Render(part.data(), frames, outFrame, clock);
+        if (part.size() < frames * ch) part.resize(kMixBlockFrames * 2);
+        size_t got = 0;
+        try {
+          got = s->Render(part.data(), frames, outFrame, clock);
+        } catch (...) {
+          // Out of memory while decoding: this stream ends here.
+          s->fState = Stream::State::Stopped;
+        }
         if (got < frames) s->fMixing.store(false, std::memory_order_release);
         for (size_t i = 0; i < got; ++i) {
           mix[2 * i] += part[i * ch];
@@ -318,78 +338,84 @@ DWORD BASS_GetConfig(DWORD option) {
 }
 
 BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
-  if (info == nullptr) return Fail(BASS_ERROR_ILLPARAM);
-  int current;
-  {
-    std::lock_guard<std::mutex> lock(E.mutex);
-    current = E.initialised ? E.device : -1;
-  }
-  const DWORD init = static_cast<int>(device) == current ? BASS_DEVICE_INIT : 0;
-  if (device == 0) {
-    info->name = "No sound";
-    info->driver = "";
-    info->flags = BASS_DEVICE_ENABLED | init;
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    if (info == nullptr) return Fail(BASS_ERROR_ILLPARAM);
+    int current;
+    {
+      std::lock_guard<std::mutex> lock(E.mutex);
+      current = E.initialised ? E.device : -1;
+    }
+    const DWORD init = static_cast<int>(device) == current ? BASS_DEVICE_INIT : 0;
+    if (device == 0) {
+      info->name = "No sound";
+      info->driver = "";
+      info->flags = BASS_DEVICE_ENABLED | init;
+      return Ok(TRUE);
+    }
+    const auto& devices = quav::SystemDevices();
+    if (device > devices.size()) return Fail(BASS_ERROR_DEVICE);
+    const quav::SystemDevice& d = devices[device - 1];
+    info->name = d.name.c_str();
+    info->driver = d.driver.c_str();
+    info->flags = BASS_DEVICE_ENABLED | (d.isDefault ? BASS_DEVICE_DEFAULT : 0) | init | d.type;
     return Ok(TRUE);
-  }
-  const auto& devices = quav::SystemDevices();
-  if (device > devices.size()) return Fail(BASS_ERROR_DEVICE);
-  const quav::SystemDevice& d = devices[device - 1];
-  info->name = d.name.c_str();
-  info->driver = d.driver.c_str();
-  info->flags = BASS_DEVICE_ENABLED | (d.isDefault ? BASS_DEVICE_DEFAULT : 0) | init | d.type;
-  return Ok(TRUE);
+  });
 }
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
-  if (freq == 0) freq = 44100;
-  if (freq < 8000 || freq > 384000) return Fail(BASS_ERROR_ILLPARAM);
-  {
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    if (freq == 0) freq = 44100;
+    if (freq < 8000 || freq > 384000) return Fail(BASS_ERROR_ILLPARAM);
+    {
+      std::lock_guard<std::mutex> lock(E.mutex);
+      if (E.initialised) return Fail(BASS_ERROR_ALREADY);
+    }
+    quav::QuietFFmpeg();
+    // The silent device needs no look at the sound system.
+    static const std::vector<quav::SystemDevice> kNone;
+    const auto& devices = device == 0 ? kNone : quav::SystemDevices();
+    if (device == -1) {
+      const auto it = std::find_if(devices.begin(), devices.end(), [](const auto& d) { return d.isDefault; });
+      if (it == devices.end()) return Fail(BASS_ERROR_DEVICE);
+      device = static_cast<int>(it - devices.begin()) + 1;
+    }
+    if (device < 0 || device > static_cast<int>(devices.size())) return Fail(BASS_ERROR_DEVICE);
+    const int rate = static_cast<int>(freq);
+    std::unique_ptr<quav::Output> output =
+        device == 0 ? quav::MakeSilentOutput(rate) : quav::MakeSystemOutput(devices[device - 1], rate);
+    if (!output) return Fail(BASS_ERROR_DRIVER);
+
     std::lock_guard<std::mutex> lock(E.mutex);
     if (E.initialised) return Fail(BASS_ERROR_ALREADY);
-  }
-  quav::QuietFFmpeg();
-  // The silent device needs no look at the sound system.
-  static const std::vector<quav::SystemDevice> kNone;
-  const auto& devices = device == 0 ? kNone : quav::SystemDevices();
-  if (device == -1) {
-    const auto it = std::find_if(devices.begin(), devices.end(), [](const auto& d) { return d.isDefault; });
-    if (it == devices.end()) return Fail(BASS_ERROR_DEVICE);
-    device = static_cast<int>(it - devices.begin()) + 1;
-  }
-  if (device < 0 || device > static_cast<int>(devices.size())) return Fail(BASS_ERROR_DEVICE);
-  const int rate = static_cast<int>(freq);
-  std::unique_ptr<quav::Output> output =
-      device == 0 ? quav::MakeSilentOutput(rate) : quav::MakeSystemOutput(devices[device - 1], rate);
-  if (!output) return Fail(BASS_ERROR_DRIVER);
-
-  std::lock_guard<std::mutex> lock(E.mutex);
-  if (E.initialised) return Fail(BASS_ERROR_ALREADY);
-  E.rate = rate;
-  E.targetFrames = static_cast<size_t>(kAheadSeconds * rate);
-  E.ring = std::make_unique<quav::FrameRing>(std::max<size_t>(16384, 2 * E.targetFrames), 2);
-  if (!output->Start(*E.ring)) {
-    E.ring.reset();
-    return Fail(BASS_ERROR_START);
-  }
-  E.latencyFrames = output->LatencySeconds() * rate;
-  E.output = std::move(output);
-  E.device = device;
-  E.initialised = true;
-  {
-    std::lock_guard<std::mutex> wakeLock(E.wakeMutex);
-    E.stopMixer = false;
-  }
-  E.mixer = std::thread(MixerLoop);
-  return Ok(TRUE);
+    E.rate = rate;
+    E.targetFrames = static_cast<size_t>(kAheadSeconds * rate);
+    E.ring = std::make_unique<quav::FrameRing>(std::max<size_t>(16384, 2 * E.targetFrames), 2);
+    if (!output->Start(*E.ring)) {
+      E.ring.reset();
+      return Fail(BASS_ERROR_START);
+    }
+    E.latencyFrames = output->LatencySeconds() * rate;
+    E.output = std::move(output);
+    E.device = device;
+    E.initialised = true;
+    {
+      std::lock_guard<std::mutex> wakeLock(E.wakeMutex);
+      E.stopMixer = false;
+    }
+    E.mixer = std::thread(MixerLoop);
+    return Ok(TRUE);
+  });
 }
 
 BOOL BASS_Free(void) {
-  {
-    std::lock_guard<std::mutex> lock(E.mutex);
-    if (!E.initialised) return Fail(BASS_ERROR_INIT);
-  }
-  ShutDown();
-  return Ok(TRUE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    {
+      std::lock_guard<std::mutex> lock(E.mutex);
+      if (!E.initialised) return Fail(BASS_ERROR_INIT);
+    }
+    ShutDown();
+    return Ok(TRUE);
+  });
 }
 
 DWORD BASS_GetDevice(void) {
@@ -399,20 +425,22 @@ DWORD BASS_GetDevice(void) {
 }
 
 HPLUGIN BASS_PluginLoad(const void* file, DWORD flags) {
-  if (file == nullptr) return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
-  std::string name = NameArgument(file, flags);
-  const size_t slash = name.find_last_of("/\\");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-  static constexpr std::string_view kBuiltIn[] = {"bassflac.dll", "basshls.dll", "bassdsd.dll", "bassalac.dll",
-                                                  "bassopus.dll"};
-  if (std::find(std::begin(kBuiltIn), std::end(kBuiltIn), name) == std::end(kBuiltIn))
-    return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
-  std::lock_guard<std::mutex> lock(E.mutex);
-  if (E.plugins.count(name)) return Fail(BASS_ERROR_ALREADY, HPLUGIN{0});
-  const DWORD h = E.NewHandle();
-  E.plugins[name] = h;
-  return Ok(h);
+  return Guarded(HPLUGIN{0}, [&]() -> HPLUGIN {
+    if (file == nullptr) return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
+    std::string name = NameArgument(file, flags);
+    const size_t slash = name.find_last_of("/\\");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    static constexpr std::string_view kBuiltIn[] = {"bassflac.dll", "basshls.dll", "bassdsd.dll", "bassalac.dll",
+                                                    "bassopus.dll"};
+    if (std::find(std::begin(kBuiltIn), std::end(kBuiltIn), name) == std::end(kBuiltIn))
+      return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
+    std::lock_guard<std::mutex> lock(E.mutex);
+    if (E.plugins.count(name)) return Fail(BASS_ERROR_ALREADY, HPLUGIN{0});
+    const DWORD h = E.NewHandle();
+    E.plugins[name] = h;
+    return Ok(h);
+  });
 }
 
 float BASS_GetCPU(void) { return E.cpu.load(std::memory_order_relaxed); }
@@ -420,34 +448,36 @@ float BASS_GetCPU(void) { return E.cpu.load(std::memory_order_relaxed); }
 int BASS_ErrorGetCode(void) { return tLastError; }
 
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
-  int rate;
-  {
+  return Guarded(HSTREAM{0}, [&]() -> HSTREAM {
+    int rate;
+    {
+      std::lock_guard<std::mutex> lock(E.mutex);
+      if (!E.initialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
+      rate = E.rate;
+    }
+    if (mem || offset != 0 || length != 0) return Fail(BASS_ERROR_ILLPARAM, HSTREAM{0});
+    if (file == nullptr) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+    quav::Decoder::OpenError error;
+    auto decoder = quav::Decoder::Open(NameArgument(file, flags), error);
+    if (!decoder) {
+      switch (error) {
+        case quav::Decoder::OpenError::FileOpen:
+          return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+        case quav::Decoder::OpenError::Memory:
+          return Fail(BASS_ERROR_MEM, HSTREAM{0});
+        default:
+          return Fail(BASS_ERROR_FILEFORM, HSTREAM{0});
+      }
+    }
+    const bool decodeOnly = (flags & BASS_STREAM_DECODE) != 0;
+    const int outRate = decodeOnly ? decoder->Rate() : rate;
+    auto stream = std::make_shared<Stream>(std::move(decoder), decodeOnly, outRate);
     std::lock_guard<std::mutex> lock(E.mutex);
     if (!E.initialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
-    rate = E.rate;
-  }
-  if (mem || offset != 0 || length != 0) return Fail(BASS_ERROR_ILLPARAM, HSTREAM{0});
-  if (file == nullptr) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
-  quav::Decoder::OpenError error;
-  auto decoder = quav::Decoder::Open(NameArgument(file, flags), error);
-  if (!decoder) {
-    switch (error) {
-      case quav::Decoder::OpenError::FileOpen:
-        return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
-      case quav::Decoder::OpenError::Memory:
-        return Fail(BASS_ERROR_MEM, HSTREAM{0});
-      default:
-        return Fail(BASS_ERROR_FILEFORM, HSTREAM{0});
-    }
-  }
-  const bool decodeOnly = (flags & BASS_STREAM_DECODE) != 0;
-  const int outRate = decodeOnly ? decoder->Rate() : rate;
-  auto stream = std::make_shared<Stream>(std::move(decoder), decodeOnly, outRate);
-  std::lock_guard<std::mutex> lock(E.mutex);
-  if (!E.initialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
-  const DWORD h = E.NewHandle();
-  E.streams[h] = std::move(stream);
-  return Ok(h);
+    const DWORD h = E.NewHandle();
+    E.streams[h] = std::move(stream);
+    return Ok(h);
+  });
 }
 
 BOOL BASS_StreamFree(HSTREAM handle) {
@@ -482,18 +512,20 @@ QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
 }
 
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE);
-  {
-    std::lock_guard<std::mutex> lock(s->fMutex);
-    if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
-    if (restart || s->Ended()) s->Rewind();
-    s->fState = Stream::State::Playing;
-    s->fRenderedSincePlay = false;
-    s->fMixing = true;
-  }
-  WakeMixer();
-  return Ok(TRUE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    {
+      std::lock_guard<std::mutex> lock(s->fMutex);
+      if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+      if (restart || s->Ended()) s->Rewind();
+      s->fState = Stream::State::Playing;
+      s->fRenderedSincePlay = false;
+      s->fMixing = true;
+    }
+    WakeMixer();
+    return Ok(TRUE);
+  });
 }
 
 BOOL BASS_ChannelStop(DWORD handle) {
@@ -650,45 +682,49 @@ BOOL BASS_ChannelIsSliding(DWORD handle, DWORD attrib) {
 }
 
 DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE, kBadDword);
-  if (!s->DecodeOnly()) return Fail(BASS_ERROR_DECODE, kBadDword);
-  const bool asFloat = (length & BASS_DATA_FLOAT) != 0;
-  length &= ~BASS_DATA_FLOAT;
-  if (buffer == nullptr && length != 0) return Fail(BASS_ERROR_ILLPARAM, kBadDword);
-  std::lock_guard<std::mutex> lock(s->fMutex);
-  const int ch = s->Channels();
-  const size_t frameBytes = static_cast<size_t>(ch) * (asFloat ? 4 : 2);
-  const size_t frames = length / frameBytes;
-  if (s->Ended()) return Fail(BASS_ERROR_ENDED, kBadDword);
-  if (frames == 0) return Ok(DWORD{0});
-  size_t done;
-  if (asFloat) {
-    done = s->Render(static_cast<float*>(buffer), frames, s->RenderedFrames(), StreamNow(*s));
-  } else {
-    thread_local std::vector<float> scratch;
-    scratch.resize(frames * ch);
-    done = s->Render(scratch.data(), frames, s->RenderedFrames(), StreamNow(*s));
-    quav::FloatToS16(scratch.data(), static_cast<int16_t*>(buffer), done * ch);
-  }
-  if (done == 0) return Fail(BASS_ERROR_ENDED, kBadDword);
-  return Ok(static_cast<DWORD>(done * frameBytes));
+  return Guarded(kBadDword, [&]() -> DWORD {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE, kBadDword);
+    if (!s->DecodeOnly()) return Fail(BASS_ERROR_DECODE, kBadDword);
+    const bool asFloat = (length & BASS_DATA_FLOAT) != 0;
+    length &= ~BASS_DATA_FLOAT;
+    if (buffer == nullptr && length != 0) return Fail(BASS_ERROR_ILLPARAM, kBadDword);
+    std::lock_guard<std::mutex> lock(s->fMutex);
+    const int ch = s->Channels();
+    const size_t frameBytes = static_cast<size_t>(ch) * (asFloat ? 4 : 2);
+    const size_t frames = length / frameBytes;
+    if (s->Ended()) return Fail(BASS_ERROR_ENDED, kBadDword);
+    if (frames == 0) return Ok(DWORD{0});
+    size_t done;
+    if (asFloat) {
+      done = s->Render(static_cast<float*>(buffer), frames, s->RenderedFrames(), StreamNow(*s));
+    } else {
+      thread_local std::vector<float> scratch;
+      scratch.resize(frames * ch);
+      done = s->Render(scratch.data(), frames, s->RenderedFrames(), StreamNow(*s));
+      quav::FloatToS16(scratch.data(), static_cast<int16_t*>(buffer), done * ch);
+    }
+    if (done == 0) return Fail(BASS_ERROR_ENDED, kBadDword);
+    return Ok(static_cast<DWORD>(done * frameBytes));
+  });
 }
 
 HFX BASS_ChannelSetFX(DWORD handle, DWORD type, int priority) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE, HFX{0});
-  if (type != BASS_FX_DX8_PARAMEQ) return Fail(BASS_ERROR_ILLTYPE, HFX{0});
-  DWORD fx;
-  {
-    std::lock_guard<std::mutex> lock(E.mutex);
-    if (!E.streams.count(handle)) return Fail(BASS_ERROR_HANDLE, HFX{0});
-    fx = E.NewHandle();
-    E.effects[fx] = handle;
-  }
-  std::lock_guard<std::mutex> lock(s->fMutex);
-  s->AddBand(fx, priority);
-  return Ok(fx);
+  return Guarded(HFX{0}, [&]() -> HFX {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE, HFX{0});
+    if (type != BASS_FX_DX8_PARAMEQ) return Fail(BASS_ERROR_ILLTYPE, HFX{0});
+    DWORD fx;
+    {
+      std::lock_guard<std::mutex> lock(E.mutex);
+      if (!E.streams.count(handle)) return Fail(BASS_ERROR_HANDLE, HFX{0});
+      fx = E.NewHandle();
+      E.effects[fx] = handle;
+    }
+    std::lock_guard<std::mutex> lock(s->fMutex);
+    s->AddBand(fx, priority);
+    return Ok(fx);
+  });
 }
 
 BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx) {
