@@ -141,8 +141,10 @@ BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO *info);
 
 /* Opens an output device: -1 the system default (fails when there is no
  * output device at all), 0 the silent device, 1..N as listed. freq is the
- * output rate (44100 when 0). win and clsid are ignored.
- * Errors: BASS_ERROR_DEVICE, BASS_ERROR_ALREADY, BASS_ERROR_DRIVER, BASS_ERROR_ILLPARAM. */
+ * output rate, 8000..384000 (44100 when 0). flags, win and clsid are ignored.
+ * Errors: BASS_ERROR_DEVICE (no such device), BASS_ERROR_ALREADY,
+ * BASS_ERROR_DRIVER (the device would not open), BASS_ERROR_START,
+ * BASS_ERROR_ILLPARAM (freq). */
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, void *win, const void *clsid);
 
 /* Releases the device, every stream and every effect. BASS_ERROR_INIT when
@@ -153,8 +155,10 @@ BOOL BASS_Free(void);
 DWORD BASS_GetDevice(void);
 
 /* Accepts the five add-on names "bassflac.dll", "basshls.dll",
- * "bassdsd.dll", "bassalac.dll", "bassopus.dll" (their formats are built
- * in); anything else fails with BASS_ERROR_FILEOPEN. */
+ * "bassdsd.dll", "bassalac.dll", "bassopus.dll", any case, with or without
+ * a directory (their formats are built in); anything else fails with
+ * BASS_ERROR_FILEOPEN, a second load of the same name with
+ * BASS_ERROR_ALREADY. */
 HPLUGIN BASS_PluginLoad(const void *file, DWORD flags);
 
 /* Engine load: processing time as a percentage of the audio time produced
@@ -164,10 +168,11 @@ float BASS_GetCPU(void);
 /* Last failure of the calling thread. */
 int BASS_ErrorGetCode(void);
 
-/* Opens a file as a stream. mem must be FALSE; offset and length must be 0.
- * A file that is not audio fails with BASS_ERROR_FILEFORM, a missing or
- * unreadable file with BASS_ERROR_FILEOPEN. flags: BASS_UNICODE,
- * BASS_STREAM_DECODE. */
+/* Opens a file as a stream. mem must be FALSE and offset and length 0
+ * (else BASS_ERROR_ILLPARAM). A file that is not audio (text, pictures,
+ * playlists, noise) fails with BASS_ERROR_FILEFORM, a missing or unreadable
+ * file or a directory with BASS_ERROR_FILEOPEN, any call before BASS_Init
+ * with BASS_ERROR_INIT. flags: BASS_UNICODE, BASS_STREAM_DECODE. */
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
 
 /* Releases one stream and its effects. */
@@ -204,7 +209,10 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value);
 BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float *value);
 
 /* Moves an attribute to value over time milliseconds in the background
- * (audio time for decode-only streams, wall time for played ones). */
+ * (audio time for decode-only streams, wall time for played ones). On a
+ * playing stream the slide starts when the audio produced next is heard,
+ * so it is heard whole and BASS_ChannelIsSliding answers TRUE until its
+ * end has been heard. */
 BOOL BASS_ChannelSlideAttribute(DWORD handle, DWORD attrib, float value, DWORD time);
 
 /* TRUE while a slide of attrib (0 = any) runs. */

@@ -140,6 +140,8 @@ TEST(PulseOutput, DISABLED_ChildPlaysTone) {
   // A freshly started server may take a moment before it consumes audio.
   for (int i = 0; i < 500 && BASS_ChannelGetLevel(h) == 0; ++i) Pause(10);
   Pause(1000);
+  // A second after the tone was first heard, the position says one second.
+  EXPECT_NEAR(BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE)), 1.0, 0.1);
   EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_PLAYING));
   EXPECT_GT(BASS_ChannelGetLevel(h) & 0xFFFF, 10000u);
   ASSERT_TRUE(BASS_ChannelSlideAttribute(h, BASS_ATTRIB_FREQ, 1000.0f, 500));
