@@ -37,7 +37,7 @@ TEST_F(SilentPlayback, OneSecondToneTakesAboutOneSecondAndPositionNeverRunsAhead
     EXPECT_GE(pos, last) << "position went back";
     EXPECT_LE(BASS_ChannelBytes2Seconds(h, pos), Since(start) + 0.002) << "position ahead of the clock";
     if (before > 0.2 && before < 0.8) {
-      EXPECT_GT(BASS_ChannelBytes2Seconds(h, pos), before - 0.25) << "far behind";
+      EXPECT_GT(BASS_ChannelBytes2Seconds(h, pos), before - 0.5) << "far behind";
     }
     const DWORD level = BASS_ChannelGetLevel(h);
     if (before > 0.2 && before < 0.8) {
@@ -51,8 +51,9 @@ TEST_F(SilentPlayback, OneSecondToneTakesAboutOneSecondAndPositionNeverRunsAhead
   }
   const double wall = Since(start);
   EXPECT_EQ(state, static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+  // About a second: never sooner, a little later on a busy machine.
   EXPECT_GT(wall, 0.98);
-  EXPECT_LT(wall, 1.4);
+  EXPECT_LT(wall, 1.6);
   EXPECT_TRUE(heardSound);
   EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), length);
   EXPECT_EQ(BASS_ChannelGetLevel(h), 0u);
@@ -80,7 +81,7 @@ TEST_F(SilentPlayback, WindDownSlidesRunInWallTimeWhetherPlayingOrEnded) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   // The fade ends when it has been heard: 200 ms plus the buffered audio.
   EXPECT_GT(Since(fade), 0.2);
-  EXPECT_LT(Since(fade), 0.6);
+  EXPECT_LT(Since(fade), 0.8);
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(BASS_ChannelGetLevel(h), 0u);
   EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_PLAYING));
@@ -179,7 +180,7 @@ TEST(PlayerRoad, OneTrackFromOpenToFade) {
   }
   // It stops at the first tick that shows one whole second.
   EXPECT_GT(Since(start), 0.95);
-  EXPECT_LT(Since(start), 1.4);
+  EXPECT_LT(Since(start), 1.6);
   // Amplitude 0.5 at volume 0.2: a tenth of full scale.
   EXPECT_NEAR(static_cast<double>(loudest), 3277, 250);
   BASS_ChannelSlideAttribute(h, BASS_ATTRIB_FREQ, 1000.0f, 500);
@@ -188,7 +189,7 @@ TEST(PlayerRoad, OneTrackFromOpenToFade) {
   const auto fade = Clock::now();
   while (BASS_ChannelIsSliding(h, BASS_ATTRIB_VOL) && Since(fade) < 3.0)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_LT(Since(fade), 0.6);
+  EXPECT_LT(Since(fade), 0.8);
   EXPECT_TRUE(BASS_Free());
 }
 
