@@ -179,7 +179,9 @@ std::unique_ptr<Decoder> Decoder::Open(const std::string& path, OpenError& error
   }
   const int rate = impl->codec->sample_rate;
   const int channels = impl->codec->ch_layout.nb_channels;
-  if (rate <= 0 || rate > 1'536'000 || channels <= 0) return nullptr;
+  // Rates outside what any audio format uses are damage (and would make
+  // rate conversion to the device allocate without bound).
+  if (rate < 1000 || rate > 1'536'000 || channels <= 0) return nullptr;
   impl->outChannels = channels == 1 ? 1 : 2;
   const int64_t dataStart = impl->format->pb ? avio_tell(impl->format->pb) : 0;
 

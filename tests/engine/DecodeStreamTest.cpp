@@ -92,6 +92,9 @@ TEST_F(DecodeStream, FilesThatAreNotAudioAreRefusedAsFormatErrors) {
       fDir.write("noise.bin", noise),
       fDir.write("noise.mp3", noise),
       fDir.write("empty.wav", ""),
+      fDir.write("header-only.wav", WavBytes(44100, 2, 0, Sine(1, 1))),
+      // A rate no audio uses (would make conversion to the device balloon).
+      fDir.write("slow.wav", WavBytes(500, 1, 500, Sine(50, 500))),
   };
   const std::string jpeg = fDir.file("picture.jpg");
   if (testsupport::Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=c=red:s=32x32 -frames:v 1 '" + jpeg + "'"))
