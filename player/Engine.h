@@ -10,9 +10,6 @@
 // with exit code 0.
 [[noreturn]] void EngineErrorExit(const std::string& text);
 
-// The type text of a device's flags (bits 24 to 31).
-const char* DeviceTypeText(DWORD flags);
-
 // Writes one device's name, driver, type and flags (four lines).
 void PrintDeviceInfo(const BASS_DEVICEINFO& info);
 

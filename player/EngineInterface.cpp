@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "Console.h"
+#include "DeviceInfo.h"
 #include "TextUtils.h"
 
 void EngineErrorExit(const std::string& text) {
@@ -11,35 +12,8 @@ void EngineErrorExit(const std::string& text) {
   std::exit(0);
 }
 
-const char* DeviceTypeText(DWORD flags) {
-  switch ((flags & BASS_DEVICE_TYPE_MASK) >> 24) {
-    case 1: return "Remote Network";
-    case 2: return "Speakers";
-    case 3: return "Line";
-    case 4: return "Headphones";
-    case 5: return "Microphone";
-    case 6: return "Headset";
-    case 7: return "Handset";
-    case 8: return "Digital";
-    case 9: return "SPDIF";
-    case 10: return "HDMI";
-    case 64: return "DisplayPort";
-    default: return "Unknown";
-  }
-}
-
 void PrintDeviceInfo(const BASS_DEVICEINFO& info) {
-  std::string text = info.name ? info.name : "";
-  text += "\r\n\tdriver: ";
-  text += info.driver ? info.driver : "";
-  text += "\r\n\ttype: ";
-  text += DeviceTypeText(info.flags);
-  text += "\r\n\tflags:";
-  if (info.flags & BASS_DEVICE_LOOPBACK) text += " loopback";
-  if (info.flags & BASS_DEVICE_ENABLED) text += " enabled";
-  if (info.flags & BASS_DEVICE_DEFAULT) text += " default";
-  text += " (" + std::to_string(info.flags) + ")";
-  console::WriteLine(text);
+  console::WriteLine(DeviceInfoText(info.name, info.driver, info.flags));
 }
 
 void ListOutputDevices() {
