@@ -1,45 +1,713 @@
-// Placeholder implementation so that callers link; replaced by the engine.
+// The C interface: handle tables, the device, and the engine thread that
+// renders playing streams into the output ring.
+//
+// Locking: gEngine.mutex guards the tables and the device; a stream's own
+// mutex guards the stream. Order: engine mutex, then a stream's, never the
+// other way round. The output side (callback or silent clock) only reads
+// the ring.
 #include "bass.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "Decoder.h"
+#include "FrameRing.h"
+#include "Output.h"
+#include "Stream.h"
+
 namespace {
-thread_local int lastError = BASS_OK;
-int Fail(int code) { lastError = code; return 0; }
+
+using quav::Stream;
+
+thread_local int tLastError = BASS_OK;
+
+template <class T>
+T Fail(int code, T result) {
+  tLastError = code;
+  return result;
+}
+BOOL Fail(int code) { return Fail(code, FALSE); }
+template <class T>
+T Ok(T result) {
+  tLastError = BASS_OK;
+  return result;
 }
 
+constexpr QWORD kBadQword = ~QWORD{0};
+constexpr DWORD kBadDword = ~DWORD{0};
+// Output buffered ahead of the device (seconds); slides and volume changes
+// are heard this much (plus the device latency) after they are made.
+constexpr double kAheadSeconds = 0.1;
+constexpr size_t kMixBlockFrames = 1024;
+
+double NowSeconds() {
+  static const auto epoch = std::chrono::steady_clock::now();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - epoch).count();
+}
+
+struct Engine {
+  std::mutex mutex;
+  bool initialised = false;
+  int device = -1;
+  int rate = 44100;
+  std::unique_ptr<quav::FrameRing> ring;
+  std::unique_ptr<quav::Output> output;
+  double latencyFrames = 0;
+  size_t targetFrames = 0;
+
+  std::thread mixer;
+  std::mutex wakeMutex;
+  std::condition_variable wake;
+  bool stopMixer = false;
+
+  std::map<DWORD, std::shared_ptr<Stream>> streams;
+  std::map<DWORD, DWORD> effects;  // effect -> stream
+  std::map<std::string, DWORD> plugins;
+  std::map<DWORD, DWORD> config{{BASS_CONFIG_NET_PLAYLIST, 0}, {BASS_CONFIG_MF_VIDEO, 1}};
+  DWORD nextHandle = 1;
+
+  std::atomic<float> cpu{0.0f};
+
+  DWORD NewHandle() {
+    DWORD h = nextHandle++;
+    if (nextHandle == 0) nextHandle = 1;
+    return h;
+  }
+
+  // Output frame being heard now (device latency taken off).
+  uint64_t HeardFrame() const {
+    const auto read = static_cast<double>(ring->ReadCount());
+    return read > latencyFrames ? static_cast<uint64_t>(read - latencyFrames) : 0;
+  }
+  // Seconds from now until a frame written now is heard.
+  double AheadSeconds() const {
+    return (static_cast<double>(ring->Available()) + latencyFrames) / rate;
+  }
+};
+
+// Deliberately never destroyed: the output's threads may still run while
+// the process exits without BASS_Free.
+Engine& E = *new Engine;
+
+std::shared_ptr<Stream> FindStream(DWORD handle) {
+  std::lock_guard<std::mutex> lock(E.mutex);
+  const auto it = E.streams.find(handle);
+  return it == E.streams.end() ? nullptr : it->second;
+}
+
+// The stream an effect belongs to.
+std::shared_ptr<Stream> FindEffectStream(HFX fx) {
+  std::lock_guard<std::mutex> lock(E.mutex);
+  const auto it = E.effects.find(fx);
+  if (it == E.effects.end()) return nullptr;
+  const auto s = E.streams.find(it->second);
+  return s == E.streams.end() ? nullptr : s->second;
+}
+
+void WakeMixer() {
+  { std::lock_guard<std::mutex> lock(E.wakeMutex); }
+  E.wake.notify_all();
+}
+
+// The clock attributes slide on: audio time for decode-only streams, wall
+// time for played ones. Called with the stream locked.
+double StreamNow(const Stream& s) {
+  return s.DecodeOnly() ? static_cast<double>(s.RenderedFrames()) / s.OutRate() : NowSeconds();
+}
+// When a change made now is first heard.
+double StreamChangeTime(const Stream& s) {
+  if (s.DecodeOnly()) return StreamNow(s);
+  std::lock_guard<std::mutex> lock(E.mutex);
+  return NowSeconds() + (E.ring ? E.AheadSeconds() : 0.0);
+}
+uint64_t HeardFrame() {
+  std::lock_guard<std::mutex> lock(E.mutex);
+  return E.ring ? E.HeardFrame() : 0;
+}
+
+// Renders every playing stream into the ring until it holds the target.
+void MixerLoop() {
+  std::vector<float> mix, part;
+  double busy = 0, produced = 0, lastProduced = NowSeconds();
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(E.wakeMutex);
+      E.wake.wait_for(lock, std::chrono::milliseconds(5), [] { return E.stopMixer; });
+      if (E.stopMixer) return;
+    }
+    for (;;) {
+      const size_t available = E.ring->Available();
+      if (available >= E.targetFrames) break;
+      const size_t frames = std::min(kMixBlockFrames, E.targetFrames - available);
+      std::vector<std::shared_ptr<Stream>> playing;
+      {
+        std::lock_guard<std::mutex> lock(E.mutex);
+        for (auto& [h, s] : E.streams)
+          if (s->fMixing.load(std::memory_order_acquire)) playing.push_back(s);
+      }
+      if (playing.empty()) break;
+      const auto started = std::chrono::steady_clock::now();
+      const uint64_t outFrame = E.ring->WriteCount();
+      const double clock = NowSeconds() + (static_cast<double>(available) + E.latencyFrames) / E.rate;
+      mix.assign(frames * 2, 0.0f);
+      size_t longest = 0;
+      for (auto& s : playing) {
+        std::lock_guard<std::mutex> lock(s->fMutex);
+        if (s->fState != Stream::State::Playing) continue;
+        const int ch = s->Channels();
+        part.resize(frames * ch);
+        const size_t got = s->Render(part.data(), frames, outFrame, clock);
+        if (got < frames) s->fMixing.store(false, std::memory_order_release);
+        for (size_t i = 0; i < got; ++i) {
+          mix[2 * i] += part[i * ch];
+          mix[2 * i + 1] += part[i * ch + (ch - 1)];
+        }
+        longest = std::max(longest, got);
+      }
+      for (float& v : mix) v = std::clamp(v, -1.0f, 1.0f);
+      E.ring->Write(mix.data(), longest);
+      busy += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      produced += static_cast<double>(longest) / E.rate;
+      if (produced >= 0.5) {
+        E.cpu.store(static_cast<float>(100.0 * busy / produced), std::memory_order_relaxed);
+        busy = produced = 0;
+        lastProduced = NowSeconds();
+      }
+      if (longest == 0) break;
+    }
+    if (NowSeconds() - lastProduced > 1.0) {
+      E.cpu.store(produced > 0 ? static_cast<float>(100.0 * busy / produced) : 0.0f, std::memory_order_relaxed);
+      busy = produced = 0;
+      lastProduced = NowSeconds();
+    }
+  }
+}
+
+std::string Utf16ToUtf8(const char16_t* s) {
+  std::string out;
+  for (size_t i = 0; s[i] != 0; ++i) {
+    char32_t c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string NameArgument(const void* name, DWORD flags) {
+  if (flags & BASS_UNICODE) return Utf16ToUtf8(static_cast<const char16_t*>(name));
+  return static_cast<const char*>(name);
+}
+
+bool ValidFreq(float value, int rate) {
+  return value == 0.0f || (value >= 100.0f && value <= 16.0f * static_cast<float>(rate));
+}
+
+DWORD ActiveState(Stream& s, uint64_t heard) {
+  if (s.DecodeOnly()) return s.Ended() ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
+  switch (s.fState) {
+    case Stream::State::Stopped:
+      return BASS_ACTIVE_STOPPED;
+    case Stream::State::Paused:
+      return BASS_ACTIVE_PAUSED;
+    case Stream::State::Playing:
+      break;
+  }
+  const bool allHeard = heard >= s.LastRenderedEnd();
+  if (s.Ended() && allHeard) {
+    s.fState = Stream::State::Stopped;
+    s.fMixing = false;
+    return BASS_ACTIVE_STOPPED;
+  }
+  if (s.fRenderedSincePlay && s.HasRecord() && allHeard) return BASS_ACTIVE_STALLED;
+  return BASS_ACTIVE_PLAYING;
+}
+
+void ShutDown() {
+  std::unique_ptr<quav::Output> output;
+  std::thread mixer;
+  std::map<DWORD, std::shared_ptr<Stream>> streams;
+  {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    output = std::move(E.output);
+    mixer = std::move(E.mixer);
+    streams.swap(E.streams);
+    E.effects.clear();
+    E.initialised = false;
+    E.device = -1;
+  }
+  {
+    std::lock_guard<std::mutex> lock(E.wakeMutex);
+    E.stopMixer = true;
+  }
+  E.wake.notify_all();
+  if (mixer.joinable()) mixer.join();
+  if (output) output->Stop();
+  output.reset();
+  streams.clear();
+  std::lock_guard<std::mutex> lock(E.mutex);
+  E.ring.reset();
+  E.cpu = 0.0f;
+}
+
+}  // namespace
+
 extern "C" {
+
 DWORD BASS_GetVersion(void) { return 0x02040000u; }
-BOOL BASS_SetConfig(DWORD, DWORD) { lastError = BASS_OK; return TRUE; }
-DWORD BASS_GetConfig(DWORD) { return 0; }
-BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO *info) {
-  if (device != 0 || !info) return Fail(BASS_ERROR_DEVICE);
-  info->name = "No sound"; info->driver = ""; info->flags = BASS_DEVICE_ENABLED;
-  return TRUE;
+
+BOOL BASS_SetConfig(DWORD option, DWORD value) {
+  std::lock_guard<std::mutex> lock(E.mutex);
+  const auto it = E.config.find(option);
+  if (it == E.config.end()) return Fail(BASS_ERROR_ILLTYPE);
+  it->second = value;
+  return Ok(TRUE);
 }
-BOOL BASS_Init(int, DWORD, DWORD, void *, const void *) { return Fail(BASS_ERROR_DEVICE); }
-BOOL BASS_Free(void) { return Fail(BASS_ERROR_INIT); }
-DWORD BASS_GetDevice(void) { Fail(BASS_ERROR_INIT); return 0xFFFFFFFFu; }
-HPLUGIN BASS_PluginLoad(const void *, DWORD) { return Fail(BASS_ERROR_FILEOPEN); }
-float BASS_GetCPU(void) { return 0.0f; }
-int BASS_ErrorGetCode(void) { return lastError; }
-HSTREAM BASS_StreamCreateFile(BOOL, const void *, QWORD, QWORD, DWORD) { return Fail(BASS_ERROR_INIT); }
-BOOL BASS_StreamFree(HSTREAM) { return Fail(BASS_ERROR_HANDLE); }
-QWORD BASS_StreamGetFilePosition(HSTREAM, DWORD) { Fail(BASS_ERROR_HANDLE); return ~0ull; }
-BOOL BASS_ChannelPlay(DWORD, BOOL) { return Fail(BASS_ERROR_HANDLE); }
-BOOL BASS_ChannelStop(DWORD) { return Fail(BASS_ERROR_HANDLE); }
-BOOL BASS_ChannelPause(DWORD) { return Fail(BASS_ERROR_HANDLE); }
-DWORD BASS_ChannelIsActive(DWORD) { return BASS_ACTIVE_STOPPED; }
-QWORD BASS_ChannelGetLength(DWORD, DWORD) { Fail(BASS_ERROR_HANDLE); return ~0ull; }
-QWORD BASS_ChannelGetPosition(DWORD, DWORD) { Fail(BASS_ERROR_HANDLE); return ~0ull; }
-double BASS_ChannelBytes2Seconds(DWORD, QWORD) { Fail(BASS_ERROR_HANDLE); return -1; }
-QWORD BASS_ChannelSeconds2Bytes(DWORD, double) { Fail(BASS_ERROR_HANDLE); return ~0ull; }
-DWORD BASS_ChannelGetLevel(DWORD) { Fail(BASS_ERROR_HANDLE); return 0xFFFFFFFFu; }
-BOOL BASS_ChannelSetAttribute(DWORD, DWORD, float) { return Fail(BASS_ERROR_HANDLE); }
-BOOL BASS_ChannelGetAttribute(DWORD, DWORD, float *) { return Fail(BASS_ERROR_HANDLE); }
-BOOL BASS_ChannelSlideAttribute(DWORD, DWORD, float, DWORD) { return Fail(BASS_ERROR_HANDLE); }
-BOOL BASS_ChannelIsSliding(DWORD, DWORD) { return FALSE; }
-DWORD BASS_ChannelGetData(DWORD, void *, DWORD) { Fail(BASS_ERROR_HANDLE); return 0xFFFFFFFFu; }
-HFX BASS_ChannelSetFX(DWORD, DWORD, int) { return Fail(BASS_ERROR_HANDLE); }
-BOOL BASS_ChannelRemoveFX(DWORD, HFX) { return Fail(BASS_ERROR_HANDLE); }
-BOOL BASS_FXSetParameters(HFX, const void *) { return Fail(BASS_ERROR_HANDLE); }
-BOOL BASS_FXGetParameters(HFX, void *) { return Fail(BASS_ERROR_HANDLE); }
+
+DWORD BASS_GetConfig(DWORD option) {
+  std::lock_guard<std::mutex> lock(E.mutex);
+  const auto it = E.config.find(option);
+  if (it == E.config.end()) return Fail(BASS_ERROR_ILLTYPE, kBadDword);
+  return Ok(it->second);
 }
+
+BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
+  if (info == nullptr) return Fail(BASS_ERROR_ILLPARAM);
+  int current;
+  {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    current = E.initialised ? E.device : -1;
+  }
+  const DWORD init = static_cast<int>(device) == current ? BASS_DEVICE_INIT : 0;
+  if (device == 0) {
+    info->name = "No sound";
+    info->driver = "";
+    info->flags = BASS_DEVICE_ENABLED | init;
+    return Ok(TRUE);
+  }
+  const auto& devices = quav::SystemDevices();
+  if (device > devices.size()) return Fail(BASS_ERROR_DEVICE);
+  const quav::SystemDevice& d = devices[device - 1];
+  info->name = d.name.c_str();
+  info->driver = d.driver.c_str();
+  info->flags = BASS_DEVICE_ENABLED | (d.isDefault ? BASS_DEVICE_DEFAULT : 0) | init | d.type;
+  return Ok(TRUE);
+}
+
+BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
+  if (freq == 0) freq = 44100;
+  if (freq < 8000 || freq > 384000) return Fail(BASS_ERROR_ILLPARAM);
+  {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    if (E.initialised) return Fail(BASS_ERROR_ALREADY);
+  }
+  quav::QuietFFmpeg();
+  const auto& devices = quav::SystemDevices();
+  if (device == -1) {
+    const auto it = std::find_if(devices.begin(), devices.end(), [](const auto& d) { return d.isDefault; });
+    if (it == devices.end()) return Fail(BASS_ERROR_DEVICE);
+    device = static_cast<int>(it - devices.begin()) + 1;
+  }
+  if (device < 0 || device > static_cast<int>(devices.size())) return Fail(BASS_ERROR_DEVICE);
+  const int rate = static_cast<int>(freq);
+  std::unique_ptr<quav::Output> output =
+      device == 0 ? quav::MakeSilentOutput(rate) : quav::MakeSystemOutput(devices[device - 1], rate);
+  if (!output) return Fail(BASS_ERROR_DRIVER);
+
+  std::lock_guard<std::mutex> lock(E.mutex);
+  if (E.initialised) return Fail(BASS_ERROR_ALREADY);
+  E.rate = rate;
+  E.targetFrames = static_cast<size_t>(kAheadSeconds * rate);
+  E.ring = std::make_unique<quav::FrameRing>(std::max<size_t>(16384, 2 * E.targetFrames), 2);
+  if (!output->Start(*E.ring)) {
+    E.ring.reset();
+    return Fail(BASS_ERROR_START);
+  }
+  E.latencyFrames = output->LatencySeconds() * rate;
+  E.output = std::move(output);
+  E.device = device;
+  E.initialised = true;
+  {
+    std::lock_guard<std::mutex> wakeLock(E.wakeMutex);
+    E.stopMixer = false;
+  }
+  E.mixer = std::thread(MixerLoop);
+  return Ok(TRUE);
+}
+
+BOOL BASS_Free(void) {
+  {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    if (!E.initialised) return Fail(BASS_ERROR_INIT);
+  }
+  ShutDown();
+  return Ok(TRUE);
+}
+
+DWORD BASS_GetDevice(void) {
+  std::lock_guard<std::mutex> lock(E.mutex);
+  if (!E.initialised) return Fail(BASS_ERROR_INIT, kBadDword);
+  return Ok(static_cast<DWORD>(E.device));
+}
+
+HPLUGIN BASS_PluginLoad(const void* file, DWORD flags) {
+  if (file == nullptr) return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
+  std::string name = NameArgument(file, flags);
+  const size_t slash = name.find_last_of("/\\");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  static constexpr std::string_view kBuiltIn[] = {"bassflac.dll", "basshls.dll", "bassdsd.dll", "bassalac.dll",
+                                                  "bassopus.dll"};
+  if (std::find(std::begin(kBuiltIn), std::end(kBuiltIn), name) == std::end(kBuiltIn))
+    return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
+  std::lock_guard<std::mutex> lock(E.mutex);
+  if (E.plugins.count(name)) return Fail(BASS_ERROR_ALREADY, HPLUGIN{0});
+  const DWORD h = E.NewHandle();
+  E.plugins[name] = h;
+  return Ok(h);
+}
+
+float BASS_GetCPU(void) { return E.cpu.load(std::memory_order_relaxed); }
+
+int BASS_ErrorGetCode(void) { return tLastError; }
+
+HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
+  int rate;
+  {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    if (!E.initialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
+    rate = E.rate;
+  }
+  if (mem || offset != 0 || length != 0) return Fail(BASS_ERROR_ILLPARAM, HSTREAM{0});
+  if (file == nullptr) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+  quav::Decoder::OpenError error;
+  auto decoder = quav::Decoder::Open(NameArgument(file, flags), error);
+  if (!decoder) {
+    switch (error) {
+      case quav::Decoder::OpenError::FileOpen:
+        return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+      case quav::Decoder::OpenError::Memory:
+        return Fail(BASS_ERROR_MEM, HSTREAM{0});
+      default:
+        return Fail(BASS_ERROR_FILEFORM, HSTREAM{0});
+    }
+  }
+  const bool decodeOnly = (flags & BASS_STREAM_DECODE) != 0;
+  const int outRate = decodeOnly ? decoder->Rate() : rate;
+  auto stream = std::make_shared<Stream>(std::move(decoder), decodeOnly, outRate);
+  std::lock_guard<std::mutex> lock(E.mutex);
+  if (!E.initialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
+  const DWORD h = E.NewHandle();
+  E.streams[h] = std::move(stream);
+  return Ok(h);
+}
+
+BOOL BASS_StreamFree(HSTREAM handle) {
+  std::shared_ptr<Stream> doomed;
+  {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    const auto it = E.streams.find(handle);
+    if (it == E.streams.end()) return Fail(BASS_ERROR_HANDLE);
+    doomed = std::move(it->second);
+    E.streams.erase(it);
+    std::erase_if(E.effects, [&](const auto& fx) { return fx.second == handle; });
+  }
+  doomed->fMixing = false;
+  return Ok(TRUE);
+}
+
+QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  switch (mode) {
+    case BASS_FILEPOS_CURRENT:
+      return Ok(static_cast<QWORD>(s->Source().FilePosition()));
+    case BASS_FILEPOS_DOWNLOAD:
+    case BASS_FILEPOS_END:
+      return Ok(static_cast<QWORD>(s->Source().FileSize()));
+    case BASS_FILEPOS_START:
+      return Ok(static_cast<QWORD>(s->Source().DataStart()));
+    default:
+      return Fail(BASS_ERROR_ILLTYPE, kBadQword);
+  }
+}
+
+BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE);
+  {
+    std::lock_guard<std::mutex> lock(s->fMutex);
+    if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+    if (restart || s->Ended()) s->Rewind();
+    s->fState = Stream::State::Playing;
+    s->fRenderedSincePlay = false;
+    s->fMixing = true;
+  }
+  WakeMixer();
+  return Ok(TRUE);
+}
+
+BOOL BASS_ChannelStop(DWORD handle) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+  s->fState = Stream::State::Stopped;
+  s->fMixing = false;
+  return Ok(TRUE);
+}
+
+BOOL BASS_ChannelPause(DWORD handle) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+  if (s->fState != Stream::State::Playing) return Fail(BASS_ERROR_NOPLAY);
+  s->fState = Stream::State::Paused;
+  s->fMixing = false;
+  return Ok(TRUE);
+}
+
+DWORD BASS_ChannelIsActive(DWORD handle) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE, DWORD{BASS_ACTIVE_STOPPED});
+  const uint64_t heard = HeardFrame();
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  return Ok(ActiveState(*s, heard));
+}
+
+QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+  if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE, kBadQword);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  return Ok(static_cast<QWORD>(s->LengthFrames()) * s->Channels() * 2);
+}
+
+QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+  if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE, kBadQword);
+  const uint64_t heard = HeardFrame();
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  const int64_t frames = s->DecodeOnly() ? s->DeliveredFrames() : s->PositionAt(heard);
+  return Ok(static_cast<QWORD>(std::max<int64_t>(0, frames)) * s->Channels() * 2);
+}
+
+double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE, -1.0);
+  return Ok(static_cast<double>(pos) / (2.0 * s->Channels() * s->Rate()));
+}
+
+QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double pos) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+  if (!(pos >= 0.0) || pos > 1e9) return Fail(BASS_ERROR_ILLPARAM, kBadQword);
+  return Ok(static_cast<QWORD>(std::floor(pos * s->Rate())) * s->Channels() * 2);
+}
+
+DWORD BASS_ChannelGetLevel(DWORD handle) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE, kBadDword);
+  const uint64_t heard = HeardFrame();
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  if (s->DecodeOnly()) return Ok(s->LevelAt(s->RenderedFrames()));
+  if (ActiveState(*s, heard) != BASS_ACTIVE_PLAYING) return Fail(BASS_ERROR_NOPLAY, DWORD{0});
+  return Ok(s->LevelAt(heard));
+}
+
+BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
+  switch (attrib) {
+    case BASS_ATTRIB_VOL:
+      s->fVolume.Set(std::clamp(value, 0.0f, 10.0f));
+      return Ok(TRUE);
+    case BASS_ATTRIB_FREQ:
+      if (!ValidFreq(value, s->Rate())) return Fail(BASS_ERROR_ILLPARAM);
+      s->fFreq.Set(value == 0.0f ? static_cast<float>(s->Rate()) : value);
+      return Ok(TRUE);
+    default:
+      return Fail(BASS_ERROR_ILLTYPE);
+  }
+}
+
+BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE);
+  if (value == nullptr) return Fail(BASS_ERROR_ILLPARAM);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  const double now = StreamNow(*s);
+  switch (attrib) {
+    case BASS_ATTRIB_VOL:
+      *value = s->fVolume.At(now);
+      return Ok(TRUE);
+    case BASS_ATTRIB_FREQ:
+      *value = s->fFreq.At(now);
+      return Ok(TRUE);
+    default:
+      return Fail(BASS_ERROR_ILLTYPE);
+  }
+}
+
+BOOL BASS_ChannelSlideAttribute(DWORD handle, DWORD attrib, float value, DWORD time) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE);
+  if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
+  // Taken before the stream's lock (engine lock first).
+  const double playingStart = s->DecodeOnly() ? 0.0 : StreamChangeTime(*s);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  // A slide starts where new audio is first heard: at once for a stream
+  // that is not playing, after the buffered audio for one that is.
+  const bool playing = !s->DecodeOnly() && s->fState == Stream::State::Playing;
+  const double start = playing ? playingStart : StreamNow(*s);
+  const double seconds = time / 1000.0;
+  switch (attrib) {
+    case BASS_ATTRIB_VOL:
+      s->fVolume.SlideTo(std::clamp(value, 0.0f, 10.0f), start, seconds);
+      return Ok(TRUE);
+    case BASS_ATTRIB_FREQ:
+      if (!ValidFreq(value, s->Rate())) return Fail(BASS_ERROR_ILLPARAM);
+      s->fFreq.SlideTo(value == 0.0f ? static_cast<float>(s->Rate()) : value, start, seconds);
+      return Ok(TRUE);
+    default:
+      return Fail(BASS_ERROR_ILLTYPE);
+  }
+}
+
+BOOL BASS_ChannelIsSliding(DWORD handle, DWORD attrib) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  const double now = StreamNow(*s);
+  bool sliding;
+  switch (attrib) {
+    case 0:
+      sliding = s->fVolume.SlidingAt(now) || s->fFreq.SlidingAt(now);
+      break;
+    case BASS_ATTRIB_VOL:
+      sliding = s->fVolume.SlidingAt(now);
+      break;
+    case BASS_ATTRIB_FREQ:
+      sliding = s->fFreq.SlidingAt(now);
+      break;
+    default:
+      return Fail(BASS_ERROR_ILLTYPE);
+  }
+  return Ok(sliding ? TRUE : FALSE);
+}
+
+DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE, kBadDword);
+  if (!s->DecodeOnly()) return Fail(BASS_ERROR_DECODE, kBadDword);
+  const bool asFloat = (length & BASS_DATA_FLOAT) != 0;
+  length &= ~BASS_DATA_FLOAT;
+  if (buffer == nullptr && length != 0) return Fail(BASS_ERROR_ILLPARAM, kBadDword);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  const int ch = s->Channels();
+  const size_t frameBytes = static_cast<size_t>(ch) * (asFloat ? 4 : 2);
+  const size_t frames = length / frameBytes;
+  if (s->Ended()) return Fail(BASS_ERROR_ENDED, kBadDword);
+  if (frames == 0) return Ok(DWORD{0});
+  size_t done;
+  if (asFloat) {
+    done = s->Render(static_cast<float*>(buffer), frames, s->RenderedFrames(), StreamNow(*s));
+  } else {
+    thread_local std::vector<float> scratch;
+    scratch.resize(frames * ch);
+    done = s->Render(scratch.data(), frames, s->RenderedFrames(), StreamNow(*s));
+    quav::FloatToS16(scratch.data(), static_cast<int16_t*>(buffer), done * ch);
+  }
+  if (done == 0) return Fail(BASS_ERROR_ENDED, kBadDword);
+  return Ok(static_cast<DWORD>(done * frameBytes));
+}
+
+HFX BASS_ChannelSetFX(DWORD handle, DWORD type, int priority) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE, HFX{0});
+  if (type != BASS_FX_DX8_PARAMEQ) return Fail(BASS_ERROR_ILLTYPE, HFX{0});
+  DWORD fx;
+  {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    if (!E.streams.count(handle)) return Fail(BASS_ERROR_HANDLE, HFX{0});
+    fx = E.NewHandle();
+    E.effects[fx] = handle;
+  }
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  s->AddBand(fx, priority);
+  return Ok(fx);
+}
+
+BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx) {
+  auto s = FindStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE);
+  {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    const auto it = E.effects.find(fx);
+    if (it == E.effects.end() || it->second != handle) return Fail(BASS_ERROR_HANDLE);
+    E.effects.erase(it);
+  }
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  s->RemoveBand(fx);
+  return Ok(TRUE);
+}
+
+BOOL BASS_FXSetParameters(HFX handle, const void* params) {
+  auto s = FindEffectStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE);
+  if (params == nullptr) return Fail(BASS_ERROR_ILLPARAM);
+  BASS_DX8_PARAMEQ eq;
+  std::memcpy(&eq, params, sizeof eq);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  if (s->FindBand(handle) == nullptr) return Fail(BASS_ERROR_HANDLE);
+  if (!s->SetBand(handle, quav::PeakingParams{eq.fCenter, eq.fBandwidth, eq.fGain})) return Fail(BASS_ERROR_ILLPARAM);
+  return Ok(TRUE);
+}
+
+BOOL BASS_FXGetParameters(HFX handle, void* params) {
+  auto s = FindEffectStream(handle);
+  if (!s) return Fail(BASS_ERROR_HANDLE);
+  if (params == nullptr) return Fail(BASS_ERROR_ILLPARAM);
+  std::lock_guard<std::mutex> lock(s->fMutex);
+  const Stream::Band* band = s->FindBand(handle);
+  if (band == nullptr) return Fail(BASS_ERROR_HANDLE);
+  const BASS_DX8_PARAMEQ eq{band->params.center, band->params.bandwidth, band->params.gain};
+  std::memcpy(params, &eq, sizeof eq);
+  return Ok(TRUE);
+}
+
+}  // extern "C"

@@ -1,0 +1,277 @@
+#include "Decoder.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace quav {
+
+namespace {
+
+// Demuxers that read further files or URLs named inside the input, or that
+// turn arbitrary text into pictures; none of them is an audio file.
+constexpr std::array<std::string_view, 6> kRefusedDemuxers = {
+    "hls", "dash", "concat", "ffmetadata", "tty", "lavfi"};
+
+// Packets tried while looking for the first decodable audio frame.
+constexpr int kMaxProbePackets = 200;
+
+bool Refused(const char* names) {
+  // A demuxer's name may list several comma-separated names.
+  std::string_view all(names ? names : "");
+  while (!all.empty()) {
+    const size_t comma = all.find(',');
+    const std::string_view one = all.substr(0, comma);
+    if (std::find(kRefusedDemuxers.begin(), kRefusedDemuxers.end(), one) != kRefusedDemuxers.end())
+      return true;
+    if (comma == std::string_view::npos) break;
+    all.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
+}  // namespace
+
+void QuietFFmpeg() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+struct Decoder::Impl {
+  AVFormatContext* format = nullptr;
+  AVCodecContext* codec = nullptr;
+  SwrContext* swr = nullptr;
+  AVPacket* packet = nullptr;
+  AVFrame* frame = nullptr;
+  int streamIndex = -1;
+  bool inputEnded = false;   // no more packets; the decoder has been drained
+  bool decoderEnded = false;
+  // Parameters the converter was set up for.
+  int swrFormat = -1;
+  int swrRate = 0;
+  AVChannelLayout swrLayout{};
+  int outChannels = 0;
+
+  ~Impl() {
+    av_channel_layout_uninit(&swrLayout);
+    swr_free(&swr);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+  }
+
+  // Sets up (again) the converter to packed float, mono or stereo.
+  bool PrepareConverter(const AVFrame* f) {
+    AVChannelLayout inLayout{};
+    if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || f->ch_layout.nb_channels <= 0) {
+      av_channel_layout_default(&inLayout, std::max(1, f->ch_layout.nb_channels));
+    } else if (av_channel_layout_copy(&inLayout, &f->ch_layout) < 0) {
+      return false;
+    }
+    if (swr && swrFormat == f->format && swrRate == f->sample_rate &&
+        av_channel_layout_compare(&swrLayout, &inLayout) == 0) {
+      av_channel_layout_uninit(&inLayout);
+      return true;
+    }
+    AVChannelLayout outLayout{};
+    av_channel_layout_default(&outLayout, outChannels);
+    swr_free(&swr);
+    // The output keeps the input's rate: the stream's rate is fixed when it
+    // opens and rate changes are the pipeline's business.
+    const int rc = swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_FLT, f->sample_rate, &inLayout,
+                                       static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&outLayout);
+    if (rc < 0 || swr_init(swr) < 0) {
+      av_channel_layout_uninit(&inLayout);
+      swr_free(&swr);
+      return false;
+    }
+    av_channel_layout_uninit(&swrLayout);
+    swrLayout = inLayout;
+    swrFormat = f->format;
+    swrRate = f->sample_rate;
+    return true;
+  }
+
+  bool Convert(const AVFrame* f, std::vector<float>& out) {
+    if (f->nb_samples <= 0) return true;
+    if (!PrepareConverter(f)) return false;
+    const size_t start = out.size();
+    const int capacity = swr_get_out_samples(swr, f->nb_samples);
+    if (capacity <= 0) return true;
+    out.resize(start + static_cast<size_t>(capacity) * outChannels);
+    uint8_t* dst = reinterpret_cast<uint8_t*>(out.data() + start);
+    const int got = swr_convert(swr, &dst, capacity, const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+    out.resize(start + static_cast<size_t>(std::max(got, 0)) * outChannels);
+    return got >= 0;
+  }
+};
+
+Decoder::Decoder(std::unique_ptr<Impl> impl) : fImpl(std::move(impl)) {}
+Decoder::~Decoder() = default;
+
+std::unique_ptr<Decoder> Decoder::Open(const std::string& path, OpenError& error) {
+  QuietFFmpeg();
+  error = OpenError::None;
+  // Missing, unreadable and non-regular files are open errors, not format errors.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = OpenError::FileOpen;
+    return nullptr;
+  }
+  if (FILE* probe = std::fopen(path.c_str(), "rb")) {
+    std::fclose(probe);
+  } else {
+    error = OpenError::FileOpen;
+    return nullptr;
+  }
+
+  auto impl = std::make_unique<Impl>();
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "protocol_whitelist", "file", 0);
+  // "file:" keeps a colon in the name from being read as a protocol.
+  const std::string url = "file:" + path;
+  const int openRc = avformat_open_input(&impl->format, url.c_str(), nullptr, &options);
+  av_dict_free(&options);
+  if (openRc < 0) {
+    error = openRc == AVERROR(ENOMEM) ? OpenError::Memory
+            : (openRc == AVERROR(ENOENT) || openRc == AVERROR(EACCES)) ? OpenError::FileOpen
+                                                                       : OpenError::Format;
+    return nullptr;
+  }
+  error = OpenError::Format;
+  if (Refused(impl->format->iformat->name)) return nullptr;
+  if (avformat_find_stream_info(impl->format, nullptr) < 0) return nullptr;
+  const AVCodec* codec = nullptr;
+  impl->streamIndex = av_find_best_stream(impl->format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+  if (impl->streamIndex < 0 || codec == nullptr) return nullptr;
+  AVStream* stream = impl->format->streams[impl->streamIndex];
+  for (unsigned i = 0; i < impl->format->nb_streams; ++i)
+    if (static_cast<int>(i) != impl->streamIndex) impl->format->streams[i]->discard = AVDISCARD_ALL;
+
+  impl->codec = avcodec_alloc_context3(codec);
+  if (!impl->codec || avcodec_parameters_to_context(impl->codec, stream->codecpar) < 0) return nullptr;
+  impl->codec->thread_count = 1;
+  if (avcodec_open2(impl->codec, codec, nullptr) < 0) return nullptr;
+  impl->packet = av_packet_alloc();
+  impl->frame = av_frame_alloc();
+  if (!impl->packet || !impl->frame) {
+    error = OpenError::Memory;
+    return nullptr;
+  }
+  const int rate = impl->codec->sample_rate;
+  const int channels = impl->codec->ch_layout.nb_channels;
+  if (rate <= 0 || rate > 1'536'000 || channels <= 0) return nullptr;
+  impl->outChannels = channels == 1 ? 1 : 2;
+  const int64_t dataStart = impl->format->pb ? avio_tell(impl->format->pb) : 0;
+
+  std::unique_ptr<Decoder> decoder(new Decoder(std::move(impl)));
+  decoder->fRate = rate;
+  decoder->fChannels = decoder->fImpl->outChannels;
+  decoder->fDataStart = std::max<int64_t>(0, dataStart);
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+    decoder->fLengthFrames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate});
+  } else if (decoder->fImpl->format->duration != AV_NOPTS_VALUE && decoder->fImpl->format->duration > 0) {
+    decoder->fLengthFrames = av_rescale(decoder->fImpl->format->duration, rate, AV_TIME_BASE);
+  }
+
+  // Accept the file only once real audio came out of it.
+  int packets = 0;
+  while (decoder->fPending.empty()) {
+    if (decoder->fImpl->decoderEnded || packets++ > kMaxProbePackets) return nullptr;
+    if (!decoder->Receive(decoder->fPending) && decoder->fImpl->decoderEnded && decoder->fPending.empty())
+      return nullptr;
+  }
+  error = OpenError::None;
+  return decoder;
+}
+
+// Runs the decoder until it yields a frame or needs another packet (which
+// it then reads and sends). Returns false on a hard error or at the end.
+bool Decoder::Receive(std::vector<float>& out) {
+  Impl& d = *fImpl;
+  if (d.decoderEnded) return false;
+  const int rc = avcodec_receive_frame(d.codec, d.frame);
+  if (rc == 0) {
+    const bool ok = d.Convert(d.frame, out);
+    av_frame_unref(d.frame);
+    return ok;
+  }
+  if (rc == AVERROR_EOF) {
+    d.decoderEnded = true;
+    return false;
+  }
+  if (rc != AVERROR(EAGAIN)) {
+    // A broken stream: flush what the decoder holds and finish.
+    d.decoderEnded = true;
+    return false;
+  }
+  if (d.inputEnded) {
+    d.decoderEnded = true;
+    return false;
+  }
+  // Feed the next packet of our stream; damaged packets are skipped.
+  for (;;) {
+    const int readRc = av_read_frame(d.format, d.packet);
+    if (readRc < 0) {
+      d.inputEnded = true;
+      avcodec_send_packet(d.codec, nullptr);
+      return true;
+    }
+    const bool ours = d.packet->stream_index == d.streamIndex;
+    const int sendRc = ours ? avcodec_send_packet(d.codec, d.packet) : 0;
+    av_packet_unref(d.packet);
+    if (ours && sendRc != AVERROR_INVALIDDATA) return true;
+  }
+}
+
+bool Decoder::Decode(std::vector<float>& out) {
+  if (!fPending.empty()) {
+    out.insert(out.end(), fPending.begin(), fPending.end());
+    fPending.clear();
+    return true;
+  }
+  const size_t before = out.size();
+  // A few rounds: some packets only fill the decoder without output.
+  for (int round = 0; round < 1024 && out.size() == before; ++round) {
+    if (!Receive(out) && fImpl->decoderEnded) break;
+  }
+  return out.size() != before;
+}
+
+bool Decoder::Rewind() {
+  Impl& d = *fImpl;
+  if (av_seek_frame(d.format, d.streamIndex, 0, AVSEEK_FLAG_BACKWARD) < 0 &&
+      avformat_seek_file(d.format, -1, INT64_MIN, 0, 0, 0) < 0)
+    return false;
+  avcodec_flush_buffers(d.codec);
+  d.inputEnded = false;
+  d.decoderEnded = false;
+  fPending.clear();
+  return true;
+}
+
+int64_t Decoder::FilePosition() const {
+  return fImpl->format->pb ? std::max<int64_t>(0, avio_tell(fImpl->format->pb)) : 0;
+}
+
+int64_t Decoder::FileSize() const {
+  return fImpl->format->pb ? std::max<int64_t>(0, avio_size(fImpl->format->pb)) : 0;
+}
+
+}  // namespace quav

@@ -1,0 +1,56 @@
+// A file decoder on FFmpeg: interleaved float frames, one or two channels,
+// at the file's own sample rate.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quav {
+
+class Decoder {
+ public:
+  enum class OpenError { None, FileOpen, Format, Memory };
+
+  // Opens path (UTF-8) and decodes the first audio frame before accepting
+  // it, so that text, pictures and noise are refused here.
+  static std::unique_ptr<Decoder> Open(const std::string& path, OpenError& error);
+  ~Decoder();
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+
+  int Rate() const { return fRate; }
+  int Channels() const { return fChannels; }
+  // Frames in the file as the container states them (0 when unknown).
+  int64_t LengthFrames() const { return fLengthFrames; }
+
+  // Appends the next decoded frames (interleaved) to out. Returns false
+  // once the end has been reached and nothing was appended.
+  bool Decode(std::vector<float>& out);
+  // Back to the first frame; false when the file cannot seek.
+  bool Rewind();
+
+  // Byte offsets in the file: how far it has been read, its size, and
+  // where the audio data begins.
+  int64_t FilePosition() const;
+  int64_t FileSize() const;
+  int64_t DataStart() const { return fDataStart; }
+
+ private:
+  struct Impl;
+  explicit Decoder(std::unique_ptr<Impl> impl);
+  bool Receive(std::vector<float>& out);
+
+  std::unique_ptr<Impl> fImpl;
+  int fRate = 0;
+  int fChannels = 0;
+  int64_t fLengthFrames = 0;
+  int64_t fDataStart = 0;
+  std::vector<float> fPending;  // the frame decoded while opening
+};
+
+// Silences FFmpeg's own logging; safe to call more than once.
+void QuietFFmpeg();
+
+}  // namespace quav

@@ -1,0 +1,73 @@
+// Small signal-processing units of a stream: peaking equaliser bands, an
+// attribute with a timed slide, peak measurement and sample conversion.
+// Each is plain single-threaded code; the stream's lock protects them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace quav {
+
+// Parameters of one peaking band, in the units of the public interface.
+struct PeakingParams {
+  float center = 8000.0f;    // Hz
+  float bandwidth = 12.0f;   // semitones
+  float gain = 0.0f;         // dB
+};
+
+// Whether the parameters are acceptable at the given sample rate: centre
+// 80..16000 Hz and below a third of the rate, bandwidth 1..36 semitones,
+// gain -15..+15 dB (NaN never is).
+bool PeakingParamsValid(const PeakingParams& params, int sampleRate);
+
+// One second-order peaking filter for up to two interleaved channels
+// (transposed direct form II, double state).
+class PeakingBand {
+ public:
+  void Configure(const PeakingParams& params, int sampleRate);
+  void Reset();
+  // Filters frames interleaved frames in place. A band at 0 dB does nothing.
+  void Process(float* samples, size_t frames, int channels);
+  bool Bypassed() const { return fBypass; }
+
+  // Gain of the configured filter at frequency hz, in dB (for checks).
+  double ResponseDb(double hz, int sampleRate) const;
+
+ private:
+  bool fBypass = true;
+  double fB0 = 1, fB1 = 0, fB2 = 0, fA1 = 0, fA2 = 0;
+  double fZ1[2] = {0, 0};
+  double fZ2[2] = {0, 0};
+};
+
+// A value that can slide linearly to a target over a span of a clock.
+class SlidingValue {
+ public:
+  explicit SlidingValue(float value = 0.0f) : fValue(value) {}
+  // Sets the value at once and ends any slide.
+  void Set(float value) { fValue = value; fSliding = false; }
+  // Starts a slide at clock time start from the value there to target.
+  void SlideTo(float target, double start, double seconds);
+  // The value at clock time t (the target once a slide has run its course).
+  float At(double t) const;
+  // True while clock time t lies before the end of the last slide.
+  bool SlidingAt(double t) const { return fSliding && t < fEnd; }
+
+ private:
+  float fValue;
+  bool fSliding = false;
+  float fFrom = 0, fTo = 0;
+  double fStart = 0, fEnd = 0;
+};
+
+// Peak of |sample| per channel over interleaved frames (mono: both the same).
+void MeasurePeaks(const float* samples, size_t frames, int channels, float& left, float& right);
+
+// Peak as 0..32768.
+uint32_t PeakToLevel(float peak);
+
+// Float -> 16-bit with rounding and saturation.
+void FloatToS16(const float* src, int16_t* dst, size_t count);
+
+}  // namespace quav

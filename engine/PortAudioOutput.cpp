@@ -1,0 +1,178 @@
+// System output devices through PortAudio.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstring>
+#include <mutex>
+
+#include <portaudio.h>
+#if QUAV_HAVE_ALSA
+#include <alsa/asoundlib.h>
+#endif
+
+#include "Output.h"
+
+namespace quav {
+
+namespace {
+
+#if QUAV_HAVE_ALSA
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+#endif
+
+// Runs fn with file descriptor 2 pointed at /dev/null: ALSA plug-ins and
+// JACK write their probing diagnostics straight to stderr.
+template <class Fn>
+auto WithoutStderr(Fn fn) {
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved >= 0 && null >= 0) ::dup2(null, 2);
+  if (null >= 0) ::close(null);
+  struct Restore {
+    int saved;
+    ~Restore() {
+      std::fflush(stderr);
+      if (saved >= 0) {
+        ::dup2(saved, 2);
+        ::close(saved);
+      }
+    }
+  } restore{saved};
+  return fn();
+}
+
+bool Contains(std::string hay, const char* needle) {
+  std::transform(hay.begin(), hay.end(), hay.begin(), [](unsigned char c) { return std::tolower(c); });
+  return hay.find(needle) != std::string::npos;
+}
+
+// The kind of device, guessed from its name where the name says it.
+unsigned GuessType(const std::string& name) {
+  if (Contains(name, "hdmi")) return 0x0a000000u;
+  if (Contains(name, "displayport")) return 0x40000000u;
+  if (Contains(name, "spdif") || Contains(name, "s/pdif") || Contains(name, "iec958")) return 0x09000000u;
+  if (Contains(name, "headphone")) return 0x04000000u;
+  if (Contains(name, "headset")) return 0x06000000u;
+  if (Contains(name, "speaker")) return 0x02000000u;
+  return 0;
+}
+
+bool gPortAudioReady = false;
+
+std::vector<SystemDevice> Probe() {
+  std::vector<SystemDevice> devices;
+#if QUAV_HAVE_ALSA
+  snd_lib_error_set_handler(&IgnoreAlsaError);
+#endif
+  const PaError rc = WithoutStderr([] { return Pa_Initialize(); });
+  if (rc != paNoError) return devices;
+  gPortAudioReady = true;
+  const PaDeviceIndex defaultOut = Pa_GetDefaultOutputDevice();
+  const PaDeviceIndex count = Pa_GetDeviceCount();
+  for (PaDeviceIndex i = 0; i < count; ++i) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+    if (info == nullptr || info->maxOutputChannels <= 0) continue;
+    SystemDevice d;
+    d.name = info->name ? info->name : "";
+    const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
+    d.driver = api && api->name ? api->name : "";
+    d.isDefault = i == defaultOut;
+    d.type = GuessType(d.name);
+    d.paIndex = i;
+    d.maxChannels = info->maxOutputChannels;
+    devices.push_back(std::move(d));
+  }
+  return devices;
+}
+
+class PortAudioOutput final : public Output {
+ public:
+  PortAudioOutput(PaStream* stream, int rate, int channels) : fStream(stream), fRate(rate), fChannels(channels) {}
+  ~PortAudioOutput() override {
+    Stop();
+    if (fStream) WithoutStderr([this] { return Pa_CloseStream(fStream); });
+  }
+
+  bool Start(FrameRing& ring) override {
+    fRing = &ring;
+    return WithoutStderr([this] { return Pa_StartStream(fStream); }) == paNoError;
+  }
+
+  void Stop() override {
+    if (fStream && Pa_IsStreamActive(fStream) == 1) WithoutStderr([this] { return Pa_StopStream(fStream); });
+  }
+
+  double LatencySeconds() const override {
+    const PaStreamInfo* info = Pa_GetStreamInfo(fStream);
+    return info ? std::max(0.0, info->outputLatency) : 0.0;
+  }
+  int Rate() const override { return fRate; }
+
+  void SetStream(PaStream* stream) { fStream = stream; }
+
+  // Real-time: only the ring and the output buffer are touched.
+  static int Callback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                      PaStreamCallbackFlags, void* user) {
+    auto* self = static_cast<PortAudioOutput*>(user);
+    float* out = static_cast<float*>(output);
+    if (self->fChannels == 2) {
+      const size_t got = self->fRing->Read(out, frames);
+      std::memset(out + got * 2, 0, (frames - got) * 2 * sizeof(float));
+      return paContinue;
+    }
+    // A mono device gets the average of the two channels.
+    float pair[256 * 2];
+    size_t done = 0;
+    while (done < frames) {
+      const size_t want = std::min<size_t>(256, frames - done);
+      const size_t got = self->fRing->Read(pair, want);
+      for (size_t i = 0; i < got; ++i) out[done + i] = 0.5f * (pair[2 * i] + pair[2 * i + 1]);
+      if (got < want) {
+        std::memset(out + done + got, 0, (frames - done - got) * sizeof(float));
+        break;
+      }
+      done += got;
+    }
+    return paContinue;
+  }
+
+ private:
+  PaStream* fStream;
+  int fRate;
+  int fChannels;
+  FrameRing* fRing = nullptr;
+};
+
+}  // namespace
+
+const std::vector<SystemDevice>& SystemDevices() {
+  static const std::vector<SystemDevice> devices = Probe();
+  return devices;
+}
+
+std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate) {
+  if (!gPortAudioReady) return nullptr;
+  const PaDeviceInfo* info = Pa_GetDeviceInfo(device.paIndex);
+  if (info == nullptr) return nullptr;
+  const int channels = std::min(2, device.maxChannels);
+  auto output = std::make_unique<PortAudioOutput>(nullptr, rate, channels);
+  PaStreamParameters params{};
+  params.device = device.paIndex;
+  params.channelCount = channels;
+  params.sampleFormat = paFloat32;
+  params.suggestedLatency = info->defaultHighOutputLatency;
+  PaStream* stream = nullptr;
+  const PaError rc = WithoutStderr([&] {
+    return Pa_OpenStream(&stream, nullptr, &params, rate, paFramesPerBufferUnspecified, paClipOff,
+                         &PortAudioOutput::Callback, output.get());
+  });
+  if (rc != paNoError || stream == nullptr) return nullptr;
+  output->SetStream(stream);
+  return output;
+}
+
+}  // namespace quav

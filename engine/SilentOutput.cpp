@@ -1,0 +1,70 @@
+// The "No sound" device: a clock thread that takes frames out of the ring
+// at the rate real hardware would, so that positions, levels and slides
+// advance as they would when heard.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "Output.h"
+
+namespace quav {
+
+namespace {
+
+class SilentOutput final : public Output {
+ public:
+  explicit SilentOutput(int rate) : fRate(rate) {}
+  ~SilentOutput() override { Stop(); }
+
+  bool Start(FrameRing& ring) override {
+    Stop();
+    fStop = false;
+    fThread = std::thread([this, &ring] { Run(ring); });
+    return true;
+  }
+
+  void Stop() override {
+    {
+      std::lock_guard<std::mutex> lock(fMutex);
+      fStop = true;
+    }
+    fWake.notify_all();
+    if (fThread.joinable()) fThread.join();
+  }
+
+  double LatencySeconds() const override { return 0.0; }
+  int Rate() const override { return fRate; }
+
+ private:
+  void Run(FrameRing& ring) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    uint64_t clockFrames = 0;  // frames the "hardware" has played, heard or not
+    std::unique_lock<std::mutex> lock(fMutex);
+    while (!fStop) {
+      fWake.wait_for(lock, std::chrono::milliseconds(5));
+      const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+      const auto due = static_cast<uint64_t>(elapsed * fRate);
+      if (due > clockFrames) {
+        // An empty ring means silence was played: the clock runs on.
+        ring.Read(nullptr, static_cast<size_t>(due - clockFrames));
+        clockFrames = due;
+      }
+    }
+  }
+
+  int fRate;
+  std::thread fThread;
+  std::mutex fMutex;
+  std::condition_variable fWake;
+  bool fStop = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Output> MakeSilentOutput(int rate) { return std::make_unique<SilentOutput>(rate); }
+
+}  // namespace quav

@@ -1,0 +1,345 @@
+// Decode-only streams: the whole pipeline without waiting for real time.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "EngineTestSupport.h"
+
+using namespace enginetest;
+
+namespace {
+
+class DecodeStream : public SilentDeviceTest {
+ protected:
+  HSTREAM Open(const std::string& path) {
+    const HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+    EXPECT_NE(h, 0u) << path << " error " << BASS_ErrorGetCode();
+    return h;
+  }
+  HFX Band(HSTREAM h, float center, float bandwidth, float gain) {
+    const HFX fx = BASS_ChannelSetFX(h, BASS_FX_DX8_PARAMEQ, 0);
+    BASS_DX8_PARAMEQ p{center, bandwidth, gain};
+    EXPECT_TRUE(BASS_FXSetParameters(fx, &p)) << BASS_ErrorGetCode();
+    return fx;
+  }
+};
+
+TEST_F(DecodeStream, LengthAndPositionOfWavAreExactBytesOf16BitPcm) {
+  const std::string path = ToneFile(fDir, "tone.wav", 440, 1.0, 44100, 2);
+  const HSTREAM h = Open(path);
+  EXPECT_EQ(BASS_ChannelGetLength(h, BASS_POS_BYTE), 176400u);
+  EXPECT_DOUBLE_EQ(BASS_ChannelBytes2Seconds(h, 176400), 1.0);
+  EXPECT_EQ(BASS_ChannelSeconds2Bytes(h, 0.5), 88200u);
+  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), 0u);
+
+  std::vector<int16_t> pcm(4410 * 2);
+  EXPECT_EQ(BASS_ChannelGetData(h, pcm.data(), static_cast<DWORD>(pcm.size() * 2)), pcm.size() * 2);
+  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), pcm.size() * 2);
+  // Same rate, no effect, unit volume: the samples come through unchanged.
+  for (int f = 0; f < 4410; f += 97) {
+    const auto want = static_cast<int16_t>(std::lround(0.5 * std::sin(2 * std::numbers::pi * 440 * f / 44100) * 32767));
+    EXPECT_NEAR(pcm[2 * f], want, 1) << "frame " << f;
+  }
+  QWORD total = pcm.size() * 2;
+  for (DWORD got; (got = BASS_ChannelGetData(h, pcm.data(), static_cast<DWORD>(pcm.size() * 2))) != 0xFFFFFFFFu;)
+    total += got;
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ENDED);
+  EXPECT_EQ(total, 176400u);
+  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), 176400u);
+  EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+  EXPECT_TRUE(BASS_StreamFree(h));
+  EXPECT_FALSE(BASS_StreamFree(h));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+TEST_F(DecodeStream, LengthsOfEncodedFilesMatchTheirDuration) {
+  struct Case {
+    const char* name;
+    int rate;
+    int channels;
+    double toleranceSeconds;
+  };
+  const Case cases[] = {{"tone.flac", 44100, 2, 0.0}, {"tone.mp3", 44100, 2, 0.06},
+                        {"tone.ogg", 48000, 2, 0.03}, {"mono.flac", 22050, 1, 0.0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = ToneFile(fDir, c.name, 440, 2.0, c.rate, c.channels);
+    if (path.empty()) GTEST_SKIP() << "ffmpeg could not encode " << c.name;
+    const HSTREAM h = Open(path);
+    const QWORD length = BASS_ChannelGetLength(h, BASS_POS_BYTE);
+    EXPECT_NEAR(BASS_ChannelBytes2Seconds(h, length), 2.0, c.toleranceSeconds);
+    EXPECT_EQ(length % (2 * c.channels), 0u);
+    const std::vector<float> all = ReadAll(h);
+    const QWORD delivered = all.size() / c.channels * c.channels * 2;
+    EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), delivered);
+    // Once decoded to the end the length is what was decoded.
+    EXPECT_EQ(BASS_ChannelGetLength(h, BASS_POS_BYTE), delivered);
+    EXPECT_NEAR(BASS_ChannelBytes2Seconds(h, delivered), 2.0, c.toleranceSeconds + 0.001);
+    EXPECT_NEAR(ToneFrequency(Channel(all, c.channels, 0), 0, all.size() / c.channels, c.rate), 440.0, 0.5);
+    BASS_StreamFree(h);
+  }
+}
+
+TEST_F(DecodeStream, FilesThatAreNotAudioAreRefusedAsFormatErrors) {
+  std::mt19937 random(7);
+  std::string noise(64 * 1024, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  std::vector<std::string> files = {
+      fDir.write("list.m3u", "#EXTM3U\n#EXTINF:123,Artist - Title\nsong.mp3\nother.flac\n"),
+      fDir.write("notes.txt", "just some text\r\nin two lines\r\n"),
+      fDir.write("noise.bin", noise),
+      fDir.write("noise.mp3", noise),
+      fDir.write("empty.wav", ""),
+  };
+  const std::string jpeg = fDir.file("picture.jpg");
+  if (testsupport::Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=c=red:s=32x32 -frames:v 1 '" + jpeg + "'"))
+    files.push_back(jpeg);
+  for (const std::string& f : files) {
+    EXPECT_EQ(BASS_StreamCreateFile(FALSE, f.c_str(), 0, 0, BASS_STREAM_DECODE), 0u) << f;
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM) << f;
+  }
+  EXPECT_EQ(BASS_StreamCreateFile(FALSE, fDir.file("missing.mp3").c_str(), 0, 0, 0), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+  EXPECT_EQ(BASS_StreamCreateFile(FALSE, fDir.path().c_str(), 0, 0, 0), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+}
+
+TEST_F(DecodeStream, OpensUtf16NamesAndNamesWithColons) {
+  const std::string path = fDir.write("Tön: ▶ 1.wav", WavBytes(8000, 1, 800, Sine(100, 8000)));
+  // The UTF-16 spelling of the same path.
+  std::u16string utf16;
+  for (size_t i = 0; i < path.size();) {
+    const auto c = static_cast<unsigned char>(path[i]);
+    char32_t cp;
+    int n;
+    if (c < 0x80) { cp = c; n = 1; }
+    else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
+    else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
+    else { cp = c & 0x07; n = 4; }
+    for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(path[i + k]) & 0x3F);
+    i += n;
+    if (cp >= 0x10000) {
+      utf16 += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      utf16 += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      utf16 += static_cast<char16_t>(cp);
+    }
+  }
+  const HSTREAM h = BASS_StreamCreateFile(FALSE, utf16.c_str(), 0, 0, BASS_UNICODE | BASS_STREAM_DECODE);
+  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+  EXPECT_EQ(BASS_ChannelGetLength(h, BASS_POS_BYTE), 1600u);
+  EXPECT_NE(Open(path), 0u);
+}
+
+TEST_F(DecodeStream, EqualiserBoostsItsCentreAndIsTransparentAtZeroGain) {
+  const std::string path = ToneFile(fDir, "k.wav", 1000, 0.5, 44100, 2);
+  const HSTREAM plain = Open(path);
+  const std::vector<float> reference = ReadAll(plain);
+
+  // Nine bands at 0 dB change nothing at all.
+  const HSTREAM flat = Open(path);
+  for (int k = 0; k < 9; ++k) Band(flat, 100.0f * (k + 1), 12, 0);
+  EXPECT_EQ(ReadAll(flat), reference);
+
+  // +6 dB at the tone's frequency doubles it; -12 dB quarters it.
+  for (float gain : {6.0f, -12.0f}) {
+    const HSTREAM eq = Open(path);
+    Band(eq, 1000, 12, gain);
+    const std::vector<float> out = ReadAll(eq);
+    const double ratio = Peak(out, out.size() / 2, out.size()) / Peak(reference, reference.size() / 2, reference.size());
+    EXPECT_NEAR(20 * std::log10(ratio), gain, 0.15) << "gain " << gain;
+  }
+  // An octave-wide band three octaves away leaves the tone nearly alone.
+  const HSTREAM far = Open(path);
+  Band(far, 8000, 12, 15);
+  const std::vector<float> out = ReadAll(far);
+  EXPECT_NEAR(20 * std::log10(Peak(out, out.size() / 2, out.size()) / Peak(reference, 0, reference.size())), 0.0, 0.5);
+}
+
+TEST_F(DecodeStream, EqualiserParametersOutOfRangeFailAndKeepThePreviousOnes) {
+  const HSTREAM h = Open(ToneFile(fDir, "t.wav", 440, 0.1, 44100, 2));
+  const HFX fx = BASS_ChannelSetFX(h, BASS_FX_DX8_PARAMEQ, 0);
+  ASSERT_NE(fx, 0u);
+  BASS_DX8_PARAMEQ p{};
+  ASSERT_TRUE(BASS_FXGetParameters(fx, &p));
+  EXPECT_EQ(p.fCenter, 8000.0f);
+  EXPECT_EQ(p.fBandwidth, 12.0f);
+  EXPECT_EQ(p.fGain, 0.0f);
+  const BASS_DX8_PARAMEQ good{1000, 6, 3};
+  ASSERT_TRUE(BASS_FXSetParameters(fx, &good));
+  const BASS_DX8_PARAMEQ bad[] = {
+      {79, 6, 3}, {16001, 6, 3}, {14700, 6, 3},  // below 80, above 16000, not below rate / 3
+      {1000, 0.5f, 3}, {1000, 37, 3},             // bandwidth
+      {1000, 6, 15.5f}, {1000, 6, -16}, {NAN, 6, 3}, {1000, 6, NAN},
+      {64, 32, 0}, {16384, 8192, 0},              // what a naive caller passes for the outer bands
+  };
+  for (const auto& b : bad) {
+    EXPECT_FALSE(BASS_FXSetParameters(fx, &b)) << b.fCenter << " " << b.fBandwidth << " " << b.fGain;
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+    ASSERT_TRUE(BASS_FXGetParameters(fx, &p));
+    EXPECT_EQ(p.fCenter, 1000.0f);
+    EXPECT_EQ(p.fBandwidth, 6.0f);
+    EXPECT_EQ(p.fGain, 3.0f);
+  }
+  const BASS_DX8_PARAMEQ edge{80, 36, -15};
+  EXPECT_TRUE(BASS_FXSetParameters(fx, &edge));
+  EXPECT_EQ(BASS_ChannelSetFX(h, 3, 0), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLTYPE);
+  EXPECT_TRUE(BASS_ChannelRemoveFX(h, fx));
+  EXPECT_FALSE(BASS_FXSetParameters(fx, &good));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+TEST_F(DecodeStream, VolumeSlideReachesItsTargetOnTime) {
+  const HSTREAM h = Open(ToneFile(fDir, "v.wav", 1000, 1.0, 44100, 2));
+  ASSERT_TRUE(BASS_ChannelSlideAttribute(h, BASS_ATTRIB_VOL, 0.0f, 500));
+  EXPECT_TRUE(BASS_ChannelIsSliding(h, BASS_ATTRIB_VOL));
+  EXPECT_TRUE(BASS_ChannelIsSliding(h, 0));
+  EXPECT_FALSE(BASS_ChannelIsSliding(h, BASS_ATTRIB_FREQ));
+  std::vector<float> buf(11025 * 2);  // 250 ms
+  ASSERT_NE(BASS_ChannelGetData(h, buf.data(), static_cast<DWORD>(buf.size() * 4) | BASS_DATA_FLOAT), 0xFFFFFFFFu);
+  EXPECT_NEAR(Peak(buf, 0, 882), 0.5, 0.01);            // starts at full volume
+  EXPECT_NEAR(Peak(buf, buf.size() - 882, buf.size()), 0.25, 0.02);  // half way: half volume
+  float vol = 0;
+  ASSERT_TRUE(BASS_ChannelGetAttribute(h, BASS_ATTRIB_VOL, &vol));
+  EXPECT_NEAR(vol, 0.5f, 0.01f);
+  EXPECT_TRUE(BASS_ChannelIsSliding(h, BASS_ATTRIB_VOL));
+  ASSERT_NE(BASS_ChannelGetData(h, buf.data(), static_cast<DWORD>(buf.size() * 4) | BASS_DATA_FLOAT), 0xFFFFFFFFu);
+  EXPECT_FALSE(BASS_ChannelIsSliding(h, BASS_ATTRIB_VOL));
+  EXPECT_LT(Peak(buf, buf.size() - 882, buf.size()), 0.01);
+  ASSERT_NE(BASS_ChannelGetData(h, buf.data(), static_cast<DWORD>(buf.size() * 4) | BASS_DATA_FLOAT), 0xFFFFFFFFu);
+  EXPECT_EQ(Peak(buf, 0, buf.size()), 0.0);
+  // Setting the attribute ends a slide at once.
+  ASSERT_TRUE(BASS_ChannelSlideAttribute(h, BASS_ATTRIB_VOL, 1.0f, 1000));
+  ASSERT_TRUE(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 0.25f));
+  EXPECT_FALSE(BASS_ChannelIsSliding(h, 0));
+  ASSERT_TRUE(BASS_ChannelGetAttribute(h, BASS_ATTRIB_VOL, &vol));
+  EXPECT_EQ(vol, 0.25f);
+  // Volume is clamped rather than refused.
+  ASSERT_TRUE(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, -0.05f));
+  ASSERT_TRUE(BASS_ChannelGetAttribute(h, BASS_ATTRIB_VOL, &vol));
+  EXPECT_EQ(vol, 0.0f);
+  EXPECT_FALSE(BASS_ChannelSetAttribute(h, 99, 1.0f));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLTYPE);
+}
+
+TEST_F(DecodeStream, FrequencyChangesPitchAndSpeedTogether) {
+  const std::string path = ToneFile(fDir, "f.wav", 441, 1.0, 44100, 1);
+  // Double rate: an octave up, done in half the time.
+  const HSTREAM fast = Open(path);
+  ASSERT_TRUE(BASS_ChannelSetAttribute(fast, BASS_ATTRIB_FREQ, 88200));
+  const std::vector<float> out = ReadAll(fast);
+  EXPECT_NEAR(static_cast<double>(out.size()), 22050.0, 4.0);
+  EXPECT_NEAR(ToneFrequency(out, 100, out.size() - 100, 44100), 882.0, 1.0);
+  EXPECT_EQ(BASS_ChannelGetPosition(fast, BASS_POS_BYTE), 88200u);  // the whole source was used
+
+  // A slide from 44100 to 11025 Hz over 200 ms: the pitch falls to a quarter.
+  const HSTREAM slide = Open(path);
+  ASSERT_TRUE(BASS_ChannelSlideAttribute(slide, BASS_ATTRIB_FREQ, 11025, 200));
+  std::vector<float> buf(8820);  // 200 ms of output
+  ASSERT_EQ(BASS_ChannelGetData(slide, buf.data(), 8820 * 4 | BASS_DATA_FLOAT), 8820u * 4);
+  EXPECT_FALSE(BASS_ChannelIsSliding(slide, BASS_ATTRIB_FREQ));
+  EXPECT_NEAR(ToneFrequency(buf, 0, 1000, 44100), 441.0, 15.0);
+  ASSERT_EQ(BASS_ChannelGetData(slide, buf.data(), 8820 * 4 | BASS_DATA_FLOAT), 8820u * 4);
+  EXPECT_NEAR(ToneFrequency(buf, 0, buf.size(), 44100), 110.25, 1.0);
+  float freq = 0;
+  ASSERT_TRUE(BASS_ChannelGetAttribute(slide, BASS_ATTRIB_FREQ, &freq));
+  EXPECT_EQ(freq, 11025.0f);
+  // 0 means the stream's own rate; silly rates are refused.
+  EXPECT_TRUE(BASS_ChannelSetAttribute(slide, BASS_ATTRIB_FREQ, 0));
+  ASSERT_TRUE(BASS_ChannelGetAttribute(slide, BASS_ATTRIB_FREQ, &freq));
+  EXPECT_EQ(freq, 44100.0f);
+  EXPECT_FALSE(BASS_ChannelSetAttribute(slide, BASS_ATTRIB_FREQ, 50));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+  EXPECT_FALSE(BASS_ChannelSlideAttribute(slide, BASS_ATTRIB_FREQ, 1e9f, 10));
+}
+
+TEST_F(DecodeStream, LevelPacksLeftLowAndRightHigh) {
+  const std::string stereo = fDir.write("lr.wav", WavBytes(44100, 2, 4410, [](int f, int c) {
+    return (c == 0 ? 0.5 : 0.25) * std::sin(2 * std::numbers::pi * 1000 * f / 44100);
+  }));
+  const HSTREAM h = Open(stereo);
+  EXPECT_EQ(BASS_ChannelGetLevel(h), 0u);  // nothing delivered yet
+  std::vector<int16_t> buf(1764 * 2);
+  ASSERT_NE(BASS_ChannelGetData(h, buf.data(), static_cast<DWORD>(buf.size() * 2)), 0xFFFFFFFFu);
+  const DWORD level = BASS_ChannelGetLevel(h);
+  EXPECT_NEAR(static_cast<double>(level & 0xFFFF), 16384, 40);
+  EXPECT_NEAR(static_cast<double>(level >> 16), 8192, 40);
+
+  const HSTREAM mono = Open(fDir.write("m.wav", WavBytes(8000, 1, 800, [](int, int) { return 1.0; })));
+  ASSERT_NE(BASS_ChannelGetData(mono, buf.data(), 400), 0xFFFFFFFFu);
+  EXPECT_EQ(BASS_ChannelGetLevel(mono), (32767u << 16) | 32767u);
+  ASSERT_TRUE(BASS_ChannelSetAttribute(mono, BASS_ATTRIB_VOL, 2.0f));
+  ASSERT_NE(BASS_ChannelGetData(mono, buf.data(), 400), 0xFFFFFFFFu);
+  EXPECT_EQ(BASS_ChannelGetLevel(mono), (32768u << 16) | 32768u);  // full scale at most
+  EXPECT_EQ(buf[0], 32767);  // and the samples saturate
+}
+
+TEST_F(DecodeStream, DecodeOnlyStreamsCannotBePlayedAndPlayedOnesCannotBeRead) {
+  const std::string path = ToneFile(fDir, "d.wav", 440, 0.1, 44100, 2);
+  const HSTREAM decode = Open(path);
+  EXPECT_FALSE(BASS_ChannelPlay(decode, FALSE));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DECODE);
+  const HSTREAM played = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+  ASSERT_NE(played, 0u);
+  char buf[64];
+  EXPECT_EQ(BASS_ChannelGetData(played, buf, sizeof buf), 0xFFFFFFFFu);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DECODE);
+  EXPECT_EQ(BASS_StreamGetFilePosition(played, BASS_FILEPOS_END), 44u + 17640u);
+  EXPECT_EQ(BASS_StreamGetFilePosition(played, BASS_FILEPOS_DOWNLOAD), 44u + 17640u);
+  EXPECT_LE(BASS_StreamGetFilePosition(played, BASS_FILEPOS_CURRENT), 44u + 17640u);
+  EXPECT_EQ(BASS_StreamGetFilePosition(played, 77), ~QWORD{0});
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLTYPE);
+}
+
+TEST(EngineInterface, VersionDevicesPluginsAndInitialisation) {
+  EXPECT_EQ(BASS_GetVersion() >> 16, 0x0204u);
+  BASS_DEVICEINFO info{};
+  ASSERT_TRUE(BASS_GetDeviceInfo(0, &info));
+  EXPECT_STREQ(info.name, "No sound");
+  EXPECT_EQ(info.flags & BASS_DEVICE_ENABLED, static_cast<DWORD>(BASS_DEVICE_ENABLED));
+  DWORD count = 1;
+  while (BASS_GetDeviceInfo(count, &info)) {
+    EXPECT_NE(info.name, nullptr);
+    EXPECT_NE(info.driver, nullptr);
+    EXPECT_TRUE(info.flags & BASS_DEVICE_ENABLED);
+    ++count;
+  }
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
+
+  EXPECT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1));
+  EXPECT_TRUE(BASS_SetConfig(BASS_CONFIG_MF_VIDEO, 1));
+  EXPECT_EQ(BASS_GetConfig(BASS_CONFIG_NET_PLAYLIST), 1u);
+
+  EXPECT_FALSE(BASS_Free());
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+  EXPECT_EQ(BASS_StreamCreateFile(FALSE, "x.wav", 0, 0, 0), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+  EXPECT_FALSE(BASS_Init(static_cast<int>(count) + 5, 44100, BASS_DEVICE_3D, nullptr, nullptr));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_DEVICE);
+  ASSERT_TRUE(BASS_Init(0, 44100, BASS_DEVICE_3D, nullptr, nullptr));
+  EXPECT_EQ(BASS_GetDevice(), 0u);
+  ASSERT_TRUE(BASS_GetDeviceInfo(0, &info));
+  EXPECT_TRUE(info.flags & BASS_DEVICE_INIT);
+  EXPECT_FALSE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
+
+  for (const char16_t* name : {u"bassflac.dll", u"basshls.dll", u"bassdsd.dll", u"bassalac.dll", u"BASSOPUS.DLL"})
+    EXPECT_NE(BASS_PluginLoad(name, BASS_UNICODE), 0u);
+  EXPECT_EQ(BASS_PluginLoad(u"bassflac.dll", BASS_UNICODE), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
+  EXPECT_EQ(BASS_PluginLoad(u"bass_fx.dll", BASS_UNICODE), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+  EXPECT_EQ(BASS_PluginLoad("basswma.dll", 0), 0u);
+
+  EXPECT_EQ(BASS_ChannelGetLength(12345, BASS_POS_BYTE), ~QWORD{0});
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+  EXPECT_EQ(BASS_ChannelIsActive(12345), static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+  EXPECT_EQ(BASS_ChannelSetFX(12345, BASS_FX_DX8_PARAMEQ, 0), 0u);
+  EXPECT_TRUE(BASS_Free());
+  EXPECT_FALSE(BASS_GetDeviceInfo(0, &info) && (info.flags & BASS_DEVICE_INIT));
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+// Helpers for the engine tests: tone files built in code or by real
+// encoders, and simple signal measurements.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "bass.h"
+
+namespace enginetest {
+
+// 16-bit PCM WAV; sample(frame, channel) gives values in -1..1.
+inline std::string WavBytes(int rate, int channels, int frames, const std::function<double(int, int)>& sample) {
+  testsupport::Bytes data;
+  for (int f = 0; f < frames; ++f)
+    for (int c = 0; c < channels; ++c)
+      data.u16le(static_cast<uint16_t>(static_cast<int16_t>(std::lround(std::clamp(sample(f, c), -1.0, 1.0) * 32767.0))));
+  testsupport::Bytes wav;
+  wav.raw("RIFF").u32le(36 + static_cast<uint32_t>(data.str().size())).raw("WAVE");
+  wav.raw("fmt ").u32le(16).u16le(1).u16le(static_cast<uint16_t>(channels)).u32le(static_cast<uint32_t>(rate));
+  wav.u32le(static_cast<uint32_t>(rate * channels * 2)).u16le(static_cast<uint16_t>(channels * 2)).u16le(16);
+  wav.raw("data").u32le(static_cast<uint32_t>(data.str().size())).raw(data.str());
+  return wav.str();
+}
+
+inline std::function<double(int, int)> Sine(double hz, int rate, double amplitude = 0.5) {
+  return [=](int f, int) { return amplitude * std::sin(2.0 * std::numbers::pi * hz * f / rate); };
+}
+
+// Writes a WAV tone and, for other extensions, encodes it with ffmpeg.
+// Returns the path, or "" when the encoder is missing or failed.
+inline std::string ToneFile(const testsupport::TempDir& dir, const std::string& name, double hz, double seconds,
+                            int rate = 44100, int channels = 2) {
+  const auto frames = static_cast<int>(seconds * rate);
+  const std::string pcm = WavBytes(rate, channels, frames, Sine(hz, rate));
+  if (name.size() > 4 && name.substr(name.size() - 4) == ".wav") return dir.write(name, pcm);
+  const std::string wav = dir.write(name + ".src.wav", pcm);
+  if (!testsupport::HaveProgram("ffmpeg")) return "";
+  const std::string out = dir.file(name);
+  if (!testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -y -i '" + wav + "' '" + out + "'")) return "";
+  return out;
+}
+
+// Everything a decode-only stream delivers, as floats.
+inline std::vector<float> ReadAll(HSTREAM stream, size_t chunkBytes = 16384) {
+  std::vector<float> all;
+  std::vector<float> buf(chunkBytes / sizeof(float));
+  for (int guard = 0; guard < 1'000'000; ++guard) {
+    const DWORD got = BASS_ChannelGetData(stream, buf.data(), static_cast<DWORD>(chunkBytes) | BASS_DATA_FLOAT);
+    if (got == 0xFFFFFFFFu || got == 0) break;
+    all.insert(all.end(), buf.begin(), buf.begin() + got / sizeof(float));
+  }
+  return all;
+}
+
+// One channel of interleaved samples.
+inline std::vector<float> Channel(const std::vector<float>& s, int channels, int channel) {
+  std::vector<float> out;
+  for (size_t i = channel; i < s.size(); i += channels) out.push_back(s[i]);
+  return out;
+}
+
+// Frequency of a clean tone from its rising zero crossings (interpolated).
+inline double ToneFrequency(const std::vector<float>& x, size_t from, size_t to, int rate) {
+  to = std::min(to, x.size());
+  double first = -1, last = -1;
+  int crossings = 0;
+  for (size_t i = from + 1; i < to; ++i) {
+    if (x[i - 1] < 0 && x[i] >= 0) {
+      const double at = static_cast<double>(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
+      if (first < 0) first = at; else ++crossings;
+      last = at;
+    }
+  }
+  return crossings > 0 ? crossings * rate / (last - first) : 0.0;
+}
+
+inline double Peak(const std::vector<float>& x, size_t from, size_t to) {
+  double p = 0;
+  for (size_t i = from; i < std::min(to, x.size()); ++i) p = std::max(p, std::fabs(static_cast<double>(x[i])));
+  return p;
+}
+
+// Initialises the silent device for each test and frees it afterwards.
+class SilentDeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode(); }
+  void TearDown() override { BASS_Free(); }
+  testsupport::TempDir fDir;
+};
+
+}  // namespace enginetest

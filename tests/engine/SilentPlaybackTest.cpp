@@ -1,0 +1,133 @@
+// Real-time playback on the silent device: positions, levels, states and
+// slides advance with the clock as they would on hardware.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "EngineTestSupport.h"
+
+using namespace enginetest;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+class SilentPlayback : public SilentDeviceTest {};
+
+TEST_F(SilentPlayback, OneSecondToneTakesAboutOneSecondAndPositionNeverRunsAhead) {
+  const std::string path = ToneFile(fDir, "one.wav", 440, 1.0, 44100, 2);
+  const HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+  const QWORD length = BASS_ChannelGetLength(h, BASS_POS_BYTE);
+  EXPECT_EQ(length, 176400u);
+  EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+  EXPECT_EQ(BASS_ChannelGetLevel(h), 0u);  // not playing
+
+  const auto start = Clock::now();
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  bool heardSound = false;
+  QWORD last = 0;
+  DWORD state = BASS_ACTIVE_PLAYING;
+  while ((state = BASS_ChannelIsActive(h)) != BASS_ACTIVE_STOPPED && Since(start) < 5.0) {
+    const double before = Since(start);
+    const QWORD pos = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
+    EXPECT_GE(pos, last) << "position went back";
+    EXPECT_LE(BASS_ChannelBytes2Seconds(h, pos), Since(start) + 0.002) << "position ahead of the clock";
+    if (before > 0.2 && before < 0.8) {
+      EXPECT_GT(BASS_ChannelBytes2Seconds(h, pos), before - 0.25) << "far behind";
+    }
+    const DWORD level = BASS_ChannelGetLevel(h);
+    if (before > 0.2 && before < 0.8) {
+      EXPECT_NEAR(static_cast<double>(level & 0xFFFF), 16384, 400);
+      EXPECT_NEAR(static_cast<double>(level >> 16), 16384, 400);
+      heardSound = heardSound || level != 0;
+    }
+    EXPECT_NE(state, static_cast<DWORD>(BASS_ACTIVE_STALLED));
+    last = pos;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  const double wall = Since(start);
+  EXPECT_EQ(state, static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+  EXPECT_GT(wall, 0.98);
+  EXPECT_LT(wall, 1.4);
+  EXPECT_TRUE(heardSound);
+  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), length);
+  EXPECT_EQ(BASS_ChannelGetLevel(h), 0u);
+  const float cpu = BASS_GetCPU();
+  EXPECT_GE(cpu, 0.0f);
+  EXPECT_TRUE(std::isfinite(cpu));
+}
+
+TEST_F(SilentPlayback, WindDownSlidesRunInWallTimeWhetherPlayingOrEnded) {
+  const std::string path = ToneFile(fDir, "long.wav", 440, 3.0, 44100, 2);
+  const HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 0.5f));
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_NEAR(static_cast<double>(BASS_ChannelGetLevel(h) & 0xFFFF), 8192, 300);
+
+  // The player's run-down: rate to 1000 Hz over 500 ms, then a 200 ms fade.
+  ASSERT_TRUE(BASS_ChannelSlideAttribute(h, BASS_ATTRIB_FREQ, 1000.0f, 500));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto fade = Clock::now();
+  ASSERT_TRUE(BASS_ChannelSlideAttribute(h, BASS_ATTRIB_VOL, 0.0f, 200));
+  EXPECT_TRUE(BASS_ChannelIsSliding(h, BASS_ATTRIB_VOL));
+  while (BASS_ChannelIsSliding(h, BASS_ATTRIB_VOL) && Since(fade) < 2.0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // The fade ends when it has been heard: 200 ms plus the buffered audio.
+  EXPECT_GT(Since(fade), 0.2);
+  EXPECT_LT(Since(fade), 0.6);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(BASS_ChannelGetLevel(h), 0u);
+  EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_PLAYING));
+  // The slowed stream has used well under its 3 s.
+  EXPECT_LT(BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE)), 1.0);
+
+  // A stream that is not playing still slides, in wall time.
+  ASSERT_TRUE(BASS_ChannelStop(h));
+  EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+  const auto idle = Clock::now();
+  ASSERT_TRUE(BASS_ChannelSlideAttribute(h, BASS_ATTRIB_VOL, 1.0f, 100));
+  while (BASS_ChannelIsSliding(h, BASS_ATTRIB_VOL) && Since(idle) < 2.0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_GE(Since(idle), 0.1);
+  EXPECT_LT(Since(idle), 0.3);
+}
+
+TEST_F(SilentPlayback, PauseResumeRestartAndFree) {
+  const std::string path = ToneFile(fDir, "p.wav", 440, 2.0, 44100, 1);
+  const HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+  ASSERT_NE(h, 0u);
+  EXPECT_FALSE(BASS_ChannelPause(h));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOPLAY);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  ASSERT_TRUE(BASS_ChannelPause(h));
+  EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_PAUSED));
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));  // let the buffer drain
+  const QWORD paused = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
+  EXPECT_GT(paused, 0u);
+  EXPECT_EQ(paused % 2, 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), paused);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_GT(BASS_ChannelGetPosition(h, BASS_POS_BYTE), paused);
+  ASSERT_TRUE(BASS_ChannelPlay(h, TRUE));
+  EXPECT_LT(BASS_ChannelGetPosition(h, BASS_POS_BYTE), paused);
+  // A second stream plays alongside; freeing everything stops both.
+  const HSTREAM other = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+  ASSERT_TRUE(BASS_ChannelPlay(other, FALSE));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(BASS_ChannelIsActive(other), static_cast<DWORD>(BASS_ACTIVE_PLAYING));
+  EXPECT_TRUE(BASS_StreamFree(h));
+  EXPECT_TRUE(BASS_Free());
+  EXPECT_EQ(BASS_ChannelIsActive(other), static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+}  // namespace
