@@ -39,7 +39,7 @@ bool Contains(const std::vector<std::string>& lines, const std::string& piece) {
 
 TEST(SingleFile, HeaderStatusLinesAndStopAtTotal) {
   REQUIRE_ENGINE();
-  PlayerInstall install;
+  PlayerInstall install("0\r\n100\r\n");  // full volume: the meter shows the tone's own peak
   // No reader knows this extension: the header shows the bare name and
   // what the facade answers for an unknown type.
   install.Write("Song.Live.tone", WavTone(2.5));
@@ -49,7 +49,7 @@ TEST(SingleFile, HeaderStatusLinesAndStopAtTotal) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const std::string head = "Quavlin 0.92\r\n" + std::string(35, '-') +
-                           "\r\nVolume: 20 Shuffle: no\r\n"
+                           "\r\nVolume: 100 Shuffle: no\r\n"
                            "Playing file: 1 Song.Live 0:02\r\n"
                            "Bitrate:  0 kBit/s Channels: 0 Type: Invalid Audiofile\r\n";
   ASSERT_EQ(r.out.substr(0, head.size()), head);

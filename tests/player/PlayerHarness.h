@@ -49,12 +49,13 @@ class PlayerInstall {
   testsupport::TempDir fDir;
 };
 
-// True when the engine opens the silent device and plays a short tone;
-// tests that need real playback skip otherwise.
+// True when the engine opens the silent device and plays a short tone.
 bool EngineCanPlay();
 
+// Tests that need real playback stop at once, with one clear message, when
+// the engine cannot play at all.
 #define REQUIRE_ENGINE() \
-  if (!playertest::EngineCanPlay()) GTEST_SKIP() << "the engine cannot play on device 0 in this build"
+  ASSERT_TRUE(playertest::EngineCanPlay()) << "the engine cannot play a tone on device 0"
 
 // The program on a pseudo-terminal as its controlling terminal and
 // standard input and output.
