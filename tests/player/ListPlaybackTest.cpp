@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -124,6 +125,54 @@ TEST(FolderPlayback, ShuffleDiffersBetweenRuns) {
   install.Write("one/only.wav", WavTone(0.2));
   const PlayerRun one = install.Run({"one", "/r"});
   EXPECT_EQ(TrackLines(one.out), std::vector<std::string>{"Playing file: 1 only 0:00 from 1"});
+}
+
+TEST(FolderPlayback, DurationBeyond32BitByteCounts) {
+  REQUIRE_ENGINE();
+  if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  PlayerInstall install;
+  std::filesystem::create_directory(install.File("long"));
+  const std::string flac = install.File("long/long.flac");
+  ASSERT_TRUE(testsupport::Shell("ffmpeg -hide_banner -loglevel error -f lavfi -i "
+                                 "sine=frequency=440:duration=0.3:sample_rate=192000 -ac 2 -c:a flac '" + flac + "'"));
+  // Claim 100 minutes in the stream header: 6000 s of 192 kHz stereo is
+  // 4.6 GB of 16-bit samples, more than 32 bits can count.
+  std::string bytes = testsupport::ReadWholeFile(flac);
+  ASSERT_EQ(bytes.substr(0, 4), "fLaC");
+  uint64_t packed = 0;
+  for (int i = 0; i < 8; ++i) packed = packed << 8 | static_cast<uint8_t>(bytes[18 + i]);
+  const uint64_t totalMask = (uint64_t{1} << 36) - 1;
+  packed = (packed & ~totalMask) | uint64_t{192000} * 6000;
+  for (int i = 7; i >= 0; --i, packed >>= 8) bytes[18 + i] = static_cast<char>(packed & 0xFF);
+  testsupport::WriteWholeFile(flac, bytes);
+
+  const PlayerRun r = install.Run({"long"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(TrackLines(r.out), std::vector<std::string>{"Playing file: 1 long 100:00 from 1"});
+}
+
+TEST(FolderPlayback, FinishedTracksReleaseTheirFiles) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  const std::string music = install.File("many");
+  for (char c = 'a'; c <= 'e'; ++c) install.Write(std::string("many/") + c + ".wav", WavTone(0.1));
+  playertest::PtySession session(install, {music});
+  // Count the program's open descriptors that lead into the folder.
+  size_t most = 0;
+  while (session.WaitExit(0.02) == -1) {
+    size_t open = 0;
+    std::error_code ec;
+    const std::string fds = "/proc/" + std::to_string(session.Pid()) + "/fd";
+    for (const auto& fd : std::filesystem::directory_iterator(fds, ec)) {
+      const auto target = std::filesystem::read_symlink(fd.path(), ec);
+      if (!ec && target.string().rfind(music, 0) == 0) ++open;
+    }
+    most = std::max(most, open);
+    ASSERT_LT(session.SecondsSinceStart(), 30);
+  }
+  EXPECT_NE(session.Output().find("Playing file: 5 e 0:00 from 5"), std::string::npos) << session.Output();
+  EXPECT_GE(most, 1u) << "the sampling saw the open track";
+  EXPECT_LE(most, 1u) << "tracks that finished are still open";
 }
 
 TEST(FolderPlayback, DashDownloadGetsAdvice) {

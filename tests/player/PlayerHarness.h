@@ -77,6 +77,8 @@ class PtySession {
   termios Mode() const;
   const std::string& Output() const { return fOutput; }
   double SecondsSinceStart() const;
+  pid_t Pid() const { return fPid; }
+  bool Exited() const { return fExited; }
 
  private:
   void Drain(int timeoutMs);
