@@ -4,7 +4,6 @@
 
 #include "Console.h"
 #include "DeviceInfo.h"
-#include "TextUtils.h"
 
 void EngineErrorExit(const std::string& text) {
   console::WriteLine("Error(" + std::to_string(BASS_ErrorGetCode()) + "): " + text);

@@ -10,13 +10,18 @@
 #include "Console.h"
 #include "TextUtils.h"
 
-std::string ProgramDirectory() {
+std::string ProgramPath() {
   std::string buffer(4096, '\0');
   const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return "./";
+  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return {};
   buffer.resize(static_cast<size_t>(n));
-  const size_t slash = buffer.rfind('/');
-  return slash == std::string::npos ? "./" : buffer.substr(0, slash + 1);
+  return buffer;
+}
+
+std::string ProgramDirectory() {
+  const std::string path = ProgramPath();
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
 std::string ConfigurationFile(const std::string& programDirectory) {

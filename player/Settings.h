@@ -14,7 +14,9 @@ struct PlayerSettings {
   std::string Folder;  // the last directory argument, cleared by a file argument
 };
 
-// The directory of the running executable, ending in '/'.
+// The running executable's full path (empty when it cannot be told) and
+// its directory, ending in '/' ("./" when the path is unknown).
+std::string ProgramPath();
 std::string ProgramDirectory();
 
 // "quavlin.cfg" in the program directory.

@@ -67,11 +67,8 @@ int RunPlayer(const std::vector<std::string>& args) {
 }
 
 std::string ProgramFileName() {
-  std::string buffer(4096, '\0');
-  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return "quavlin";
-  buffer.resize(static_cast<size_t>(n));
-  return buffer.substr(buffer.rfind('/') + 1);
+  const std::string path = ProgramPath();
+  return path.empty() ? "quavlin" : path.substr(path.rfind('/') + 1);
 }
 
 // The report of an error that no step handles: kind, module, a code offset
