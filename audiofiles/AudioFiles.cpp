@@ -4,6 +4,14 @@
 #include <vector>
 
 // Reader headers, one per row of the table below.
+#include "FlacFiles.h"
+#include "OggVorbisFiles.h"
+#include "Apev2Tags.h"
+#include "MonkeyFiles.h"
+#include "MusePackFiles.h"
+#include "OptimFrogFiles.h"
+#include "TrueAudioFiles.h"
+#include "WavPackFiles.h"
 
 namespace {
 
@@ -21,6 +29,13 @@ std::unique_ptr<TBaseAudioFile> Make() {
 // Tried in order; the first row naming the extension wins.
 const std::vector<ReaderRow>& ReaderTable() {
   static const std::vector<ReaderRow> rows = {
+      {{".ogg", ".oga"}, at_Ogg, &Make<TOggVorbisFile>},
+      {{".flac", ".fla"}, at_Flac, &Make<TFlacFile>},
+      {{".ape", ".mac"}, at_Monkey, &Make<TMonkeyFile>},
+      {{".wv"}, at_WavPack, &Make<TWavPackFile>},
+      {{".mpc", ".mp+", ".mpp"}, at_MusePack, &Make<TMusePackFile>},
+      {{".ofr", ".ofs"}, at_OptimFrog, &Make<TOptimFrogFile>},
+      {{".tta"}, at_TrueAudio, &Make<TTrueAudioFile>},
   };
   return rows;
 }
@@ -116,4 +131,38 @@ TAudioError TGeneralAudioFile::UpdateFile() {
 }
 TAudioError TGeneralAudioFile::RemoveFromFile() {
   return fBaseAudioFile ? fBaseAudioFile->RemoveFromFile(fFilename) : FileErr_NotSupportedFileType;
+}
+
+TOggVorbisFile* TGeneralAudioFile::OggFile() const {
+  return fFileType == at_Ogg ? static_cast<TOggVorbisFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TFlacFile* TGeneralAudioFile::FlacFile() const {
+  return fFileType == at_Flac ? static_cast<TFlacFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TBaseApeFile* TGeneralAudioFile::BaseApeFile() const {
+  switch (fFileType) {
+    case at_Monkey:
+    case at_WavPack:
+    case at_MusePack:
+    case at_OptimFrog:
+    case at_TrueAudio:
+      return static_cast<TBaseApeFile*>(fBaseAudioFile.get());
+    default:
+      return nullptr;
+  }
+}
+TMonkeyFile* TGeneralAudioFile::MonkeyFile() const {
+  return fFileType == at_Monkey ? static_cast<TMonkeyFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TWavPackFile* TGeneralAudioFile::WavPackFile() const {
+  return fFileType == at_WavPack ? static_cast<TWavPackFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TMusePackFile* TGeneralAudioFile::MusePackFile() const {
+  return fFileType == at_MusePack ? static_cast<TMusePackFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TOptimFrogFile* TGeneralAudioFile::OptimFrogFile() const {
+  return fFileType == at_OptimFrog ? static_cast<TOptimFrogFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TTrueAudioFile* TGeneralAudioFile::TrueAudioFile() const {
+  return fFileType == at_TrueAudio ? static_cast<TTrueAudioFile*>(fBaseAudioFile.get()) : nullptr;
 }

@@ -9,6 +9,15 @@
 
 #include "AudioFileBasics.h"
 
+class TOggVorbisFile;
+class TFlacFile;
+class TBaseApeFile;
+class TMonkeyFile;
+class TWavPackFile;
+class TMusePackFile;
+class TOptimFrogFile;
+class TTrueAudioFile;
+
 enum TAudioFileType : uint8_t {
   at_Invalid,
   at_Mp3,
@@ -70,6 +79,15 @@ class TGeneralAudioFile {
   TBaseAudioFile* BaseAudioFile() const { return fBaseAudioFile.get(); }
 
   // Typed reader accessors: the reader when the type matches, else nullptr.
+  TOggVorbisFile* OggFile() const;
+  TFlacFile* FlacFile() const;
+  TMonkeyFile* MonkeyFile() const;
+  TWavPackFile* WavPackFile() const;
+  TMusePackFile* MusePackFile() const;
+  TOptimFrogFile* OptimFrogFile() const;
+  TTrueAudioFile* TrueAudioFile() const;
+  // The reader of any of the five APE-tagged types.
+  TBaseApeFile* BaseApeFile() const;
 
  private:
   std::unique_ptr<TBaseAudioFile> fBaseAudioFile;

@@ -1,0 +1,30 @@
+// FLAC reader through the facade, every getter and the picture access
+// exercised.
+#include <cstdint>
+#include <vector>
+
+#include "AudioFiles.h"
+#include "FlacFiles.h"
+#include "FuzzSupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TGeneralAudioFile file(fuzzsupport::WriteInput(data, size, ".flac"));
+  const TFlacFile* flac = file.FlacFile();
+  if (!flac) __builtin_trap();
+  volatile int64_t sink = file.Duration() + file.Bitrate() + file.Samplerate() + file.Channels() + flac->Samples();
+  sink = sink + file.Title().size() + file.Genre().size() + flac->Contact().size();
+  std::vector<std::u16string> names;
+  flac->GetAllFields(names);
+  for (size_t i = 0; i < names.size(); ++i) sink = sink + flac->GetPropertyByIndex(static_cast<int32_t>(i)).size();
+  std::vector<TFlacPictureBlock*> pictures;
+  flac->GetAllPictureBlocks(pictures);
+  for (const TFlacPictureBlock* p : pictures) sink = sink + p->Description().size() + p->PicDataSize();
+  TMemoryStream picture;
+  uint32_t type = 0;
+  std::string mime;
+  std::u16string description;
+  if (flac->GetPictureStream(picture, type, mime, description) == pictures.empty()) __builtin_trap();
+  if (flac->AudioOffset() > file.FileSize()) __builtin_trap();
+  (void)sink;
+  return 0;
+}

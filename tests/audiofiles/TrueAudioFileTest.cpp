@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include "ApeBuilders.h"
+#include "ApeStreamBuilders.h"
+#include "AudioFiles.h"
+#include "MiniJson.h"
+#include "TestSupport.h"
+#include "TrueAudioFiles.h"
+
+using apestream::TtaHeader;
+using apestream::WriteExtended;
+using testsupport::Bytes;
+using testsupport::TempDir;
+
+namespace {
+
+struct TtaRead {
+  TTrueAudioFile tta;
+  TAudioError result = FileErr_None;
+};
+
+void ReadTta(TtaRead& r, const std::string& bytes, uintmax_t size = 0) {
+  TempDir dir;
+  r.result = r.tta.ReadFromFile(WriteExtended(dir, "t.tta", bytes, size));
+}
+
+}  // namespace
+
+TEST(TrueAudioFile, TenMegabytesWorkedExample) {
+  TtaRead r;
+  ReadTta(r, TtaHeader(2, 16, 44100, 4410000), 10000000);
+  const TTrueAudioFile& t = r.tta;
+  EXPECT_EQ(r.result, ApeErr_NoTag);
+  EXPECT_TRUE(t.Valid());
+  EXPECT_EQ(t.Bitrate(), 800000);
+  EXPECT_EQ(t.Duration(), 100);
+  EXPECT_EQ(t.Samplerate(), 44100);
+  EXPECT_EQ(t.Channels(), 2);
+  EXPECT_EQ(t.Bits(), 16u);
+  EXPECT_EQ(t.AudioFormat(), 1u);
+  EXPECT_EQ(t.Samples(), 4410000u);
+}
+
+TEST(TrueAudioFile, IdentifierAloneMakesItValid) {
+  TtaRead noSamples;
+  ReadTta(noSamples, TtaHeader(1, 24, 96000, 0), 5000);
+  EXPECT_TRUE(noSamples.tta.Valid());
+  EXPECT_EQ(noSamples.tta.Duration(), 0);
+  EXPECT_EQ(noSamples.tta.Bitrate(), 0);
+  EXPECT_EQ(noSamples.tta.Channels(), 1);
+  EXPECT_EQ(noSamples.tta.Bits(), 24u);
+
+  TtaRead noRate;
+  ReadTta(noRate, TtaHeader(2, 16, 0, 1000), 5000);
+  EXPECT_TRUE(noRate.tta.Valid());
+  EXPECT_EQ(noRate.tta.Duration(), 0);
+  EXPECT_EQ(noRate.tta.Bitrate(), 0);
+
+  // A header cut after the bits per sample reads zeros beyond them.
+  TtaRead cut;
+  ReadTta(cut, TtaHeader(2, 16, 44100, 4410000).str().substr(0, 10));
+  EXPECT_TRUE(cut.tta.Valid());
+  EXPECT_EQ(cut.tta.Channels(), 2);
+  EXPECT_EQ(cut.tta.Bits(), 16u);
+  EXPECT_EQ(cut.tta.Samples(), 0u);
+  EXPECT_EQ(cut.tta.Samplerate(), 0);
+  EXPECT_EQ(cut.tta.Duration(), 0);
+}
+
+TEST(TrueAudioFile, WrongIdentifierIsNotValid) {
+  TempDir dir;
+  TTrueAudioFile t;
+  t.ReadFromFile(WriteExtended(dir, "good.tta", TtaHeader(2, 16, 44100, 441000), 100000));
+  ASSERT_TRUE(t.Valid());
+
+  std::string raw = TtaHeader(2, 16, 44100, 441000);
+  raw[3] = '2';
+  t.ReadFromFile(WriteExtended(dir, "bad.tta", raw, 100000));
+  EXPECT_FALSE(t.Valid());
+  EXPECT_EQ(t.Samplerate(), 0);
+  EXPECT_EQ(t.Channels(), 0);
+  EXPECT_EQ(t.Duration(), 0);
+  EXPECT_EQ(t.Bitrate(), 0);
+  EXPECT_EQ(t.Bits(), 0u);
+  EXPECT_EQ(t.Samples(), 0u);
+
+  t.ReadFromFile(WriteExtended(dir, "tiny.tta", "TTA"));
+  EXPECT_FALSE(t.Valid());
+
+  t.ReadFromFile(WriteExtended(dir, "again.tta", TtaHeader(2, 16, 44100, 441000), 100000));
+  ASSERT_EQ(t.Bits(), 16u);
+  EXPECT_EQ(t.ReadFromFile(dir.file("missing.tta")), FileErr_NoFile);
+  EXPECT_EQ(t.Bits(), 0u);
+  EXPECT_EQ(t.Samples(), 0u);
+  EXPECT_EQ(t.Header().SampleRate, 0u);
+}
+
+TEST(TrueAudioFile, BehindID3v2AndBitrateWithTags) {
+  const std::string id3 = apebuild::Id3v2Tag(90);
+  const std::string tag = apebuild::ApeTag({apebuild::ApeItem("Album", "Disc"), apebuild::ApeItem("Genre", "Jazz")},
+                                           {.withHeader = false});
+  Bytes body = TtaHeader(2, 16, 44100, 441000);
+  body.zeros(100000 - id3.size() - body.size() - tag.size() - 128);
+  TtaRead r;
+  ReadTta(r, id3 + body.str() + tag + apebuild::Id3v1Tag());
+  EXPECT_EQ(r.result, FileErr_None);
+  EXPECT_TRUE(r.tta.Valid());
+  EXPECT_TRUE(r.tta.ID3v1Present());
+  EXPECT_EQ(r.tta.Duration(), 10);
+  EXPECT_EQ(r.tta.Bitrate(), 80000);  // the whole 100 000 bytes over 10 s
+  EXPECT_EQ(r.tta.Album(), u"Disc");
+  EXPECT_EQ(r.tta.Genre(), u"Jazz");
+}
+
+TEST(TrueAudioFile, FacadeRow) {
+  TempDir dir;
+  TGeneralAudioFile f(WriteExtended(dir, "a.TTA", TtaHeader(2, 16, 44100, 4410000), 10000000));
+  EXPECT_EQ(f.FileType(), at_TrueAudio);
+  EXPECT_EQ(f.FileTypeName(), u"The True Audio");
+  ASSERT_NE(f.TrueAudioFile(), nullptr);
+  EXPECT_NE(f.BaseApeFile(), nullptr);
+  EXPECT_EQ(f.Bitrate(), 800000);
+  EXPECT_EQ(f.WavPackFile(), nullptr);
+}
+
+TEST(TrueAudioFile, QuavtagDetails) {
+  TempDir dir;
+  const std::string path = WriteExtended(dir, "d.tta", TtaHeader(1, 24, 48000, 48000, 3), 1000);
+  const auto run = testsupport::Run({testsupport::BuiltProgram("tools/quavtag"), path});
+  if (run.exitCode != 0) GTEST_SKIP() << "quavtag not built";
+  const testsupport::JsonValue details = testsupport::ParseJson(run.out)["Details"];
+  EXPECT_EQ(details.keys(), (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize", "CombinedTagSize", "Comment", "Items", "Bits", "AudioFormat"}));
+  EXPECT_EQ(details["Bits"].number, 24);
+  EXPECT_EQ(details["AudioFormat"].number, 3);
+}
