@@ -7,6 +7,8 @@
 // the ring.
 #include "bass.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -136,6 +138,14 @@ uint64_t HeardFrame() {
   return E.ring ? E.HeardFrame() : 0;
 }
 
+// Processor time of the calling thread: the load figure counts work done,
+// not time spent waiting for a busy machine.
+double ThreadCpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
 // Renders every playing stream into the ring until it holds the target.
 void MixerLoop() {
   std::vector<float> mix, part;
@@ -157,7 +167,7 @@ void MixerLoop() {
           if (s->fMixing.load(std::memory_order_acquire)) playing.push_back(s);
       }
       if (playing.empty()) break;
-      const auto started = std::chrono::steady_clock::now();
+      const double started = ThreadCpuSeconds();
       const uint64_t outFrame = E.ring->WriteCount();
       const double clock = NowSeconds() + (static_cast<double>(available) + E.latencyFrames) / E.rate;
       mix.assign(frames * 2, 0.0f);
@@ -177,7 +187,7 @@ void MixerLoop() {
       }
       for (float& v : mix) v = std::clamp(v, -1.0f, 1.0f);
       E.ring->Write(mix.data(), longest);
-      busy += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      busy += ThreadCpuSeconds() - started;
       produced += static_cast<double>(longest) / E.rate;
       if (produced >= 0.5) {
         E.cpu.store(static_cast<float>(100.0 * busy / produced), std::memory_order_relaxed);
@@ -331,7 +341,9 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
     if (E.initialised) return Fail(BASS_ERROR_ALREADY);
   }
   quav::QuietFFmpeg();
-  const auto& devices = quav::SystemDevices();
+  // The silent device needs no look at the sound system.
+  static const std::vector<quav::SystemDevice> kNone;
+  const auto& devices = device == 0 ? kNone : quav::SystemDevices();
   if (device == -1) {
     const auto it = std::find_if(devices.begin(), devices.end(), [](const auto& d) { return d.isDefault; });
     if (it == devices.end()) return Fail(BASS_ERROR_DEVICE);

@@ -61,6 +61,46 @@ void PeakingBand::Process(float* samples, size_t frames, int channels) {
   }
 }
 
+void PeakingBand::FlushDenormals() {
+  for (int c = 0; c < 2; ++c) {
+    if (std::fabs(fZ1[c]) < 1e-30) fZ1[c] = 0.0;
+    if (std::fabs(fZ2[c]) < 1e-30) fZ2[c] = 0.0;
+  }
+}
+
+void ProcessBands(PeakingBand* const* bands, size_t count, float* samples, size_t frames, int channels) {
+  PeakingBand* active[16];
+  size_t n = 0;
+  for (size_t i = 0; i < count; ++i) {
+    if (bands[i]->Bypassed()) continue;
+    if (n == std::size(active)) {
+      // More bands than the fast path holds: run them one after another.
+      for (size_t j = i; j < count; ++j) bands[j]->Process(samples, frames, channels);
+      break;
+    }
+    active[n++] = bands[i];
+  }
+  if (n == 0) return;
+  if (channels == 2) {
+    for (size_t f = 0; f < frames; ++f) {
+      double l = samples[2 * f], r = samples[2 * f + 1];
+      for (size_t b = 0; b < n; ++b) {
+        l = active[b]->Tick(l, 0);
+        r = active[b]->Tick(r, 1);
+      }
+      samples[2 * f] = static_cast<float>(l);
+      samples[2 * f + 1] = static_cast<float>(r);
+    }
+  } else {
+    for (size_t f = 0; f < frames; ++f) {
+      double x = samples[f];
+      for (size_t b = 0; b < n; ++b) x = active[b]->Tick(x, 0);
+      samples[f] = static_cast<float>(x);
+    }
+  }
+  for (size_t b = 0; b < n; ++b) active[b]->FlushDenormals();
+}
+
 double PeakingBand::ResponseDb(double hz, int sampleRate) const {
   if (fBypass) return 0.0;
   const std::complex<double> z = std::polar(1.0, -2.0 * std::numbers::pi * hz / sampleRate);

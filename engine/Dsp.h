@@ -34,12 +34,26 @@ class PeakingBand {
   // Gain of the configured filter at frequency hz, in dB (for checks).
   double ResponseDb(double hz, int sampleRate) const;
 
+  // One sample of channel c.
+  double Tick(double x, int c) {
+    const double y = fB0 * x + fZ1[c];
+    fZ1[c] = fB1 * x - fA1 * y + fZ2[c];
+    fZ2[c] = fB2 * x - fA2 * y;
+    return y;
+  }
+  // Sets decayed state to zero (denormals are slow).
+  void FlushDenormals();
+
  private:
   bool fBypass = true;
   double fB0 = 1, fB1 = 0, fB2 = 0, fA1 = 0, fA2 = 0;
   double fZ1[2] = {0, 0};
   double fZ2[2] = {0, 0};
 };
+
+// Runs samples through a chain of bands, frame by frame through every band
+// (so that the bands' recurrences overlap), skipping bands at 0 dB.
+void ProcessBands(PeakingBand* const* bands, size_t count, float* samples, size_t frames, int channels);
 
 // A value that can slide linearly to a target over a span of a clock.
 class SlidingValue {

@@ -164,7 +164,9 @@ std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate) {
   params.device = device.paIndex;
   params.channelCount = channels;
   params.sampleFormat = paFloat32;
-  params.suggestedLatency = info->defaultHighOutputLatency;
+  // Generous buffering: sound servers behind ALSA stutter with tight buffers
+  // on a busy machine, and the engine is not interactive.
+  params.suggestedLatency = std::max(info->defaultHighOutputLatency, 0.15);
   PaStream* stream = nullptr;
   const PaError rc = WithoutStderr([&] {
     return Pa_OpenStream(&stream, nullptr, &params, rate, paFramesPerBufferUnspecified, paClipOff,

@@ -48,7 +48,16 @@ void Stream::FillSource(int64_t needEnd) {
       break;
     }
     const size_t frames = (fSource.size() - before) / fChannels;
-    for (Band& band : fBands) band.filter.Process(fSource.data() + before, frames, fChannels);
+    PeakingBand* chain[64];
+    size_t count = 0;
+    for (Band& band : fBands) {
+      if (count == std::size(chain)) {
+        ProcessBands(chain, count, fSource.data() + before, frames, fChannels);
+        count = 0;
+      }
+      chain[count++] = &band.filter;
+    }
+    ProcessBands(chain, count, fSource.data() + before, frames, fChannels);
     fDecodedFrames += static_cast<int64_t>(frames);
   }
 }

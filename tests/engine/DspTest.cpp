@@ -1,0 +1,153 @@
+// The processing units behind the engine: equaliser band, slides, ring,
+// sample conversion.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "Dsp.h"
+#include "FrameRing.h"
+
+using namespace quav;
+
+namespace {
+
+TEST(PeakingBand, GainAtTheCentreAndHalfGainAtTheBandEdges) {
+  struct Case {
+    float center, bandwidth, gain;
+    int rate;
+  };
+  for (const Case c : {Case{1000, 12, 6, 44100}, Case{80, 1, -15, 8000}, Case{3000, 24, 15, 48000},
+                       Case{250, 6, -3.5f, 22050}}) {
+    SCOPED_TRACE(testing::Message() << c.center << " Hz, " << c.bandwidth << " st, " << c.gain << " dB @ " << c.rate);
+    PeakingBand band;
+    band.Configure({c.center, c.bandwidth, c.gain}, c.rate);
+    EXPECT_NEAR(band.ResponseDb(c.center, c.rate), c.gain, 0.01);
+    // The bandwidth spans the points where the boost is half its dB value.
+    const double half = std::pow(2.0, c.bandwidth / 24.0);
+    if (c.center * half < c.rate / 2.0) {
+      EXPECT_NEAR(band.ResponseDb(c.center * half, c.rate), c.gain / 2, 0.6);
+    }
+    EXPECT_NEAR(band.ResponseDb(c.center / half, c.rate), c.gain / 2, 0.6);
+    EXPECT_NEAR(band.ResponseDb(1.0, c.rate), 0.0, 0.2);  // far below: untouched
+  }
+}
+
+TEST(PeakingBand, ZeroGainIsAnExactBypassAndFilteringIsPerChannel) {
+  PeakingBand band;
+  band.Configure({1000, 12, 0}, 44100);
+  EXPECT_TRUE(band.Bypassed());
+  std::vector<float> x = {0.1f, -0.2f, 0.3f, 0.4f};
+  band.Process(x.data(), 2, 2);
+  EXPECT_EQ(x, (std::vector<float>{0.1f, -0.2f, 0.3f, 0.4f}));
+
+  // An impulse on the left channel leaves the right one silent.
+  band.Configure({1000, 12, 12}, 44100);
+  EXPECT_FALSE(band.Bypassed());
+  std::vector<float> stereo(2 * 64, 0.0f);
+  stereo[0] = 1.0f;
+  band.Process(stereo.data(), 64, 2);
+  double right = 0;
+  for (size_t i = 1; i < stereo.size(); i += 2) right += std::fabs(stereo[i]);
+  EXPECT_EQ(right, 0.0);
+  EXPECT_NE(stereo[2], 0.0f);
+  // Processing in pieces gives the same as in one go (state carries over).
+  PeakingBand whole, pieces;
+  whole.Configure({500, 6, -9}, 8000);
+  pieces.Configure({500, 6, -9}, 8000);
+  std::vector<float> a(300), b;
+  for (size_t i = 0; i < a.size(); ++i) a[i] = static_cast<float>(std::sin(i * 0.37));
+  b = a;
+  whole.Process(a.data(), a.size(), 1);
+  pieces.Process(b.data(), 100, 1);
+  pieces.Process(b.data() + 100, 200, 1);
+  EXPECT_EQ(a, b);
+}
+
+TEST(PeakingParams, RangesOfTheClassicParametricEqualiser) {
+  EXPECT_TRUE(PeakingParamsValid({80, 1, -15}, 44100));
+  EXPECT_TRUE(PeakingParamsValid({16000, 36, 15}, 48001 + 1));
+  EXPECT_FALSE(PeakingParamsValid({16000, 36, 15}, 48000));  // not below a third
+  EXPECT_FALSE(PeakingParamsValid({79.9f, 12, 0}, 44100));
+  EXPECT_FALSE(PeakingParamsValid({1000, 0.9f, 0}, 44100));
+  EXPECT_FALSE(PeakingParamsValid({1000, 36.1f, 0}, 44100));
+  EXPECT_FALSE(PeakingParamsValid({1000, 12, 15.1f}, 44100));
+  EXPECT_FALSE(PeakingParamsValid({1000, 12, INFINITY}, 44100));
+  EXPECT_FALSE(PeakingParamsValid({NAN, 12, 0}, 44100));
+}
+
+TEST(SlidingValue, MovesLinearlyAndRestartsFromWhereItIs) {
+  SlidingValue v(1.0f);
+  EXPECT_FALSE(v.SlidingAt(0));
+  v.SlideTo(0.0f, 10.0, 0.2);
+  EXPECT_EQ(v.At(9.0), 1.0f);
+  EXPECT_NEAR(v.At(10.05), 0.75f, 1e-5);
+  EXPECT_TRUE(v.SlidingAt(10.19));
+  EXPECT_FALSE(v.SlidingAt(10.2));
+  EXPECT_EQ(v.At(10.2), 0.0f);
+  EXPECT_EQ(v.At(99.0), 0.0f);
+  // A new slide mid-way starts from the value reached.
+  v.Set(0.0f);
+  v.SlideTo(1.0f, 0.0, 1.0);
+  v.SlideTo(0.0f, 0.5, 0.5);
+  EXPECT_NEAR(v.At(0.5), 0.5f, 1e-6);
+  EXPECT_NEAR(v.At(0.75), 0.25f, 1e-6);
+  // No duration: at once.
+  v.SlideTo(3.0f, 1.0, 0.0);
+  EXPECT_FALSE(v.SlidingAt(1.0));
+  EXPECT_EQ(v.At(0.0), 3.0f);
+}
+
+TEST(FrameRing, WrapsAroundAndCountsEveryFrame) {
+  FrameRing ring(5, 2);
+  std::vector<float> in, out(2 * 5);
+  float next = 0, expect = 0;
+  for (int round = 0; round < 50; ++round) {
+    const size_t want = static_cast<size_t>(round % 4 + 1);
+    in.clear();
+    for (size_t i = 0; i < want * 2; ++i) in.push_back(next + static_cast<float>(i));
+    const size_t wrote = ring.Write(in.data(), want);
+    EXPECT_LE(wrote, want);
+    next += static_cast<float>(wrote * 2);
+    EXPECT_LE(ring.Available(), 5u);
+    const size_t got = ring.Read(out.data(), round % 3 + 1);
+    for (size_t i = 0; i < got * 2; ++i) ASSERT_EQ(out[i], expect++) << "round " << round;
+  }
+  EXPECT_EQ(ring.WriteCount() - ring.ReadCount(), ring.Available());
+  // Full: nothing more fits; discarding frees the space.
+  while (ring.Space() > 0) ring.Write(in.data(), 1);
+  EXPECT_EQ(ring.Write(in.data(), 1), 0u);
+  EXPECT_EQ(ring.Read(nullptr, 100), 5u);
+  EXPECT_EQ(ring.Available(), 0u);
+  EXPECT_EQ(ring.Read(out.data(), 1), 0u);
+}
+
+TEST(SampleConversion, RoundsSaturatesAndReportsPeaks) {
+  const float in[] = {0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 2.0f, -3.0f, NAN, 1.0f / 65536};
+  int16_t out[9];
+  FloatToS16(in, out, 9);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[1], 16384);
+  EXPECT_EQ(out[2], -16384);
+  EXPECT_EQ(out[3], 32767);
+  EXPECT_EQ(out[4], -32768);
+  EXPECT_EQ(out[5], 32767);
+  EXPECT_EQ(out[6], -32768);
+  EXPECT_EQ(out[7], 0);
+  EXPECT_EQ(out[8], 0);  // half a step rounds to even
+  EXPECT_EQ(PeakToLevel(0.0f), 0u);
+  EXPECT_EQ(PeakToLevel(1.0f), 32768u);
+  EXPECT_EQ(PeakToLevel(7.0f), 32768u);
+  EXPECT_EQ(PeakToLevel(NAN), 0u);
+  float l, r;
+  const float stereo[] = {0.1f, -0.9f, -0.3f, 0.2f};
+  MeasurePeaks(stereo, 2, 2, l, r);
+  EXPECT_FLOAT_EQ(l, 0.3f);
+  EXPECT_FLOAT_EQ(r, 0.9f);
+  MeasurePeaks(stereo, 4, 1, l, r);
+  EXPECT_FLOAT_EQ(l, 0.9f);
+  EXPECT_FLOAT_EQ(r, 0.9f);
+}
+
+}  // namespace
