@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <regex>
 #include <string>
 
@@ -102,6 +103,24 @@ TEST(SingleFile, RedirectedInputPlaysToTheEnd) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(Contains(StatusLines(r.out), "Playing: 100%  - 0:01 -"));
   EXPECT_GE(r.seconds, 1.0 + 0.45);
+}
+
+TEST(SingleFile, CpuFigureFollowsTheNumericLocale) {
+  REQUIRE_ENGINE();
+  if (!testsupport::HaveProgram("localedef") || !std::filesystem::exists("/usr/share/i18n/locales/de_DE"))
+    GTEST_SKIP() << "cannot build a German locale here";
+  PlayerInstall install;
+  const std::string locales = install.File("locales");
+  std::filesystem::create_directory(locales);
+  ASSERT_TRUE(testsupport::Shell("localedef -i de_DE -f UTF-8 '" + locales + "/de_DE.UTF-8'"));
+  install.Write("tone.tone", WavTone(0.3));
+  RunOptions options;
+  options.env = {"LOCPATH=" + locales, "LC_ALL=de_DE.UTF-8"};
+  const PlayerRun r = install.Run({"tone.tone"}, options);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto lines = StatusLines(r.out);
+  ASSERT_FALSE(lines.empty());
+  for (const auto& l : lines) EXPECT_TRUE(std::regex_search(l, std::regex(" R - cpu \\d+,\\d\\d%\r$"))) << l;
 }
 
 TEST(SingleFile, HeaderShowsWhatTheTagLibraryReads) {

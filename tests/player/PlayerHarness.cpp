@@ -63,6 +63,7 @@ PlayerRun PlayerInstall::Run(const std::vector<std::string>& args, const RunOpti
       ::dup2(devnull, 0);
     }
     if (::chdir(cwd.c_str()) != 0) std::_Exit(126);
+    for (const auto& setting : options.env) ::putenv(const_cast<char*>(setting.c_str()));
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

@@ -30,6 +30,7 @@ struct RunOptions {
   std::optional<std::string> input;  // standard input; /dev/null without
   std::string marker;                // timed when it first shows in the output
   double timeoutSeconds = 60;        // the program is killed after this
+  std::vector<std::string> env;      // "NAME=value" settings added to the environment
 };
 
 class PlayerInstall {

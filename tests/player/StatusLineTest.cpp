@@ -71,17 +71,6 @@ TEST(StatusLine, StalledStreamShowsBytesBufferedInsteadOfMeter) {
   EXPECT_NE(StatusLineText(v).find("-- buffering : 1234567 --"), std::string::npos);
 }
 
-TEST(StatusLine, CpuFigureFollowsTheNumericLocale) {
-  const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-  if (!german) german = std::setlocale(LC_NUMERIC, "de_DE");
-  if (!german) GTEST_SKIP() << "no German locale installed";
-  StatusValues v;
-  v.Cpu = 1.5;
-  const std::string line = StatusLineText(v);
-  std::setlocale(LC_NUMERIC, "C");
-  EXPECT_NE(line.find("cpu 1,50%\r"), std::string::npos) << line;
-}
-
 TEST(StatusLine, BlankingLineAndItsLimit) {
   EXPECT_EQ(BlankingLine(), std::string(67, ' ') + "\r\n");
   std::setlocale(LC_NUMERIC, "C");
