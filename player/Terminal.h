@@ -5,8 +5,8 @@
 // non-canonical, no-echo mode, so a single key press is seen at once and
 // does not land on the status line. The previous mode comes back when the
 // object goes, when the process exits, and on SIGINT, SIGTERM, SIGHUP,
-// SIGQUIT and SIGTSTP (the signal then takes its default course; after a
-// suspension the mode is set again on SIGCONT).
+// SIGQUIT, SIGPIPE and SIGTSTP (the signal then takes its default course;
+// after a suspension the mode is set again on SIGCONT).
 class KeyInputMode {
  public:
   KeyInputMode();

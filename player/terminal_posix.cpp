@@ -15,7 +15,7 @@ termios gKeyMode;
 volatile sig_atomic_t gModeActive = 0;
 bool gAtExitRegistered = false;
 
-constexpr int kRestoringSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+constexpr int kRestoringSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP};
 
 void RestoreMode() {
   if (gModeActive) ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedMode);
