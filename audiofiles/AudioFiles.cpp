@@ -4,6 +4,7 @@
 #include <vector>
 
 // Reader headers, one per row of the table below.
+#include "Mp3Files.h"
 #include "FlacFiles.h"
 #include "OggVorbisFiles.h"
 #include "Apev2Tags.h"
@@ -12,6 +13,8 @@
 #include "OptimFrogFiles.h"
 #include "TrueAudioFiles.h"
 #include "WavPackFiles.h"
+#include "WavFiles.h"
+#include "WmaFiles.h"
 
 namespace {
 
@@ -29,6 +32,7 @@ std::unique_ptr<TBaseAudioFile> Make() {
 // Tried in order; the first row naming the extension wins.
 const std::vector<ReaderRow>& ReaderTable() {
   static const std::vector<ReaderRow> rows = {
+      {{".mp3", ".mp2", ".mp1"}, at_Mp3, &Make<TMP3File>},
       {{".ogg", ".oga"}, at_Ogg, &Make<TOggVorbisFile>},
       {{".flac", ".fla"}, at_Flac, &Make<TFlacFile>},
       {{".ape", ".mac"}, at_Monkey, &Make<TMonkeyFile>},
@@ -36,6 +40,8 @@ const std::vector<ReaderRow>& ReaderTable() {
       {{".mpc", ".mp+", ".mpp"}, at_MusePack, &Make<TMusePackFile>},
       {{".ofr", ".ofs"}, at_OptimFrog, &Make<TOptimFrogFile>},
       {{".tta"}, at_TrueAudio, &Make<TTrueAudioFile>},
+      {{".wma"}, at_Wma, &Make<TWMAfile>},
+      {{".wav"}, at_Wav, &Make<Twavfile>},
   };
   return rows;
 }
@@ -133,6 +139,9 @@ TAudioError TGeneralAudioFile::RemoveFromFile() {
   return fBaseAudioFile ? fBaseAudioFile->RemoveFromFile(fFilename) : FileErr_NotSupportedFileType;
 }
 
+TMP3File* TGeneralAudioFile::MP3File() const {
+  return fFileType == at_Mp3 ? static_cast<TMP3File*>(fBaseAudioFile.get()) : nullptr;
+}
 TOggVorbisFile* TGeneralAudioFile::OggFile() const {
   return fFileType == at_Ogg ? static_cast<TOggVorbisFile*>(fBaseAudioFile.get()) : nullptr;
 }
@@ -165,4 +174,10 @@ TOptimFrogFile* TGeneralAudioFile::OptimFrogFile() const {
 }
 TTrueAudioFile* TGeneralAudioFile::TrueAudioFile() const {
   return fFileType == at_TrueAudio ? static_cast<TTrueAudioFile*>(fBaseAudioFile.get()) : nullptr;
+}
+TWMAfile* TGeneralAudioFile::WmaFile() const {
+  return fFileType == at_Wma ? static_cast<TWMAfile*>(fBaseAudioFile.get()) : nullptr;
+}
+Twavfile* TGeneralAudioFile::WavFile() const {
+  return fFileType == at_Wav ? static_cast<Twavfile*>(fBaseAudioFile.get()) : nullptr;
 }

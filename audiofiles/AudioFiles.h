@@ -9,6 +9,7 @@
 
 #include "AudioFileBasics.h"
 
+class TMP3File;
 class TOggVorbisFile;
 class TFlacFile;
 class TBaseApeFile;
@@ -17,6 +18,8 @@ class TWavPackFile;
 class TMusePackFile;
 class TOptimFrogFile;
 class TTrueAudioFile;
+class TWMAfile;
+class Twavfile;
 
 enum TAudioFileType : uint8_t {
   at_Invalid,
@@ -79,6 +82,7 @@ class TGeneralAudioFile {
   TBaseAudioFile* BaseAudioFile() const { return fBaseAudioFile.get(); }
 
   // Typed reader accessors: the reader when the type matches, else nullptr.
+  TMP3File* MP3File() const;
   TOggVorbisFile* OggFile() const;
   TFlacFile* FlacFile() const;
   TMonkeyFile* MonkeyFile() const;
@@ -88,6 +92,8 @@ class TGeneralAudioFile {
   TTrueAudioFile* TrueAudioFile() const;
   // The reader of any of the five APE-tagged types.
   TBaseApeFile* BaseApeFile() const;
+  TWMAfile* WmaFile() const;
+  Twavfile* WavFile() const;
 
  private:
   std::unique_ptr<TBaseAudioFile> fBaseAudioFile;

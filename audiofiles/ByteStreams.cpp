@@ -18,8 +18,11 @@ int64_t TStream::Remaining() const {
 }
 
 int64_t TStream::Read(void* buffer, int64_t count) {
-  if (count <= 0) return 0;
-  const int64_t n = DoRead(buffer, std::min(count, Remaining()));
+  // Nothing to do at or past the end: DoRead is never asked to read there
+  // (a memory stream would form a pointer beyond its data).
+  const int64_t available = std::min(count, Remaining());
+  if (available <= 0) return 0;
+  const int64_t n = DoRead(buffer, available);
   fPosition += n;
   return n;
 }
@@ -78,7 +81,9 @@ uint64_t TStream::ReadU64LE() {
 }
 
 TFileStream::TFileStream(const std::string& filename) {
-  fFd = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a named pipe must not wait for a writer; it is then
+  // refused below. Reads of regular files are not affected by the flag.
+  fFd = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fFd < 0) throw EReadError("Cannot open file \"" + filename + "\". " + std::strerror(errno));
   struct stat st {};
   if (::fstat(fFd, &st) != 0 || !S_ISREG(st.st_mode)) {

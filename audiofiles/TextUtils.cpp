@@ -13,6 +13,24 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
+// Windows-1252 maps 0x80..0x9F to these characters; the rest of the upper
+// half is Latin-1. The five bytes the page leaves undefined (0x81, 0x8D,
+// 0x8F, 0x90, 0x9D) stand for the C1 controls of the same number, as the
+// Windows conversion has them, so no byte is lost and text converts back.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::u16string Windows1252ToUtf16(std::string_view bytes) {
+  std::u16string out(bytes.size(), u'\0');
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<uint8_t>(bytes[i]);
+    out[i] = (b >= 0x80 && b <= 0x9F) ? kWindows1252High[b - 0x80] : static_cast<char16_t>(b);
+  }
+  return out;
+}
+
 void AppendUtf16(std::u16string& out, uint32_t cp) {
   if (cp >= 0x10000) {
     cp -= 0x10000;
@@ -132,15 +150,24 @@ bool SameTextImpl(std::basic_string_view<Char> a, std::basic_string_view<Char> b
 }
 
 // iconv descriptors are cached per code page; conversion holds the lock.
+// The descriptors are closed at exit.
+const iconv_t kNoDecoder = reinterpret_cast<iconv_t>(-1);
+struct IconvCache {
+  std::unordered_map<uint32_t, iconv_t> decoders;
+  ~IconvCache() {
+    for (const auto& entry : decoders)
+      if (entry.second != kNoDecoder) iconv_close(entry.second);
+  }
+};
 std::mutex gIconvLock;
-std::unordered_map<uint32_t, iconv_t> gIconvCache;
+IconvCache gIconvCache;
 
 iconv_t DecoderFor(uint32_t codePage) {
-  auto it = gIconvCache.find(codePage);
-  if (it != gIconvCache.end()) return it->second;
+  auto it = gIconvCache.decoders.find(codePage);
+  if (it != gIconvCache.decoders.end()) return it->second;
   const std::string name = "CP" + std::to_string(codePage);
   iconv_t cd = iconv_open("UTF-16LE", name.c_str());
-  gIconvCache.emplace(codePage, cd);
+  gIconvCache.decoders.emplace(codePage, cd);
   return cd;
 }
 
@@ -208,9 +235,10 @@ std::u16string CodePageToUtf16(std::string_view bytes, uint32_t codePage) {
   if (bytes.empty()) return {};
   if (codePage == 0) codePage = kSystemAnsiCodePage;
   if (codePage == 65001) return Utf8ToUtf16(bytes);
+  if (codePage == 1252) return Windows1252ToUtf16(bytes);
   std::lock_guard<std::mutex> lock(gIconvLock);
   iconv_t cd = DecoderFor(codePage);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  if (cd == kNoDecoder) return {};
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   std::string in(bytes);
   std::string out(bytes.size() * 4 + 16, '\0');
@@ -246,12 +274,6 @@ std::u16string CodePageToUtf16(std::string_view bytes, uint32_t codePage) {
 std::u16string AnsiToUtf16(std::string_view bytes) { return CodePageToUtf16(bytes, 0); }
 
 std::string Utf16ToAnsi(std::u16string_view text) {
-  // Windows-1252 maps 0x80..0x9F to these characters; the rest of the
-  // upper half is Latin-1.
-  static constexpr char16_t kHigh[32] = {
-      0x20AC, 0xFFFF, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0xFFFF, 0x017D, 0xFFFF, 0xFFFF, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFF, 0x017E, 0x0178};
   std::string out;
   out.reserve(text.size());
   for (char16_t c : text) {
@@ -261,7 +283,7 @@ std::string Utf16ToAnsi(std::u16string_view text) {
     }
     char mapped = '?';
     for (int k = 0; k < 32; ++k)
-      if (kHigh[k] == c) mapped = static_cast<char>(0x80 + k);
+      if (kWindows1252High[k] == c) mapped = static_cast<char>(0x80 + k);
     out.push_back(mapped);
   }
   return out;

@@ -1,0 +1,18 @@
+// quavtag Details of the WMA reader. RIFF WAVE files have no details of
+// their own, so at_Wav registers nothing and prints {}.
+#include "Details.h"
+#include "WmaFiles.h"
+
+namespace {
+
+void WriteWmaDetails(JsonWriter& json, const TGeneralAudioFile& file) {
+  const TWMAfile* wma = file.WmaFile();
+  if (!wma) return;
+  json.Key("ChannelModeID").Number(wma->ChannelModeID());
+  json.Key("ChannelMode").String(wma->ChannelMode());
+  json.Key("Comment").String(wma->Comment());
+}
+
+const QuavtagDetails wmaDetails(at_Wma, &WriteWmaDetails);
+
+}  // namespace
