@@ -150,12 +150,16 @@ double ThreadCpuSeconds() {
 void MixerLoop() {
   std::vector<float> mix, part;
   double busy = 0, produced = 0, lastProduced = NowSeconds();
+  bool idle = false;
   for (;;) {
     {
+      // Idle, it sleeps until a stream starts (with a long timeout for the
+      // load figure); busy, it tops the ring up every few milliseconds.
       std::unique_lock<std::mutex> lock(E.wakeMutex);
-      E.wake.wait_for(lock, std::chrono::milliseconds(5), [] { return E.stopMixer; });
+      E.wake.wait_for(lock, std::chrono::milliseconds(idle ? 100 : 5), [] { return E.stopMixer; });
       if (E.stopMixer) return;
     }
+    idle = false;
     for (;;) {
       const size_t available = E.ring->Available();
       if (available >= E.targetFrames) break;
@@ -166,7 +170,10 @@ void MixerLoop() {
         for (auto& [h, s] : E.streams)
           if (s->fMixing.load(std::memory_order_acquire)) playing.push_back(s);
       }
-      if (playing.empty()) break;
+      if (playing.empty()) {
+        idle = true;
+        break;
+      }
       const double started = ThreadCpuSeconds();
       const uint64_t outFrame = E.ring->WriteCount();
       const double clock = NowSeconds() + (static_cast<double>(available) + E.latencyFrames) / E.rate;

@@ -29,6 +29,8 @@ constexpr std::array<std::string_view, 6> kRefusedDemuxers = {
 
 // Packets tried while looking for the first decodable audio frame.
 constexpr int kMaxProbePackets = 200;
+// Damaged packets in a row after which a file is taken to have ended.
+constexpr int kMaxConsecutiveErrors = 64;
 
 bool Refused(const char* names) {
   // A demuxer's name may list several comma-separated names.
@@ -60,6 +62,7 @@ struct Decoder::Impl {
   int streamIndex = -1;
   bool inputEnded = false;   // no more packets; the decoder has been drained
   bool decoderEnded = false;
+  int errors = 0;  // consecutive decoding errors
   // Parameters the converter was set up for.
   int swrFormat = -1;
   int swrRate = 0;
@@ -202,33 +205,31 @@ std::unique_ptr<Decoder> Decoder::Open(const std::string& path, OpenError& error
 }
 
 // Runs the decoder until it yields a frame or needs another packet (which
-// it then reads and sends). Returns false on a hard error or at the end.
+// it then reads and sends). Damage is skipped: the decoder resynchronises
+// on the next good packet. Returns false at the end or after an error.
 bool Decoder::Receive(std::vector<float>& out) {
   Impl& d = *fImpl;
   if (d.decoderEnded) return false;
   const int rc = avcodec_receive_frame(d.codec, d.frame);
   if (rc == 0) {
+    d.errors = 0;
     const bool ok = d.Convert(d.frame, out);
     av_frame_unref(d.frame);
     return ok;
   }
-  if (rc == AVERROR_EOF) {
+  if (rc == AVERROR_EOF || (rc != AVERROR(EAGAIN) && ++d.errors > kMaxConsecutiveErrors) ||
+      (rc == AVERROR(EAGAIN) && d.inputEnded)) {
     d.decoderEnded = true;
     return false;
   }
-  if (rc != AVERROR(EAGAIN)) {
-    // A broken stream: flush what the decoder holds and finish.
-    d.decoderEnded = true;
-    return false;
-  }
-  if (d.inputEnded) {
-    d.decoderEnded = true;
-    return false;
-  }
-  // Feed the next packet of our stream; damaged packets are skipped.
-  for (;;) {
+  if (d.inputEnded) return false;  // a decode error while draining: try the next frame
+  // Feed the next packet of our stream.
+  for (int attempt = 0;; ++attempt) {
     const int readRc = av_read_frame(d.format, d.packet);
     if (readRc < 0) {
+      // Damaged container data is skipped a bounded number of times.
+      if (readRc != AVERROR_EOF && attempt < kMaxConsecutiveErrors && !(d.format->pb && avio_feof(d.format->pb)))
+        continue;
       d.inputEnded = true;
       avcodec_send_packet(d.codec, nullptr);
       return true;
@@ -236,7 +237,12 @@ bool Decoder::Receive(std::vector<float>& out) {
     const bool ours = d.packet->stream_index == d.streamIndex;
     const int sendRc = ours ? avcodec_send_packet(d.codec, d.packet) : 0;
     av_packet_unref(d.packet);
-    if (ours && sendRc != AVERROR_INVALIDDATA) return true;
+    if (!ours) continue;
+    if (sendRc >= 0) return true;
+    if (++d.errors > kMaxConsecutiveErrors) {
+      d.decoderEnded = true;
+      return false;
+    }
   }
 }
 

@@ -343,3 +343,97 @@ TEST(EngineInterface, VersionDevicesPluginsAndInitialisation) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every family of formats the player meets opens and decodes to the tone.
+TEST_F(DecodeStream, DecodesTheFormatsOfThePlayersLibrary) {
+  struct Case {
+    const char* name;
+    const char* ffmpegArgs;
+    int expectRate;
+  };
+  const Case cases[] = {
+      {"layer2.mp2", "-c:a mp2", 44100},         {"layer3.mp3", "-c:a libmp3lame", 44100},
+      {"vorbis.ogg", "-c:a libvorbis", 44100},   {"opus.opus", "-c:a libopus", 48000},
+      {"aiff.aiff", "", 44100},                  {"aac.m4a", "-c:a aac", 44100},
+      {"alac.m4a", "-c:a alac", 44100},          {"wavpack.wv", "-c:a wavpack", 44100},
+      {"trueaudio.tta", "-c:a tta", 44100},      {"wma.wma", "-c:a wmav2", 44100},
+      {"matroska.mka", "-c:a flac", 44100},
+  };
+  auto check = [&](const std::string& path, int expectRate) {
+    SCOPED_TRACE(path);
+    const HSTREAM h = Open(path);
+    if (h == 0) return;
+    const std::vector<float> all = ReadAll(h);
+    const QWORD length = BASS_ChannelGetLength(h, BASS_POS_BYTE);
+    EXPECT_NEAR(BASS_ChannelBytes2Seconds(h, length), 1.0, 0.08);
+    const size_t frames = all.size() / 2;
+    const int rate = static_cast<int>(std::lround(length / BASS_ChannelBytes2Seconds(h, length) / 4));
+    EXPECT_EQ(rate, expectRate);
+    const std::vector<float> left = Smooth(Channel(all, 2, 0), static_cast<size_t>(rate / 8000));
+    EXPECT_NEAR(ToneFrequency(left, frames / 5, frames * 4 / 5, rate), 440.0, 1.0);
+    BASS_StreamFree(h);
+  };
+  for (const Case& c : cases) {
+    const std::string path = ToneFile(fDir, c.name, 440, 1.0, 44100, 2, c.ffmpegArgs);
+    if (path.empty()) {
+      ADD_FAILURE() << "ffmpeg could not make " << c.name;
+      continue;
+    }
+    check(path, c.expectRate);
+  }
+  // The sound of a video file.
+  const std::string wav = ToneFile(fDir, "v.wav", 440, 1.0, 44100, 2);
+  const std::string video = fDir.file("video.mp4");
+  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=64x64:rate=10:duration=1 -i '" +
+                                 wav + "' -c:v mpeg4 -c:a aac -shortest '" + video + "'"));
+  check(video, 44100);
+  // Musepack through its own encoder.
+  if (testsupport::HaveProgram("mpcenc")) {
+    const std::string mpc = fDir.file("musepack.mpc");
+    ASSERT_TRUE(testsupport::Shell("mpcenc --silent '" + wav + "' '" + mpc + "' 2>/dev/null"));
+    check(mpc, 44100);
+  }
+  // One-bit DSD, built here.
+  check(fDir.write("dsd.dsf", DsfBytes(440, 1.0, 2)), 352800);
+}
+
+TEST_F(DecodeStream, MultichannelSourcesAreDownmixedToStereo) {
+  const std::string path = ToneFile(fDir, "six.flac", 440, 0.5, 48000, 6);
+  ASSERT_FALSE(path.empty());
+  const HSTREAM h = Open(path);
+  EXPECT_EQ(BASS_ChannelGetLength(h, BASS_POS_BYTE), 24000u * 4);
+  const std::vector<float> all = ReadAll(h);
+  EXPECT_EQ(all.size(), 48000u);
+  EXPECT_GT(Peak(all, 0, all.size()), 0.2);
+}
+
+}  // namespace
+
+namespace {
+
+// Damaged files play what can be played and end cleanly.
+TEST_F(DecodeStream, TruncatedAndCorruptedFilesEndCleanly) {
+  // Ogg stops at the first page with a bad checksum, as FFmpeg's own tools do.
+  const std::pair<const char*, double> cases[] = {{"cut.mp3", 2.5}, {"cut.flac", 2.5}, {"cut.ogg", 0.9}};
+  for (const auto& [name, atLeast] : cases) {
+    SCOPED_TRACE(name);
+    const std::string path = ToneFile(fDir, name, 440, 4.0, 44100, 2);
+    ASSERT_FALSE(path.empty());
+    std::string bytes = testsupport::ReadWholeFile(path);
+    // Garbage in the middle, and the last quarter gone.
+    for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 400; ++i) bytes[i] = static_cast<char>(i * 37);
+    bytes.resize(bytes.size() * 3 / 4);
+    const HSTREAM h = Open(fDir.write(std::string("damaged-") + name, bytes));
+    if (h == 0) continue;
+    const std::vector<float> all = ReadAll(h);
+    const double seconds = static_cast<double>(all.size()) / 2 / 44100;
+    EXPECT_GT(seconds, atLeast);  // decoding went on after the damage
+    EXPECT_LT(seconds, 4.1);
+    EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+    EXPECT_EQ(BASS_ChannelGetLength(h, BASS_POS_BYTE), all.size() * 2);
+  }
+}
+
+}  // namespace

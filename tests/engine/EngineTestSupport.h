@@ -37,15 +37,45 @@ inline std::function<double(int, int)> Sine(double hz, int rate, double amplitud
 // Writes a WAV tone and, for other extensions, encodes it with ffmpeg.
 // Returns the path, or "" when the encoder is missing or failed.
 inline std::string ToneFile(const testsupport::TempDir& dir, const std::string& name, double hz, double seconds,
-                            int rate = 44100, int channels = 2) {
+                            int rate = 44100, int channels = 2, const std::string& ffmpegArgs = "") {
   const auto frames = static_cast<int>(seconds * rate);
   const std::string pcm = WavBytes(rate, channels, frames, Sine(hz, rate));
   if (name.size() > 4 && name.substr(name.size() - 4) == ".wav") return dir.write(name, pcm);
   const std::string wav = dir.write(name + ".src.wav", pcm);
   if (!testsupport::HaveProgram("ffmpeg")) return "";
   const std::string out = dir.file(name);
-  if (!testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -y -i '" + wav + "' '" + out + "'")) return "";
+  if (!testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -y -i '" + wav + "' " + ffmpegArgs + " '" + out + "'")) return "";
   return out;
+}
+
+// A DSF (1-bit DSD64) file of a sine, made by a second-order sigma-delta
+// modulator.
+inline std::string DsfBytes(double hz, double seconds, int channels) {
+  constexpr uint32_t kRate = 2822400;
+  constexpr uint32_t kBlock = 4096;  // bytes per channel per block
+  const auto bits = static_cast<uint64_t>(seconds * kRate);
+  const uint64_t blocks = (bits / 8 + kBlock - 1) / kBlock;
+  std::vector<std::string> channelBytes(channels, std::string(blocks * kBlock, '\0'));
+  for (int c = 0; c < channels; ++c) {
+    double i1 = 0, i2 = 0, y = 0;
+    for (uint64_t n = 0; n < bits; ++n) {
+      const double x = 0.5 * std::sin(2.0 * std::numbers::pi * hz * static_cast<double>(n) / kRate);
+      i1 += x - y;
+      i2 += i1 - y;
+      y = i2 >= 0 ? 1.0 : -1.0;
+      if (y > 0) channelBytes[c][n / 8] = static_cast<char>(channelBytes[c][n / 8] | (1 << (n % 8)));  // LSB first
+    }
+  }
+  testsupport::Bytes data;
+  for (uint64_t b = 0; b < blocks; ++b)
+    for (int c = 0; c < channels; ++c) data.raw(std::string_view(channelBytes[c]).substr(b * kBlock, kBlock));
+  const uint64_t total = 28 + 52 + 12 + data.size();
+  testsupport::Bytes f;
+  f.raw("DSD ").u64le(28).u64le(total).u64le(0);
+  f.raw("fmt ").u64le(52).u32le(1).u32le(0).u32le(channels == 1 ? 1 : 2).u32le(static_cast<uint32_t>(channels));
+  f.u32le(kRate).u32le(1).u64le(bits).u32le(kBlock).u32le(0);
+  f.raw("data").u64le(12 + data.size()).append(data);
+  return f.str();
 }
 
 // Everything a decode-only stream delivers, as floats.
@@ -80,6 +110,18 @@ inline double ToneFrequency(const std::vector<float>& x, size_t from, size_t to,
     }
   }
   return crossings > 0 ? crossings * rate / (last - first) : 0.0;
+}
+
+// Moving average over width samples (a crude low-pass for noisy sources).
+inline std::vector<float> Smooth(const std::vector<float>& x, size_t width) {
+  std::vector<float> out(x.size());
+  double sum = 0;
+  for (size_t i = 0; i < x.size(); ++i) {
+    sum += x[i];
+    if (i >= width) sum -= x[i - width];
+    out[i] = static_cast<float>(sum / static_cast<double>(std::min(i + 1, width)));
+  }
+  return out;
 }
 
 inline double Peak(const std::vector<float>& x, size_t from, size_t to) {

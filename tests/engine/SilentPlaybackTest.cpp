@@ -131,3 +131,65 @@ TEST_F(SilentPlayback, PauseResumeRestartAndFree) {
 }
 
 }  // namespace
+
+namespace {
+
+// The calls a console player makes for one track, in its order, on the
+// silent device: nine equaliser bands, length, volume, play, 50 ms ticks,
+// the run-down and the fade.
+TEST(PlayerRoad, OneTrackFromOpenToFade) {
+  testsupport::TempDir dir;
+  const std::string path = ToneFile(dir, "road.mp3", 440, 1.5, 44100, 2);
+  ASSERT_FALSE(path.empty());
+  const std::u16string wide(path.begin(), path.end());  // the temp path is ASCII
+  ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1));
+  ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_MF_VIDEO, 1));
+  ASSERT_TRUE(BASS_Init(0, 44100, BASS_DEVICE_3D, nullptr, nullptr));
+  for (const char16_t* addOn : {u"bassflac.dll", u"basshls.dll", u"bassdsd.dll", u"bassalac.dll", u"bassopus.dll"})
+    BASS_PluginLoad(addOn, BASS_UNICODE);
+  const HSTREAM h = BASS_StreamCreateFile(FALSE, wide.c_str(), 0, 0, BASS_UNICODE);
+  ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
+  for (int k = 0; k < 9; ++k) {
+    const HFX fx = BASS_ChannelSetFX(h, BASS_FX_DX8_PARAMEQ, 0);
+    EXPECT_NE(fx, 0u);
+    const float center = 64.0f * static_cast<float>(1 << k);
+    const BASS_DX8_PARAMEQ p{center, center / 2, 0.0f};
+    BASS_FXSetParameters(fx, &p);  // outside the classic ranges: refused, the band stays flat
+  }
+  const auto length = static_cast<uint32_t>(BASS_ChannelGetLength(h, BASS_POS_BYTE));
+  const auto total = static_cast<uint32_t>(BASS_ChannelBytes2Seconds(h, length));
+  EXPECT_EQ(total, 1u);
+  ASSERT_TRUE(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 20 / 100.0f));
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  const auto start = Clock::now();
+  DWORD state = BASS_ChannelIsActive(h);
+  DWORD loudest = 0;
+  int ticks = 0;
+  while (state != BASS_ACTIVE_STOPPED && ticks < 200) {
+    const DWORD level = BASS_ChannelGetLevel(h);
+    loudest = std::max(loudest, level & 0xFFFF);
+    const auto position = static_cast<uint32_t>(BASS_ChannelGetPosition(h, BASS_POS_BYTE));
+    const auto elapsed = static_cast<uint32_t>(BASS_ChannelBytes2Seconds(h, position));
+    BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 20 / 100.0f);
+    EXPECT_GE(BASS_GetCPU(), 0.0f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ++ticks;
+    if (elapsed == total) break;
+    state = BASS_ChannelIsActive(h);
+  }
+  // It stops at the first tick that shows one whole second.
+  EXPECT_GT(Since(start), 0.95);
+  EXPECT_LT(Since(start), 1.4);
+  // Amplitude 0.5 at volume 0.2: a tenth of full scale.
+  EXPECT_NEAR(static_cast<double>(loudest), 3277, 250);
+  BASS_ChannelSlideAttribute(h, BASS_ATTRIB_FREQ, 1000.0f, 500);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  BASS_ChannelSlideAttribute(h, BASS_ATTRIB_VOL, 0.0f, 200);
+  const auto fade = Clock::now();
+  while (BASS_ChannelIsSliding(h, BASS_ATTRIB_VOL) && Since(fade) < 3.0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_LT(Since(fade), 0.6);
+  EXPECT_TRUE(BASS_Free());
+}
+
+}  // namespace
