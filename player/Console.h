@@ -1,0 +1,44 @@
+// Console output of the player: one writer, flushed after every piece, so
+// partial lines (the status line above all) appear at once. Text is UTF-8;
+// lines end in CR LF.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+// Errors that travel to the top of the program and end it with the report
+// on standard error and exit code 1. EConvertError (TextUtils.h) is the
+// fourth kind.
+class EFOpenError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+class EEncodingError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+class EInOutError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr const char* kPlayerVersion = "0.92";
+inline constexpr std::string_view kLineEnd = "\r\n";
+
+namespace console {
+
+// Writes the bytes to standard output and flushes.
+void Write(std::string_view text);
+// Writes the bytes followed by CR LF.
+void WriteLine(std::string_view text = {});
+// Flushes standard output (before anything goes to standard error).
+void Flush();
+
+}  // namespace console
+
+// printf-style formatting into a std::string; numbers follow LC_NUMERIC.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The message "Cannot open file "%s". %s" for a path and an errno value.
+std::string CannotOpenMessage(const std::string& path, int error);

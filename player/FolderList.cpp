@@ -1,0 +1,143 @@
+#include "FolderList.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+#include "Console.h"
+
+namespace {
+
+struct DirectoryId {
+  dev_t Device;
+  ino_t Inode;
+  bool operator==(const DirectoryId&) const = default;
+};
+
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+bool NameLess(const std::string& a, const std::string& b) {
+  const bool foldedLess = std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](char x, char y) { return static_cast<unsigned char>(FoldAscii(x)) < static_cast<unsigned char>(FoldAscii(y)); });
+  if (foldedLess) return true;
+  const bool foldedGreater = std::lexicographical_compare(
+      b.begin(), b.end(), a.begin(), a.end(),
+      [](char x, char y) { return static_cast<unsigned char>(FoldAscii(x)) < static_cast<unsigned char>(FoldAscii(y)); });
+  return !foldedGreater && a < b;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+// ancestors: the directories being listed above this one, for cycle checks.
+void Collect(const std::string& folder, std::vector<DirectoryId>& ancestors, std::vector<std::string>& out) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  const DirectoryId id{st.st_dev, st.st_ino};
+  if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) return;
+
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end(), NameLess);
+
+  ancestors.push_back(id);
+  for (const std::string& name : names) {
+    const std::string path = JoinPath(folder, name);
+    struct stat entryStat {};
+    if (::stat(path.c_str(), &entryStat) == 0 && S_ISDIR(entryStat.st_mode))
+      Collect(path, ancestors, out);
+    else
+      out.push_back(path);
+  }
+  ancestors.pop_back();
+}
+
+}  // namespace
+
+std::vector<std::string> CollectFolderFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  std::vector<DirectoryId> ancestors;
+  Collect(folder, ancestors, files);
+  return files;
+}
+
+uint32_t PlayerRandom::Below(uint32_t m) {
+  fState = fState * 134775813u + 1u;
+  return static_cast<uint32_t>((static_cast<uint64_t>(fState) * m) >> 32);
+}
+
+PlayerRandom& ProcessRandom() {
+  static PlayerRandom random([] {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    const uint64_t counter = static_cast<uint64_t>(ts.tv_sec) * 1000000000u + static_cast<uint64_t>(ts.tv_nsec);
+    return static_cast<uint32_t>(counter) ^ static_cast<uint32_t>(counter >> 32);
+  }());
+  return random;
+}
+
+void ShuffleEntries(std::vector<std::string>& entries, PlayerRandom& random) {
+  for (size_t i = entries.size(); i-- > 1;) {
+    const size_t j = random.Below(static_cast<uint32_t>(i + 1));
+    std::swap(entries[i], entries[j]);
+  }
+}
+
+void ShuffleEntries(std::vector<std::string>& entries) { ShuffleEntries(entries, ProcessRandom()); }
+
+bool IsListedEntry(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+  return extension != ".jpg" && extension != ".m3u";
+}
+
+int ListedCount(const std::vector<std::string>& entries) {
+  return static_cast<int>(std::count_if(entries.begin(), entries.end(), IsListedEntry));
+}
+
+std::string LastPlaylistFile(const std::string& programDirectory) { return programDirectory + "lastplay.m3u"; }
+
+std::string LastPlaylistText(const std::vector<std::string>& entries) {
+  std::string text = "#EXTM3U\r\n#Last playlist quavlin ";
+  text += kPlayerVersion;
+  text += "\r\n";
+  for (const std::string& entry : entries)
+    if (IsListedEntry(entry)) text += entry + "\r\n";
+  return text;
+}
+
+void WriteLastPlaylist(const std::string& path, const std::vector<std::string>& entries) {
+  const std::string text = LastPlaylistText(entries);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw EInOutError(std::strerror(errno));
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error = n < 0 ? errno : EIO;
+      ::close(fd);
+      throw EInOutError(std::strerror(error));
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0) throw EInOutError(std::strerror(errno));
+}

@@ -1,0 +1,28 @@
+#include "Console.h"
+#include "Engine.h"
+#include "FolderList.h"
+#include "Players.h"
+#include "TrackHeader.h"
+#include "TrackPlayback.h"
+
+void PlayFolder(const std::string& folder, bool shuffle, const PlayerSettings& settings,
+                const std::string& programDirectory) {
+  std::vector<std::string> entries = CollectFolderFiles(folder);
+  if (shuffle) ShuffleEntries(entries);
+  const int listed = ListedCount(entries);
+  if (settings.KeepLastPlaylist) WriteLastPlaylist(LastPlaylistFile(programDirectory), entries);
+
+  TrackMemory memory;
+  int position = 0;
+  for (const std::string& entry : entries) {
+    ++position;
+    const HSTREAM stream = OpenFileStream(entry);
+    if (!stream) {
+      console::WriteLine("can't play " + entry);
+      AdviseOnDashFile(entry);
+      continue;
+    }
+    TrackPlayback(entry, stream, ListEntryDisplay(position, listed), settings, memory);
+  }
+  BASS_Free();
+}

@@ -1,0 +1,93 @@
+#include "Settings.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <string_view>
+
+#include "Console.h"
+#include "TextUtils.h"
+
+std::string ProgramPath() {
+  std::string buffer(4096, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return {};
+  buffer.resize(static_cast<size_t>(n));
+  return buffer;
+}
+
+std::string ProgramDirectory() {
+  const std::string path = ProgramPath();
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+std::string ConfigurationFile(const std::string& programDirectory) {
+  return programDirectory + "quavlin.cfg";
+}
+
+namespace {
+
+// Reads up to `wanted` lines; lines end in CR LF or LF.
+std::vector<std::string> ReadFirstLines(const std::string& path, size_t wanted) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw EFOpenError(CannotOpenMessage(path, errno));
+  std::vector<std::string> lines;
+  std::string line;
+  while (lines.size() < wanted && std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool IsSwitchLetter(std::string_view arg, char letter) {
+  return arg.size() == 2 && (arg[0] == '-' || arg[0] == '/') &&
+         (arg[1] == letter || arg[1] == letter - ('a' - 'A'));
+}
+
+}  // namespace
+
+void ReadConfiguration(const std::string& path, PlayerSettings& settings) {
+  if (!IsExistingFile(path)) return;
+  const auto lines = ReadFirstLines(path, 2);
+  const std::string line1 = lines.size() > 0 ? lines[0] : std::string();
+  const std::string line2 = lines.size() > 1 ? lines[1] : std::string();
+  settings.Volume = StrToInt(line2);
+  settings.Device = StrToInt(line1);
+}
+
+void ScanArguments(const std::vector<std::string>& args, PlayerSettings& settings) {
+  for (const std::string& arg : args) {
+    const bool isFile = IsExistingFile(arg);
+    const bool isDirectory = !isFile && IsExistingDirectory(arg);
+    if (!isFile && !isDirectory) {
+      if (IsSwitchLetter(arg, 'r')) settings.Shuffle = true;
+      if (IsSwitchLetter(arg, 'n')) settings.KeepLastPlaylist = false;
+      if (arg.size() >= 2 && arg[0] == '/' && arg[1] == 'v') {
+        if (arg.size() == 3)
+          settings.Volume = StrToInt(std::string_view(arg).substr(2, 1));
+        else if (arg.size() == 4)
+          settings.Volume = StrToInt(std::string_view(arg).substr(2, 2));
+        else if (arg.size() == 5)
+          settings.Volume = 100;
+      }
+    }
+    if (isFile)
+      settings.Folder.clear();
+    else if (isDirectory)
+      settings.Folder = arg;
+  }
+}
+
+bool IsExistingFile(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool IsExistingDirectory(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}

@@ -1,0 +1,39 @@
+// The status line that each tick of a playing track rewrites in place, and
+// its two-channel level meter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What one tick knows about the playing stream.
+struct StatusValues {
+  uint32_t State = 0;     // the engine's activity state (2: stalled, waiting for data)
+  uint32_t Elapsed = 0;   // whole seconds heard
+  uint32_t Total = 0;     // whole seconds of the track
+  uint32_t Level = 0;     // left peak in the low 16 bits, right peak in the high 16 bits
+  int64_t Buffered = 0;   // bytes downloaded ahead of decoding (read when stalled)
+  double Cpu = 0;         // engine load in percent
+};
+
+inline constexpr uint32_t kStateStalled = 2;
+inline constexpr int kMeterWidth = 13;
+inline constexpr int kBlankingWidth = 67;
+
+// Elapsed × 100 / total in 32-bit unsigned arithmetic, truncated; 0 when
+// the total is 0.
+uint32_t PercentPlayed(uint32_t elapsed, uint32_t total);
+
+// The two 13-character bars and the blank between them: the left bar fills
+// from its right end, the right bar from its left end.
+std::string LevelMeterText(uint32_t level);
+
+// The whole status line, ending in a lone CR.
+std::string StatusLineText(const StatusValues& values);
+
+// 67 blanks and CR LF: clears the status line when a track ends.
+std::string BlankingLine();
+
+// Console writers of the texts above.
+void LevelMeter(uint32_t level);
+void StatusLine(const StatusValues& values);
+void WriteBlankingLine();

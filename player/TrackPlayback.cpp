@@ -1,0 +1,126 @@
+#include "TrackPlayback.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <memory>
+
+#include "AudioFiles.h"
+#include "Console.h"
+#include "StatusLine.h"
+#include "Terminal.h"
+#include "TrackHeader.h"
+
+namespace {
+
+constexpr useconds_t kTickMicroseconds = 50'000;
+constexpr useconds_t kRunDownMicroseconds = 300'000;
+constexpr useconds_t kFadePollMicroseconds = 1'000;
+constexpr QWORD kNoCount = static_cast<QWORD>(-1);
+
+// Nine flat bands, an octave apart from 64 Hz; they leave the sound as it
+// is until someone changes a gain.
+void SetEqualizerBands(HSTREAM stream) {
+  for (int band = 0; band < 9; ++band) {
+    const HFX fx = BASS_ChannelSetFX(stream, BASS_FX_DX8_PARAMEQ, 0);
+    BASS_DX8_PARAMEQ params{};
+    params.fCenter = static_cast<float>(64 << band);
+    params.fBandwidth = params.fCenter / 2;
+    params.fGain = 0;
+    BASS_FXSetParameters(fx, &params);
+  }
+}
+
+uint32_t WholeSeconds(HSTREAM stream, QWORD bytes) {
+  const double seconds = BASS_ChannelBytes2Seconds(stream, bytes);
+  return seconds > 0 && seconds < 4294967296.0 ? static_cast<uint32_t>(seconds) : 0;
+}
+
+QWORD Count(QWORD value) { return value == kNoCount ? 0 : value; }
+
+void SetVolume(HSTREAM stream, const PlayerSettings& settings) {
+  BASS_ChannelSetAttribute(stream, BASS_ATTRIB_VOL, static_cast<float>(settings.Volume / 100.0));
+}
+
+void WriteHeader(const std::string& path, int number, uint32_t total, const std::optional<int>& count) {
+  const TGeneralAudioFile file(path);
+  const HeaderTags tags{file.Title(), file.Artist(), file.Album(), file.Genre()};
+  console::WriteLine(HeaderFirstLine(number, path, tags, total, count));
+  console::WriteLine(HeaderSecondLine(file.Bitrate(), file.Channels(), file.FileTypeName()));
+}
+
+int64_t BufferedBytes(HSTREAM stream) {
+  const QWORD download = BASS_StreamGetFilePosition(stream, BASS_FILEPOS_DOWNLOAD);
+  const QWORD current = BASS_StreamGetFilePosition(stream, BASS_FILEPOS_CURRENT);
+  return static_cast<int64_t>(Count(download)) - static_cast<int64_t>(Count(current));
+}
+
+void WindDown(HSTREAM stream) {
+  WriteBlankingLine();
+  BASS_ChannelSlideAttribute(stream, BASS_ATTRIB_FREQ, 1000.0f, 500);
+  ::usleep(kRunDownMicroseconds);
+  BASS_ChannelSlideAttribute(stream, BASS_ATTRIB_VOL, 0.0f, 200);
+  // The fade takes 200 ms; the bound only guards against a slide that never
+  // reports its end.
+  for (int polls = 0; polls < 5000 && BASS_ChannelIsSliding(stream, BASS_ATTRIB_VOL); ++polls)
+    ::usleep(kFadePollMicroseconds);
+}
+
+}  // namespace
+
+TrackDisplay SingleFileDisplay() {
+  TrackDisplay d;
+  d.Number = 1;
+  d.SetVolumeEveryTick = true;
+  d.SpaceBarStops = true;
+  d.StopAtTotal = true;
+  d.FreeEngineAfter = true;
+  return d;
+}
+
+TrackDisplay ListEntryDisplay(int number, int count) {
+  TrackDisplay d;
+  d.Number = number;
+  d.Count = count;
+  return d;
+}
+
+void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display,
+                   const PlayerSettings& settings, TrackMemory& memory) {
+  std::unique_ptr<KeyInputMode> keys;
+  if (display.SpaceBarStops) keys = std::make_unique<KeyInputMode>();
+
+  SetEqualizerBands(stream);
+  const QWORD length = Count(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
+  if (length != 0) {
+    memory.Total = WholeSeconds(stream, length);
+    SetVolume(stream, settings);
+    WriteHeader(path, display.Number, memory.Total, display.Count);
+  } else {
+    console::WriteLine();
+  }
+  const uint32_t total = memory.Total;
+
+  BASS_ChannelPlay(stream, FALSE);
+  DWORD state = BASS_ChannelIsActive(stream);
+  while (!(display.SpaceBarStops && StopKeyPressed()) && state != BASS_ACTIVE_STOPPED) {
+    StatusValues values;
+    values.State = state;
+    values.Total = total;
+    const DWORD level = BASS_ChannelGetLevel(stream);
+    values.Level = level == static_cast<DWORD>(-1) ? 0 : level;
+    values.Elapsed = WholeSeconds(stream, Count(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)));
+    if (display.SetVolumeEveryTick) SetVolume(stream, settings);
+    if (state == BASS_ACTIVE_STALLED) values.Buffered = BufferedBytes(stream);
+    values.Cpu = BASS_GetCPU();
+    StatusLine(values);
+    ::usleep(kTickMicroseconds);
+    // A total of 0 (a track under one second) would stop at the first tick.
+    if (display.StopAtTotal && total > 0 && values.Elapsed == total) break;
+    state = BASS_ChannelIsActive(stream);
+  }
+
+  WindDown(stream);
+  BASS_StreamFree(stream);
+  if (display.FreeEngineAfter) BASS_Free();
+}

@@ -1,0 +1,108 @@
+// quavlin: plays an audio file, every file beneath a folder, or an M3U
+// playlist, with a live status line.
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "Console.h"
+#include "Engine.h"
+#include "FolderList.h"
+#include "Players.h"
+#include "Settings.h"
+#include "TextUtils.h"
+#include "TrackHeader.h"
+#include "TrackPlayback.h"
+
+namespace {
+
+void WriteUsage() {
+  console::WriteLine("\tusage: quavlin <file> or folder");
+  console::WriteLine("optional /r for shuffle play only folder");
+  console::WriteLine("You can change the device and volume in the config");
+  console::WriteLine("Output Devices");
+}
+
+int RunPlayer(const std::vector<std::string>& args) {
+  const std::string programDirectory = ProgramDirectory();
+  ::unlink(LastPlaylistFile(programDirectory).c_str());
+
+  PlayerSettings settings;
+  console::WriteLine(std::string("Quavlin ") + kPlayerVersion);
+  console::WriteLine(std::string(35, '-'));
+
+  if ((BASS_GetVersion() >> 16) != BASSVERSION) {
+    console::WriteLine("An incorrect version of BASS.DLL was loaded");
+    return 0;
+  }
+  if (args.empty()) {
+    WriteUsage();
+    ListOutputDevices();
+    return 0;
+  }
+
+  ReadConfiguration(ConfigurationFile(programDirectory), settings);
+  InitialiseEngine(settings.Device);
+  ScanArguments(args, settings);
+  console::WriteLine(Format("Volume: %d", settings.Volume) + (settings.Shuffle ? " Shuffle: yes" : " Shuffle: no"));
+
+  if (IsExistingDirectory(settings.Folder)) {
+    PlayFolder(settings.Folder, settings.Shuffle, settings, programDirectory);
+    return 0;
+  }
+  const std::string& file = args.front();
+  const HSTREAM stream = OpenFileStream(file);
+  if (!stream) {
+    if (!LooksLikeTextFile(file)) EngineErrorExit("Can't play the file");
+    PlayPlaylist(file, settings);
+    return 0;
+  }
+  TrackMemory memory;
+  TrackPlayback(file, stream, SingleFileDisplay(), settings, memory);
+  return 0;
+}
+
+std::string ProgramFileName() {
+  const std::string path = ProgramPath();
+  return path.empty() ? "quavlin" : path.substr(path.rfind('/') + 1);
+}
+
+// The report of an error that no step handles: kind, module, a code offset
+// (C++ errors carry none, so it reads as zeros) and the message with a full
+// stop, on standard error; exit code 1.
+int ReportError(const char* kind, const std::string& message) {
+  console::Flush();
+  std::string text = std::string("Exception ") + kind + " in module " + ProgramFileName() +
+                     " at 0000000000000000.\r\n" + message;
+  if (!message.empty() && message.back() != '.') text += '.';
+  text += "\r\n\r\n";
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_NUMERIC, "");
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    return RunPlayer(args);
+  } catch (const EConvertError& e) {
+    return ReportError("EConvertError", e.what());
+  } catch (const EFOpenError& e) {
+    return ReportError("EFOpenError", e.what());
+  } catch (const EEncodingError& e) {
+    return ReportError("EEncodingError", e.what());
+  } catch (const EInOutError& e) {
+    return ReportError("EInOutError", e.what());
+  } catch (const std::bad_alloc& e) {
+    return ReportError("EOutOfMemory", "Out of memory");
+  } catch (const std::exception& e) {
+    return ReportError("Exception", e.what());
+  }
+}

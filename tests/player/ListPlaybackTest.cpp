@@ -1,0 +1,251 @@
+// Folder and playlist playback through the built program.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "PlayerHarness.h"
+
+namespace {
+
+using playertest::PlayerInstall;
+using playertest::PlayerRun;
+using playertest::WavTone;
+
+const std::string kBanner = "Quavlin 0.92\r\n" + std::string(35, '-') + "\r\n";
+const char* kJpeg = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9";
+
+// The lines a run wrote, without the status lines (which end in a lone CR)
+// and without blank lines.
+std::vector<std::string> PlainLines(const std::string& out) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < out.size()) {
+    size_t end = out.find("\r\n", start);
+    if (end == std::string::npos) end = out.size();
+    std::string line = out.substr(start, end - start);
+    const size_t cr = line.rfind('\r');
+    if (cr != std::string::npos) line = line.substr(cr + 1);
+    if (line.find_first_not_of(' ') != std::string::npos) lines.push_back(line);
+    start = end + 2;
+  }
+  return lines;
+}
+
+// Header lines only ("Playing file: ..." and "can't play ...").
+std::vector<std::string> TrackLines(const std::string& out) {
+  std::vector<std::string> picked;
+  for (const auto& l : PlainLines(out))
+    if (l.rfind("Playing file: ", 0) == 0 || l.rfind("can't play ", 0) == 0) picked.push_back(l);
+  return picked;
+}
+
+TEST(FolderPlayback, OrderCountsAndLastPlaylist) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  const std::string music = install.File("music");
+  install.Write("music/c.wav", WavTone(0.2));
+  install.Write("music/a.wav", WavTone(0.2));
+  install.Write("music/B/b.wav", WavTone(0.2));
+  install.Write("music/cover.jpg", kJpeg);
+  install.Write("music/notes.m3u", "#EXTM3U\r\n");
+  install.Write("music/Z.JPG", kJpeg);
+
+  const PlayerRun r = install.Run({music});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, kBanner.size() + 24), kBanner + "Volume: 20 Shuffle: no\r\n");
+  // Pictures and playlists count as positions but not in the " from " count
+  // (Z.JPG does: the extension test is case-sensitive).
+  EXPECT_EQ(TrackLines(r.out), (std::vector<std::string>{
+                                   "Playing file: 1 a 0:00 from 4",
+                                   "Playing file: 2 b 0:00 from 4",
+                                   "Playing file: 3 c 0:00 from 4",
+                                   "can't play " + music + "/cover.jpg",
+                                   "can't play " + music + "/notes.m3u",
+                                   "can't play " + music + "/Z.JPG",
+                               }));
+  EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")),
+            "#EXTM3U\r\n#Last playlist quavlin 0.92\r\n" + music + "/a.wav\r\n" + music + "/B/b.wav\r\n" + music +
+                "/c.wav\r\n" + music + "/Z.JPG\r\n");
+
+  // The n switch: no last-playlist file, the same count.
+  const PlayerRun n = install.Run({music, "/n"});
+  ASSERT_EQ(n.exitCode, 0) << n.err;
+  EXPECT_FALSE(std::filesystem::exists(install.File("lastplay.m3u"))) << "the start deleted it and nothing wrote it";
+  EXPECT_EQ(TrackLines(n.out).front(), "Playing file: 1 a 0:00 from 4");
+}
+
+TEST(FolderPlayback, EmptyFolderAndRelativePaths) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  std::filesystem::create_directory(install.File("empty"));
+  const PlayerRun r = install.Run({"empty"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, kBanner + "Volume: 20 Shuffle: no\r\n");
+  EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")), "#EXTM3U\r\n#Last playlist quavlin 0.92\r\n");
+
+  // A relative folder gives relative entries; the later directory wins.
+  install.Write("rel/x.txt", "text");
+  const PlayerRun rel = install.Run({"empty", "rel/"});
+  EXPECT_EQ(rel.exitCode, 0) << rel.err;
+  EXPECT_EQ(TrackLines(rel.out), std::vector<std::string>{"can't play rel/x.txt"});
+  EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")),
+            "#EXTM3U\r\n#Last playlist quavlin 0.92\r\nrel/x.txt\r\n");
+}
+
+TEST(FolderPlayback, ShuffleDiffersBetweenRuns) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  // Files the engine refuses at once, so that only the order is tested.
+  for (char c = 'a'; c <= 'j'; ++c) install.Write(std::string("mix/") + c + ".txt", "not audio");
+  const PlayerRun first = install.Run({"mix", "/r"});
+  const PlayerRun second = install.Run({"-R", "mix"});
+  ASSERT_EQ(first.exitCode, 0);
+  ASSERT_EQ(second.exitCode, 0);
+  EXPECT_NE(first.out.find("Volume: 20 Shuffle: yes\r\n"), std::string::npos);
+  const auto a = TrackLines(first.out);
+  const auto b = TrackLines(second.out);
+  ASSERT_EQ(a.size(), 10u);
+  EXPECT_NE(a, b) << "two runs, two orders (equal by chance once in 3.6 million)";
+  auto sortedA = a, sortedB = b;
+  std::sort(sortedA.begin(), sortedA.end());
+  std::sort(sortedB.begin(), sortedB.end());
+  EXPECT_EQ(sortedA, sortedB);
+  // The last-playlist file holds the shuffled order of the second run.
+  std::string expected = "#EXTM3U\r\n#Last playlist quavlin 0.92\r\n";
+  for (const auto& l : b) expected += l.substr(std::string("can't play ").size()) + "\r\n";
+  EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")), expected);
+
+  // A single file shuffled plays that file.
+  install.Write("one/only.wav", WavTone(0.2));
+  const PlayerRun one = install.Run({"one", "/r"});
+  EXPECT_EQ(TrackLines(one.out), std::vector<std::string>{"Playing file: 1 only 0:00 from 1"});
+}
+
+TEST(FolderPlayback, DurationBeyond32BitByteCounts) {
+  REQUIRE_ENGINE();
+  if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  PlayerInstall install;
+  std::filesystem::create_directory(install.File("long"));
+  const std::string flac = install.File("long/long.flac");
+  ASSERT_TRUE(testsupport::Shell("ffmpeg -hide_banner -loglevel error -f lavfi -i "
+                                 "sine=frequency=440:duration=0.3:sample_rate=192000 -ac 2 -c:a flac '" + flac + "'"));
+  // Claim 100 minutes in the stream header: 6000 s of 192 kHz stereo is
+  // 4.6 GB of 16-bit samples, more than 32 bits can count.
+  std::string bytes = testsupport::ReadWholeFile(flac);
+  ASSERT_EQ(bytes.substr(0, 4), "fLaC");
+  uint64_t packed = 0;
+  for (int i = 0; i < 8; ++i) packed = packed << 8 | static_cast<uint8_t>(bytes[18 + i]);
+  const uint64_t totalMask = (uint64_t{1} << 36) - 1;
+  packed = (packed & ~totalMask) | uint64_t{192000} * 6000;
+  for (int i = 7; i >= 0; --i, packed >>= 8) bytes[18 + i] = static_cast<char>(packed & 0xFF);
+  testsupport::WriteWholeFile(flac, bytes);
+
+  const PlayerRun r = install.Run({"long"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(TrackLines(r.out), std::vector<std::string>{"Playing file: 1 long 100:00 from 1"});
+}
+
+TEST(FolderPlayback, FinishedTracksReleaseTheirFiles) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  const std::string music = install.File("many");
+  for (char c = 'a'; c <= 'e'; ++c) install.Write(std::string("many/") + c + ".wav", WavTone(0.1));
+  playertest::PtySession session(install, {music});
+  // Count the program's open descriptors that lead into the folder.
+  size_t most = 0;
+  while (session.WaitExit(0.02) == -1) {
+    size_t open = 0;
+    std::error_code ec;
+    const std::string fds = "/proc/" + std::to_string(session.Pid()) + "/fd";
+    for (const auto& fd : std::filesystem::directory_iterator(fds, ec)) {
+      const auto target = std::filesystem::read_symlink(fd.path(), ec);
+      if (!ec && target.string().rfind(music, 0) == 0) ++open;
+    }
+    most = std::max(most, open);
+    ASSERT_LT(session.SecondsSinceStart(), 30);
+  }
+  EXPECT_NE(session.Output().find("Playing file: 5 e 0:00 from 5"), std::string::npos) << session.Output();
+  EXPECT_GE(most, 1u) << "the sampling saw the open track";
+  EXPECT_LE(most, 1u) << "tracks that finished are still open";
+}
+
+TEST(FolderPlayback, DashDownloadGetsAdvice) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  using namespace std::string_literals;
+  install.Write("dash/video.mp4", "\0\0\0\x18"s + "ftypdash" + "\0\0\0\0"s + "iso6mp41" + std::string(64, '\0'));
+  const PlayerRun r = install.Run({"dash"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("can't play dash/video.mp4\r\n"
+                       "Convert YouTube DASH audio to m4a: ffmpeg -i input_file -vn -acodec copy output.m4a\r\n"),
+            std::string::npos)
+      << r.out;
+}
+
+TEST(FolderPlayback, UnwritableLastPlaylistEndsBeforePlaying) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("music/a.wav", WavTone(0.2));
+  // A directory in the way cannot be deleted at the start nor written.
+  std::filesystem::create_directory(install.File("lastplay.m3u"));
+  const PlayerRun r = install.Run({install.File("music")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "Exception EInOutError in module quavlin at 0000000000000000.\r\nIs a directory.\r\n\r\n");
+  EXPECT_EQ(r.out.find("Playing file"), std::string::npos);
+}
+
+TEST(PlaylistPlayback, FiveLineExampleNumbersAndCounts) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("a.wav", WavTone(0.2));
+  install.Write("b.wav", WavTone(1.2));
+  install.Write("list.m3u", "#EXTM3U\r\n#EXTINF:1,a\r\na.wav\r\n#EXTINF:1,b\r\nb.wav\r\n");
+  const PlayerRun r = install.Run({"list.m3u"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(TrackLines(r.out),
+            (std::vector<std::string>{"Playing file: 3 a 0:00 from 3", "Playing file: 5 b 0:01 from 2"}));
+  EXPECT_FALSE(std::filesystem::exists(install.File("lastplay.m3u")));
+}
+
+TEST(PlaylistPlayback, LinesWithoutAFileArePassedOver) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("a.wav", WavTone(0.2));
+  install.Write("notes.txt", "plain text");
+  std::filesystem::create_directory(install.File("dir"));
+  install.Write("list.m3u", "a.wav \nhttp://example.com/a.wav\ndir\nnotes.txt\n\na.wav\n");
+  const PlayerRun r = install.Run({"list.m3u"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // 6 lines; four name no file before the last one.
+  EXPECT_EQ(TrackLines(r.out), (std::vector<std::string>{"can't play notes.txt", "Playing file: 6 a 0:00 from 2"}));
+
+  // Names are looked up from the current directory, not the playlist's.
+  std::filesystem::create_directory(install.File("elsewhere"));
+  playertest::RunOptions options;
+  options.cwd = install.File("elsewhere");
+  const PlayerRun away = install.Run({install.File("list.m3u")}, options);
+  EXPECT_EQ(away.exitCode, 0) << away.err;
+  EXPECT_TRUE(TrackLines(away.out).empty()) << away.out;
+}
+
+TEST(PlaylistPlayback, InvalidUtf8EndsBeforeAnyTrack) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("a.wav", WavTone(0.2));
+  // The text test only looks at the first 1000 bytes.
+  install.Write("ansi.m3u", "a.wav\r\n#" + std::string(1000, '-') + "\r\nBj\xF6rk.wav\r\n");
+  const PlayerRun r = install.Run({"ansi.m3u"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, kBanner + "Volume: 20 Shuffle: no\r\n");
+  EXPECT_EQ(r.err,
+            "Exception EEncodingError in module quavlin at 0000000000000000.\r\n"
+            "No mapping for the Unicode character exists in the target multi-byte code page.\r\n\r\n");
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+// Single-file playback through the built program on the silent device:
+// header, status lines, stop rules, wind-down and the keyboard.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "AudioFiles.h"
+#include "PlayerHarness.h"
+#include "TextUtils.h"
+
+namespace {
+
+using playertest::PlayerInstall;
+using playertest::PlayerRun;
+using playertest::PtySession;
+using playertest::RunOptions;
+using playertest::WavTone;
+
+const std::string kBlanking = std::string(67, ' ') + "\r\n";
+
+// The status lines of a run: the pieces between the header and the
+// blanking line, each ending in a lone CR.
+std::vector<std::string> StatusLines(const std::string& out) {
+  std::vector<std::string> lines;
+  const std::regex status("Playing: \\d+%  - \\d+:\\d\\d - L [^\r\n]* R - cpu \\d+[.,]\\d\\d%\r(?!\n)");
+  for (auto it = std::sregex_iterator(out.begin(), out.end(), status); it != std::sregex_iterator(); ++it)
+    lines.push_back(it->str());
+  return lines;
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& piece) {
+  for (const auto& l : lines)
+    if (l.find(piece) != std::string::npos) return true;
+  return false;
+}
+
+TEST(SingleFile, HeaderStatusLinesAndStopAtTotal) {
+  REQUIRE_ENGINE();
+  PlayerInstall install("0\r\n100\r\n");  // full volume: the meter shows the tone's own peak
+  // No reader knows this extension: the header shows the bare name and
+  // what the facade answers for an unknown type.
+  install.Write("Song.Live.tone", WavTone(2.5));
+  RunOptions options;
+  options.marker = kBlanking;
+  const PlayerRun r = install.Run({"Song.Live.tone"}, options);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string head = "Quavlin 0.92\r\n" + std::string(35, '-') +
+                           "\r\nVolume: 100 Shuffle: no\r\n"
+                           "Playing file: 1 Song.Live 0:02\r\n"
+                           "Bitrate:  0 kBit/s Channels: 0 Type: Invalid Audiofile\r\n";
+  ASSERT_EQ(r.out.substr(0, head.size()), head);
+
+  const auto lines = StatusLines(r.out);
+  ASSERT_GE(lines.size(), 20u) << "about one line per 50 ms";
+  EXPECT_EQ(lines.front().substr(0, 21), "Playing: 0%  - 0:00 -");
+  EXPECT_TRUE(Contains(lines, "Playing: 50%  - 0:01 - L "));
+  // The tone peaks at half scale: eleven of thirteen marks on each side.
+  EXPECT_TRUE(Contains(lines, " - L --*********** ***********-- R - ")) << lines[lines.size() / 2];
+  // Stopped at the first tick whose whole seconds equal the total, half a
+  // second before the real end.
+  EXPECT_EQ(lines.back().substr(0, 23), "Playing: 100%  - 0:02 -");
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find(" - 0:02 - ") != std::string::npos; }),
+            1)
+      << "one tick at the total, not the last half second";
+  // Everything written is status lines, then the blanking line at the end.
+  std::string joined = head;
+  for (const auto& l : lines) joined += l;
+  EXPECT_EQ(r.out, joined + kBlanking);
+  // The wind-down: 300 ms of rate slide, then a 200 ms fade.
+  EXPECT_GE(r.seconds - r.markerSeconds, 0.45);
+  EXPECT_LT(r.seconds - r.markerSeconds, 1.5);
+}
+
+TEST(SingleFile, TrackUnderOneSecondPlaysToItsEnd) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("short.tone", WavTone(0.7));
+  RunOptions options;
+  options.marker = kBlanking;
+  const PlayerRun r = install.Run({"short.tone"}, options);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Playing file: 1 short 0:00\r\n"), std::string::npos);
+  const auto lines = StatusLines(r.out);
+  ASSERT_GE(lines.size(), 8u) << "not cut after the first tick";
+  for (const auto& l : lines) EXPECT_EQ(l.substr(0, 19), "Playing: 0%  - 0:00") << l;
+  EXPECT_GE(r.markerSeconds, 0.6);
+}
+
+TEST(SingleFile, RedirectedInputPlaysToTheEnd) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("tone.tone", WavTone(1.6));
+  RunOptions options;
+  options.input = std::string("    \n    \n");
+  const PlayerRun r = install.Run({"tone.tone"}, options);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Contains(StatusLines(r.out), "Playing: 100%  - 0:01 -"));
+  EXPECT_GE(r.seconds, 1.0 + 0.45);
+}
+
+TEST(SingleFile, CpuFigureFollowsTheNumericLocale) {
+  REQUIRE_ENGINE();
+  if (!testsupport::HaveProgram("localedef") || !std::filesystem::exists("/usr/share/i18n/locales/de_DE"))
+    GTEST_SKIP() << "cannot build a German locale here";
+  PlayerInstall install;
+  const std::string locales = install.File("locales");
+  std::filesystem::create_directory(locales);
+  ASSERT_TRUE(testsupport::Shell("localedef -i de_DE -f UTF-8 '" + locales + "/de_DE.UTF-8'"));
+  install.Write("tone.tone", WavTone(0.3));
+  RunOptions options;
+  // glibc keeps a small buffer for a locale loaded through LOCPATH for the
+  // life of the process, which the leak checker of a sanitised build reports.
+  options.env = {"LOCPATH=" + locales, "LC_ALL=de_DE.UTF-8", "ASAN_OPTIONS=detect_leaks=0"};
+  const PlayerRun r = install.Run({"tone.tone"}, options);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto lines = StatusLines(r.out);
+  ASSERT_FALSE(lines.empty());
+  for (const auto& l : lines) EXPECT_TRUE(std::regex_search(l, std::regex(" R - cpu \\d+,\\d\\d%\r$"))) << l;
+}
+
+TEST(SingleFile, HeaderShowsWhatTheTagLibraryReads) {
+  REQUIRE_ENGINE();
+  if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  PlayerInstall install;
+  const std::string mp3 = install.File("tagged.mp3");
+  ASSERT_TRUE(testsupport::Shell("ffmpeg -hide_banner -loglevel error -f lavfi -i sine=frequency=440:duration=1.2 "
+                                 "-ac 2 -c:a libmp3lame -b:a 128k -metadata title='Demo Title' -metadata "
+                                 "artist='Demo Artist' -metadata genre='Rock' '" + mp3 + "'"));
+  const PlayerRun r = install.Run({"tagged.mp3"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const TGeneralAudioFile file(mp3);
+  std::string first = "Playing file: 1 " + (file.Title().empty() ? std::string("tagged") : Utf16ToUtf8(file.Title()));
+  if (!file.Artist().empty()) first += " Artist: " + Utf16ToUtf8(file.Artist());
+  if (!file.Album().empty()) first += " Album: " + Utf16ToUtf8(file.Album());
+  if (!file.Genre().empty()) first += " Genre: " + Utf16ToUtf8(file.Genre());
+  first += " 0:01\r\n";
+  const std::string second = "Bitrate:  " + std::to_string(file.Bitrate() / 1000) +
+                             " kBit/s Channels: " + std::to_string(file.Channels()) +
+                             " Type: " + Utf16ToUtf8(file.FileTypeName()) + "\r\n";
+  EXPECT_NE(r.out.find(first + second), std::string::npos) << r.out.substr(0, 300);
+}
+
+TEST(Keyboard, SpaceStopsTheTrackAndTheTerminalComesBack) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("long.tone", WavTone(8));
+  PtySession session(install, {"long.tone"});
+  ASSERT_TRUE(session.WaitFor("Playing: ", 10)) << session.Output();
+  const termios playing = session.Mode();
+  EXPECT_EQ(playing.c_lflag & (ICANON | ECHO), 0u) << "single keys, no echo while playing";
+  session.Send(" ");
+  const int status = session.WaitExit(5);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_LT(session.SecondsSinceStart(), 5.0) << "stopped well before the end of 8 s";
+  // (The terminal turns each LF into CR LF.)
+  EXPECT_NE(session.Output().find(std::string(67, ' ') + "\r\r\n"), std::string::npos);
+  const termios after = session.Mode();
+  EXPECT_EQ(after.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+}
+
+TEST(Keyboard, OtherKeysAreDiscarded) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("tone.tone", WavTone(1.8));
+  PtySession session(install, {"tone.tone"});
+  ASSERT_TRUE(session.WaitFor("Playing: ", 10)) << session.Output();
+  session.Send("x");
+  session.Send("q\n");
+  const int status = session.WaitExit(10);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(session.Output().find("Playing: 100%  - 0:01"), std::string::npos) << "played on to the total";
+  EXPECT_EQ(session.Output().find('x'), std::string::npos) << "keys are not echoed";
+}
+
+TEST(Keyboard, InterruptRestoresTheTerminal) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("long.tone", WavTone(8));
+  PtySession session(install, {"long.tone"});
+  ASSERT_TRUE(session.WaitFor("Playing: ", 10)) << session.Output();
+  ASSERT_EQ(session.Mode().c_lflag & (ICANON | ECHO), 0u);
+  session.Send("\x03");
+  const int status = session.WaitExit(5);
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGINT);
+  EXPECT_EQ(session.Mode().c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+}
+
+TEST(Keyboard, TerminateRestoresTheTerminal) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("long.tone", WavTone(8));
+  PtySession session(install, {"long.tone"});
+  ASSERT_TRUE(session.WaitFor("Playing: ", 10)) << session.Output();
+  ASSERT_EQ(session.Mode().c_lflag & (ICANON | ECHO), 0u);
+  session.Terminate();
+  const int status = session.WaitExit(5);
+  ASSERT_TRUE(WIFSIGNALED(status)) << status;
+  EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  EXPECT_EQ(session.Mode().c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+}
+
+}  // namespace

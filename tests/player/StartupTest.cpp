@@ -1,0 +1,187 @@
+// The program's start: banner, usage and device list, configuration,
+// command-line switches and the top-level error report.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "PlayerHarness.h"
+
+namespace {
+
+using playertest::PlayerInstall;
+using playertest::PlayerRun;
+
+const std::string kBanner = "Quavlin 0.92\r\n" + std::string(35, '-') + "\r\n";
+
+std::string ErrorReport(const std::string& kind, const std::string& message) {
+  return "Exception " + kind + " in module quavlin at 0000000000000000.\r\n" + message + "\r\n\r\n";
+}
+
+// A playlist of comment lines only: passes the text test and plays nothing,
+// so a run ends right after the settings line.
+const char* kQuietList = "quiet.m3u";
+
+TEST(Startup, NoArgumentsPrintsUsageAndDevicesOnly) {
+  PlayerInstall install("not a number\r\n");  // never read without arguments
+  install.Write("lastplay.m3u", "#EXTM3U\r\n");
+  const PlayerRun r = install.Run({});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.err, "");
+  const std::string usage = kBanner +
+                            "\tusage: quavlin <file> or folder\r\n"
+                            "optional /r for shuffle play only folder\r\n"
+                            "You can change the device and volume in the config\r\n"
+                            "Output Devices\r\n";
+  ASSERT_EQ(r.out.substr(0, usage.size()), usage);
+  // Devices from 1 on, four lines each; the silent device 0 is not listed.
+  const std::regex device(
+      "(\\d+): [^\r\n]*\r\n\tdriver: [^\r\n]*\r\n\ttype: [^\r\n]*\r\n\tflags:( loopback)?( enabled)?( default)? "
+      "\\(\\d+\\)\r\n");
+  std::string rest = r.out.substr(usage.size());
+  int expected = 1;
+  std::smatch m;
+  while (!rest.empty()) {
+    ASSERT_TRUE(std::regex_search(rest, m, device, std::regex_constants::match_continuous)) << rest;
+    EXPECT_EQ(std::stoi(m[1].str()), expected++);
+    rest = m.suffix();
+  }
+  EXPECT_FALSE(std::filesystem::exists(install.File("lastplay.m3u"))) << "deleted on every start";
+}
+
+TEST(Startup, ConfigurationErrorsEndWithReportAndExitCode1) {
+  struct Case {
+    const char* config;
+    const char* message;
+  } cases[] = {
+      {"0\r\n", "'' is not a valid integer value."},
+      {"0", "'' is not a valid integer value."},
+      {"0\r\nloud\r\n", "'loud' is not a valid integer value."},
+      {"zero\r\n20\r\n", "'zero' is not a valid integer value."},
+  };
+  for (const Case& c : cases) {
+    PlayerInstall install(std::string(c.config));
+    install.Write(kQuietList, "#EXTM3U\r\n");
+    const PlayerRun r = install.Run({kQuietList});
+    EXPECT_EQ(r.exitCode, 1) << c.config;
+    EXPECT_EQ(r.out, kBanner) << "nothing after the banner: no device was initialised";
+    EXPECT_EQ(r.err, ErrorReport("EConvertError", c.message)) << c.config;
+  }
+}
+
+TEST(Startup, VolumeAndShuffleLine) {
+  REQUIRE_ENGINE();
+  PlayerInstall install("0\r\n75\r\n");
+  install.Write(kQuietList, "#EXTM3U\r\n# nothing here\r\n");
+  struct Case {
+    std::vector<std::string> args;
+    const char* line;
+  } cases[] = {
+      {{}, "Volume: 75 Shuffle: no"},
+      {{"/v30"}, "Volume: 30 Shuffle: no"},
+      {{"/v5"}, "Volume: 5 Shuffle: no"},
+      {{"/v123"}, "Volume: 100 Shuffle: no"},
+      {{"/v999"}, "Volume: 100 Shuffle: no"},
+      {{"/v1234"}, "Volume: 75 Shuffle: no"},
+      {{"/v"}, "Volume: 75 Shuffle: no"},
+      {{"/V50"}, "Volume: 75 Shuffle: no"},
+      {{"-v50"}, "Volume: 75 Shuffle: no"},
+      {{"/v-5"}, "Volume: -5 Shuffle: no"},
+      {{"/r"}, "Volume: 75 Shuffle: yes"},
+      {{"-R", "/v20"}, "Volume: 20 Shuffle: yes"},
+      {{"/rx"}, "Volume: 75 Shuffle: no"},
+      {{"-n"}, "Volume: 75 Shuffle: no"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{kQuietList};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const PlayerRun r = install.Run(args);
+    EXPECT_EQ(r.exitCode, 0) << c.line;
+    EXPECT_EQ(r.out, kBanner + c.line + "\r\n") << c.line;
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST(Startup, VolumeThatIsNoNumberEndsWithConversionError) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write(kQuietList, "#EXTM3U\r\n");
+  const PlayerRun r = install.Run({kQuietList, "/vab"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, ErrorReport("EConvertError", "'ab' is not a valid integer value."));
+  EXPECT_EQ(r.out, kBanner);
+}
+
+TEST(Startup, ExistingPathsAreNeverSwitches) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write(kQuietList, "#EXTM3U\r\n");
+  // An absolute path begins with '/': /var would read as a volume argument
+  // and end in a conversion error. As a directory before a file it is just
+  // the (unreadable) first argument.
+  const PlayerRun var = install.Run({"/var", kQuietList});
+  EXPECT_EQ(var.exitCode, 1);
+  EXPECT_NE(var.out.find("Volume: 20 Shuffle: no\r\n"), std::string::npos) << var.out;
+  EXPECT_EQ(var.err, ErrorReport("EFOpenError", "Cannot open file \"/var\". Is a directory."));
+  // A file named like a switch is a file.
+  install.Write("-r", "#EXTM3U\r\n");
+  const PlayerRun r = install.Run({"-r"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Volume: 20 Shuffle: no\r\n"), std::string::npos) << r.out;
+}
+
+TEST(Startup, WithoutConfigurationTheDefaultDeviceAndVolume20) {
+  PlayerInstall install(std::nullopt);
+  install.Write(kQuietList, "#EXTM3U\r\n");
+  const PlayerRun r = install.Run({kQuietList});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  // A machine without an output device cannot open the default device.
+  if (r.out.find("Can't initialize device") != std::string::npos) {
+    EXPECT_TRUE(std::regex_match(r.out, std::regex(kBanner + "Error\\(-?\\d+\\): Can't initialize device\r\n")))
+        << r.out;
+  } else {
+    EXPECT_EQ(r.out, kBanner + "Volume: 20 Shuffle: no\r\n");
+  }
+}
+
+TEST(Startup, FirstArgumentThatCannotBeReadEndsWithOpenError) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  const std::string song = install.Write("song.wav", playertest::WavTone(0.1));
+
+  const PlayerRun missing = install.Run({install.File("missing.wav")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err, ErrorReport("EFOpenError", "Cannot open file \"" + install.File("missing.wav") +
+                                                       "\". No such file or directory."));
+
+  // A switch before the file is taken as the file.
+  const PlayerRun early = install.Run({"/v50", song});
+  EXPECT_EQ(early.exitCode, 1);
+  EXPECT_EQ(early.err, ErrorReport("EFOpenError", "Cannot open file \"/v50\". No such file or directory."));
+  EXPECT_NE(early.out.find("Volume: 50 Shuffle: no\r\n"), std::string::npos);
+
+  // A directory followed by a file: no folder playback, and the directory
+  // is not a file.
+  std::filesystem::create_directory(install.File("dir"));
+  const PlayerRun dirFirst = install.Run({install.File("dir"), song});
+  EXPECT_EQ(dirFirst.exitCode, 1);
+  EXPECT_EQ(dirFirst.err, ErrorReport("EFOpenError", "Cannot open file \"" + install.File("dir") + "\". Is a directory."));
+  EXPECT_EQ(dirFirst.out.find("Playing file"), std::string::npos);
+}
+
+TEST(Startup, FileThatIsNeitherAudioNorTextEndsWithEngineError) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("noise.bin", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, '\x7f'));
+  install.Write("bom.m3u", "\xEF\xBB\xBF#EXTM3U\r\nsong.wav\r\n");
+  for (const char* name : {"noise.bin", "bom.m3u"}) {
+    const PlayerRun r = install.Run({name});
+    EXPECT_EQ(r.exitCode, 0) << name;
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(std::regex_match(r.out, std::regex(kBanner + "Volume: 20 Shuffle: no\r\nError\\(-?\\d+\\): Can't play the file\r\n")))
+        << name << ": " << r.out;
+  }
+}
+
+}  // namespace
