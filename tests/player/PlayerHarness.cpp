@@ -16,12 +16,6 @@
 
 namespace playertest {
 
-double Now() {
-  timespec ts{};
-  ::clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
 std::string WavTone(double seconds, double frequency, int channels, int rate) {
   const uint32_t frames = static_cast<uint32_t>(std::lround(seconds * rate));
   const uint32_t dataBytes = frames * static_cast<uint32_t>(channels) * 2;
@@ -46,75 +40,12 @@ PlayerInstall::PlayerInstall(std::optional<std::string> config) {
 }
 
 PlayerRun PlayerInstall::Run(const std::vector<std::string>& args, const RunOptions& options) const {
-  int outPipe[2], errPipe[2], inPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) || ::pipe2(errPipe, O_CLOEXEC) || ::pipe2(inPipe, O_CLOEXEC))
-    throw std::runtime_error("pipe");
-  const std::string cwd = options.cwd.empty() ? fDir.path().string() : options.cwd;
-  const std::string program = Program();
-  const double start = Now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(outPipe[1], 1);
-    ::dup2(errPipe[1], 2);
-    if (options.input) {
-      ::dup2(inPipe[0], 0);
-    } else {
-      const int devnull = ::open("/dev/null", O_RDONLY);
-      ::dup2(devnull, 0);
-    }
-    if (::chdir(cwd.c_str()) != 0) std::_Exit(126);
-    for (const auto& setting : options.env) ::putenv(const_cast<char*>(setting.c_str()));
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    std::_Exit(127);
-  }
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
-  ::close(inPipe[0]);
-  if (options.input) {
-    size_t done = 0;
-    while (done < options.input->size()) {
-      const ssize_t n = ::write(inPipe[1], options.input->data() + done, options.input->size() - done);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-  }
-  ::close(inPipe[1]);
-
-  PlayerRun r;
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-  int open = 2;
-  bool killed = false;
-  char buf[65536];
-  while (open > 0) {
-    const int ready = ::poll(fds, 2, 100);
-    if (ready < 0 && errno != EINTR) break;
-    if (!killed && Now() - start > options.timeoutSeconds) {
-      ::kill(pid, SIGKILL);
-      killed = true;
-    }
-    if (ready <= 0) continue;
-    for (int k = 0; k < 2; ++k) {
-      if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      const ssize_t n = ::read(fds[k].fd, buf, sizeof buf);
-      if (n <= 0) {
-        ::close(fds[k].fd);
-        fds[k].fd = -1;
-        --open;
-      } else {
-        (k == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
-        if (k == 0 && r.markerSeconds < 0 && !options.marker.empty() && r.out.find(options.marker) != std::string::npos)
-          r.markerSeconds = Now() - start;
-      }
-    }
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  r.seconds = Now() - start;
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return r;
+  RunOptions inInstall = options;
+  if (inInstall.cwd.empty()) inInstall.cwd = fDir.path().string();
+  if (inInstall.timeoutSeconds <= 0) inInstall.timeoutSeconds = 60;
+  std::vector<std::string> argv{Program()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return testsupport::Run(argv, inInstall);
 }
 
 bool EngineCanPlay() {

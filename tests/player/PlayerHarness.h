@@ -17,21 +17,8 @@ namespace playertest {
 // 16-bit PCM WAVE bytes of a sine tone.
 std::string WavTone(double seconds, double frequency = 440, int channels = 2, int rate = 44100);
 
-struct PlayerRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-  double seconds = 0;        // start to exit
-  double markerSeconds = -1;  // start to the first appearance of the marker in out
-};
-
-struct RunOptions {
-  std::string cwd;                   // empty: the installation directory
-  std::optional<std::string> input;  // standard input; /dev/null without
-  std::string marker;                // timed when it first shows in the output
-  double timeoutSeconds = 60;        // the program is killed after this
-  std::vector<std::string> env;      // "NAME=value" settings added to the environment
-};
+using PlayerRun = testsupport::RunResult;
+using RunOptions = testsupport::RunOptions;  // an empty cwd means the installation directory
 
 class PlayerInstall {
  public:
@@ -90,6 +77,6 @@ class PtySession {
   double fStart = 0;
 };
 
-double Now();
+using testsupport::Now;
 
 }  // namespace playertest

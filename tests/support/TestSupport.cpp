@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -53,45 +55,61 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-RunResult Run(const std::vector<std::string>& argv, const std::string* input) {
+double Now() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+RunResult Run(const std::vector<std::string>& argv, const RunOptions& options) {
   int outPipe[2], errPipe[2], inPipe[2];
-  if (::pipe(outPipe) || ::pipe(errPipe) || ::pipe(inPipe)) throw std::runtime_error("pipe");
+  if (::pipe2(outPipe, O_CLOEXEC) || ::pipe2(errPipe, O_CLOEXEC) || ::pipe2(inPipe, O_CLOEXEC))
+    throw std::runtime_error("pipe");
+  const double start = Now();
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(outPipe[1], 1);
     ::dup2(errPipe[1], 2);
-    if (input) {
+    if (options.input) {
       ::dup2(inPipe[0], 0);
     } else {
       const int devnull = ::open("/dev/null", O_RDONLY);
       ::dup2(devnull, 0);
     }
-    ::close(outPipe[0]); ::close(errPipe[0]); ::close(inPipe[1]);
+    if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) std::_Exit(126);
+    for (const auto& setting : options.env) ::putenv(const_cast<char*>(setting.c_str()));
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     ::execvp(args[0], args.data());
     std::_Exit(127);
   }
-  ::close(outPipe[1]); ::close(errPipe[1]); ::close(inPipe[0]);
-  if (input) {
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
+  ::close(inPipe[0]);
+  if (options.input) {
     size_t done = 0;
-    while (done < input->size()) {
-      const ssize_t n = ::write(inPipe[1], input->data() + done, input->size() - done);
+    while (done < options.input->size()) {
+      const ssize_t n = ::write(inPipe[1], options.input->data() + done, options.input->size() - done);
       if (n <= 0) break;
       done += static_cast<size_t>(n);
     }
   }
   ::close(inPipe[1]);
+
   RunResult r;
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   int open = 2;
+  bool killed = false;
   char buf[65536];
   while (open > 0) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      break;
+    const int ready = ::poll(fds, 2, 100);
+    if (ready < 0 && errno != EINTR) break;
+    if (!killed && options.timeoutSeconds > 0 && Now() - start > options.timeoutSeconds) {
+      ::kill(pid, SIGKILL);
+      killed = true;
     }
+    if (ready <= 0) continue;
     for (int k = 0; k < 2; ++k) {
       if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       const ssize_t n = ::read(fds[k].fd, buf, sizeof buf);
@@ -101,13 +119,23 @@ RunResult Run(const std::vector<std::string>& argv, const std::string* input) {
         --open;
       } else {
         (k == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
+        if (k == 0 && r.markerSeconds < 0 && !options.marker.empty() &&
+            r.out.find(options.marker) != std::string::npos)
+          r.markerSeconds = Now() - start;
       }
     }
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
+  r.seconds = Now() - start;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return r;
+}
+
+RunResult Run(const std::vector<std::string>& argv, const std::string* input) {
+  RunOptions options;
+  if (input) options.input = *input;
+  return Run(argv, options);
 }
 
 bool HaveProgram(const std::string& name) {

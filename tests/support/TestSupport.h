@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,14 +64,29 @@ std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, std::string_view bytes);
 
 struct RunResult {
-  int exitCode = -1;
+  int exitCode = -1;  // 128 + the signal's number when killed by one
   std::string out;
   std::string err;
+  double seconds = 0;         // start to exit
+  double markerSeconds = -1;  // start to the marker's first appearance in out
 };
 
-// Runs argv[0] with arguments, standard input from /dev/null unless `input`
-// is given, and captures both output streams.
+struct RunOptions {
+  std::string cwd;                   // empty: this process's directory
+  std::optional<std::string> input;  // standard input; /dev/null without
+  std::vector<std::string> env;      // "NAME=value" settings added to the environment
+  double timeoutSeconds = 0;         // the program is killed after this; 0: never
+  std::string marker;                // timed when it first shows in the output
+};
+
+// Runs argv[0] (looked up on PATH) with its arguments and captures both
+// output streams.
+RunResult Run(const std::vector<std::string>& argv, const RunOptions& options);
+// The same with standard input from `input`, or from /dev/null without.
 RunResult Run(const std::vector<std::string>& argv, const std::string* input = nullptr);
+
+// Seconds on a monotonic clock.
+double Now();
 
 // True when a program is found on PATH.
 bool HaveProgram(const std::string& name);
