@@ -372,7 +372,7 @@ TEST(WmaFile, QuavtagDetails) {
   EXPECT_EQ(second["FileType"].string, "at_Wav");
   EXPECT_EQ(second["Channels"].number, 2);
   EXPECT_EQ(second["Details"].kind, testsupport::JsonValue::Object);
-  EXPECT_TRUE(second["Details"].members.empty());
+  EXPECT_TRUE(second["Details"].names.empty());
 }
 
 TEST(WmaFile, RealEncoderFile) {

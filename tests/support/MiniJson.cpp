@@ -6,21 +6,15 @@
 namespace testsupport {
 
 bool JsonValue::has(const std::string& key) const {
-  for (const auto& m : members)
-    if (m.first == key) return true;
+  for (const auto& n : names)
+    if (n == key) return true;
   return false;
 }
 
 const JsonValue& JsonValue::operator[](const std::string& key) const {
-  for (const auto& m : members)
-    if (m.first == key) return m.second;
+  for (size_t i = 0; i < names.size(); ++i)
+    if (names[i] == key) return items[i];
   throw std::out_of_range("no JSON member " + key);
-}
-
-std::vector<std::string> JsonValue::keys() const {
-  std::vector<std::string> k;
-  for (const auto& m : members) k.push_back(m.first);
-  return k;
 }
 
 namespace {
@@ -122,7 +116,8 @@ struct Parser {
         std::string k = str();
         ws();
         if (s[i++] != ':') fail("expected ':'");
-        v.members.emplace_back(k, value());
+        v.names.push_back(k);
+        v.items.push_back(value());
         ws();
         if (s[i] == ',') { ++i; continue; }
         if (s[i] == '}') { ++i; break; }

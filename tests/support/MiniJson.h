@@ -2,8 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,14 +12,14 @@ struct JsonValue {
   bool boolean = false;
   double number = 0;
   std::string string;  // UTF-8
-  std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;  // in file order
+  std::vector<JsonValue> items;       // of an array; of an object, its values
+  std::vector<std::string> names;     // of an object, in file order
 
   bool has(const std::string& key) const;
   // The member's value; throws std::out_of_range when missing.
   const JsonValue& operator[](const std::string& key) const;
   const JsonValue& operator[](size_t index) const { return items.at(index); }
-  std::vector<std::string> keys() const;
+  const std::vector<std::string>& keys() const { return names; }
 };
 
 // Parses one JSON text; throws std::runtime_error on malformed input.

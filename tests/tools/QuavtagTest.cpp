@@ -50,7 +50,7 @@ TEST(Quavtag, OneLinePerFileInOrder) {
   EXPECT_FALSE(txt["Valid"].boolean);
   EXPECT_EQ(txt["Bitrate"].number, 0);
   EXPECT_EQ(txt["Details"].kind, JsonValue::Object);
-  EXPECT_TRUE(txt["Details"].members.empty());
+  EXPECT_TRUE(txt["Details"].names.empty());
   EXPECT_EQ(lines[0], lines[2]);
 }
 
