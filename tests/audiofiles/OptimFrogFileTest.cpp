@@ -204,7 +204,7 @@ TEST(OptimFrogFile, QuavtagDetails) {
   TempDir dir;
   const std::string path = WriteExtended(dir, "d.ofr", OfrHeader(), 100000);
   const auto run = testsupport::Run({testsupport::BuiltProgram("tools/quavtag"), path});
-  if (run.exitCode != 0) GTEST_SKIP() << "quavtag not built";
+  ASSERT_EQ(run.exitCode, 0) << run.err;
   const testsupport::JsonValue details = testsupport::ParseJson(run.out)["Details"];
   EXPECT_EQ(details.keys(), (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize", "CombinedTagSize", "Comment", "Items", "Version", "Compression", "Bits"}));
   EXPECT_EQ(details["Version"].string, "4.694");
