@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Use(v1.Title() + v1.Artist() + v1.Album() + v1.Comment() + v1.Genre() + v1.Track());
     Use(v1.Year());
     const TMpegInfo& info = mp3->MpegInfo();
-    Use(info.Frames() + info.Dauer() + info.Bitrate() + info.FirstHeaderPosition());
+    Use(int64_t{info.Frames()} + info.Dauer() + info.Bitrate() + info.FirstHeaderPosition());
     ExerciseTag(mp3->ID3v2Tag());
   }
   return 0;

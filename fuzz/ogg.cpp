@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TGeneralAudioFile file(fuzzsupport::WriteInput(data, size, ".ogg"));
   const TOggVorbisFile* ogg = file.OggFile();
   if (!ogg) __builtin_trap();
-  volatile int64_t sink = file.Duration() + file.Bitrate() + file.Samplerate() + file.Channels() + ogg->Samples();
+  volatile int64_t sink = int64_t{file.Duration()} + file.Bitrate() + file.Samplerate() + file.Channels() + ogg->Samples();
   sink = sink + file.Title().size() + file.Year().size() + file.Track().size() + ogg->ISRC().size();
   std::vector<std::u16string> names;
   ogg->GetAllFields(names);
