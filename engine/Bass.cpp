@@ -1,10 +1,11 @@
 // The C interface: handle tables, the device, and the engine thread that
 // renders playing streams into the output ring.
 //
-// Locking: gEngine.mutex guards the tables and the device; a stream's own
-// mutex guards the stream. Order: engine mutex, then a stream's, never the
-// other way round. The output side (callback or silent clock) only reads
-// the ring.
+// Locking: E.mutex guards the tables and the device; a stream guards itself
+// (Stream.h). Order: engine mutex, then a stream's, never the other way
+// round: anything that needs the engine (the heard frame, the time until
+// new audio is heard) is asked before a stream is touched. The output side
+// (callback or silent clock) only reads the ring.
 #include "bass.h"
 
 #include <time.h>
@@ -19,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -66,6 +68,7 @@ constexpr DWORD kBadDword = ~DWORD{0};
 // are heard this much (plus the device latency) after they are made.
 constexpr double kAheadSeconds = 0.1;
 constexpr size_t kMixBlockFrames = 1024;
+constexpr DWORD kMaxDeviceBufferMs = 5000;
 
 double NowSeconds() {
   static const auto epoch = std::chrono::steady_clock::now();
@@ -85,12 +88,13 @@ struct Engine {
   std::thread mixer;
   std::mutex wakeMutex;
   std::condition_variable wake;
-  bool stopMixer = false;
+  bool stopMixer = false;  // under wakeMutex
+  bool wakeUp = false;     // under wakeMutex: a stream started
 
   std::map<DWORD, std::shared_ptr<Stream>> streams;
   std::map<DWORD, DWORD> effects;  // effect -> stream
   std::map<std::string, DWORD> plugins;
-  std::map<DWORD, DWORD> config{{BASS_CONFIG_NET_PLAYLIST, 0}, {BASS_CONFIG_MF_VIDEO, 1}};
+  std::map<DWORD, DWORD> config{{BASS_CONFIG_NET_PLAYLIST, 0}, {BASS_CONFIG_MF_VIDEO, 1}, {BASS_CONFIG_DEV_BUFFER, 0}};
   DWORD nextHandle = 1;
 
   std::atomic<float> cpu{0.0f};
@@ -101,11 +105,9 @@ struct Engine {
     return h;
   }
 
-  // Output frame being heard now (device latency taken off).
-  uint64_t HeardFrame() const {
-    const auto read = static_cast<double>(ring->ReadCount());
-    return read > latencyFrames ? static_cast<uint64_t>(read - latencyFrames) : 0;
-  }
+  // Output frame being heard now (the output's clock, which runs on while
+  // the device plays silence).
+  uint64_t HeardFrame() const { return output ? output->HeardFrames() : 0; }
   // Seconds from now until a frame written now is heard.
   double AheadSeconds() const {
     return (static_cast<double>(ring->Available()) + latencyFrames) / rate;
@@ -132,24 +134,26 @@ std::shared_ptr<Stream> FindEffectStream(HFX fx) {
 }
 
 void WakeMixer() {
-  { std::lock_guard<std::mutex> lock(E.wakeMutex); }
+  {
+    std::lock_guard<std::mutex> lock(E.wakeMutex);
+    E.wakeUp = true;
+  }
   E.wake.notify_all();
 }
 
-// The clock attributes slide on: audio time for decode-only streams, wall
-// time for played ones. Called with the stream locked.
-double StreamNow(const Stream& s) {
-  return s.DecodeOnly() ? static_cast<double>(s.RenderedFrames()) / s.OutRate() : NowSeconds();
-}
-// When a change made now is first heard.
-double StreamChangeTime(const Stream& s) {
-  if (s.DecodeOnly()) return StreamNow(s);
+// Wall time when audio rendered from now on is heard.
+double HeardChangeTime() {
   std::lock_guard<std::mutex> lock(E.mutex);
   return NowSeconds() + (E.ring ? E.AheadSeconds() : 0.0);
 }
 uint64_t HeardFrame() {
   std::lock_guard<std::mutex> lock(E.mutex);
-  return E.ring ? E.HeardFrame() : 0;
+  return E.HeardFrame();
+}
+// Output frames written to the ring so far.
+uint64_t WrittenFrames() {
+  std::lock_guard<std::mutex> lock(E.mutex);
+  return E.ring ? E.ring->WriteCount() : 0;
 }
 
 // Processor time of the calling thread: the load figure counts work done,
@@ -170,8 +174,9 @@ void MixerLoop() {
       // Idle, it sleeps until a stream starts (with a long timeout for the
       // load figure); busy, it tops the ring up every few milliseconds.
       std::unique_lock<std::mutex> lock(E.wakeMutex);
-      E.wake.wait_for(lock, std::chrono::milliseconds(idle ? 100 : 5), [] { return E.stopMixer; });
+      E.wake.wait_for(lock, std::chrono::milliseconds(idle ? 100 : 5), [] { return E.stopMixer || E.wakeUp; });
       if (E.stopMixer) return;
+      E.wakeUp = false;
     }
     idle = false;
     for (;;) {
@@ -182,7 +187,7 @@ void MixerLoop() {
       {
         std::lock_guard<std::mutex> lock(E.mutex);
         for (auto& [h, s] : E.streams)
-          if (s->fMixing.load(std::memory_order_acquire)) playing.push_back(s);
+          if (s->WantsMixing()) playing.push_back(s);
       }
       if (playing.empty()) {
         idle = true;
@@ -194,18 +199,9 @@ void MixerLoop() {
       mix.assign(frames * 2, 0.0f);
       size_t longest = 0;
       for (auto& s : playing) {
-        std::lock_guard<std::mutex> lock(s->fMutex);
-        if (s->fState != Stream::State::Playing) continue;
         const int ch = s->Channels();
         if (part.size() < frames * ch) part.resize(kMixBlockFrames * 2);
-        size_t got = 0;
-        try {
-          got = s->Render(part.data(), frames, outFrame, clock);
-        } catch (...) {
-          // Out of memory while decoding: this stream ends here.
-          s->fState = Stream::State::Stopped;
-        }
-        if (got < frames) s->fMixing.store(false, std::memory_order_release);
+        const size_t got = s->MixInto(part.data(), frames, outFrame, clock);
         for (size_t i = 0; i < got; ++i) {
           mix[2 * i] += part[i * ch];
           mix[2 * i + 1] += part[i * ch + (ch - 1)];
@@ -269,24 +265,30 @@ bool ValidFreq(float value, int rate) {
   return value == 0.0f || (value >= 100.0f && value <= 16.0f * static_cast<float>(rate));
 }
 
-DWORD ActiveState(Stream& s, uint64_t heard) {
-  if (s.DecodeOnly()) return s.Ended() ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
-  switch (s.fState) {
-    case Stream::State::Stopped:
+DWORD ActiveState(Stream& s) {
+  const uint64_t written = WrittenFrames();  // before the heard frame: never below it
+  switch (s.ActivityAt(HeardFrame(), written)) {
+    case Stream::Activity::Stopped:
       return BASS_ACTIVE_STOPPED;
-    case Stream::State::Paused:
+    case Stream::Activity::Paused:
       return BASS_ACTIVE_PAUSED;
-    case Stream::State::Playing:
+    case Stream::Activity::Stalled:
+      return BASS_ACTIVE_STALLED;
+    case Stream::Activity::Playing:
       break;
   }
-  const bool allHeard = heard >= s.LastRenderedEnd();
-  if (s.Ended() && allHeard) {
-    s.fState = Stream::State::Stopped;
-    s.fMixing = false;
-    return BASS_ACTIVE_STOPPED;
-  }
-  if (s.fRenderedSincePlay && s.HasRecord() && allHeard) return BASS_ACTIVE_STALLED;
   return BASS_ACTIVE_PLAYING;
+}
+
+std::optional<Stream::Attribute> AttributeOf(DWORD attrib) {
+  switch (attrib) {
+    case BASS_ATTRIB_VOL:
+      return Stream::Attribute::Volume;
+    case BASS_ATTRIB_FREQ:
+      return Stream::Attribute::Frequency;
+    default:
+      return std::nullopt;
+  }
 }
 
 void ShutDown() {
@@ -299,6 +301,7 @@ void ShutDown() {
     mixer = std::move(E.mixer);
     streams.swap(E.streams);
     E.effects.clear();
+    for (auto& [h, s] : streams) s->Retire();
     E.initialised = false;
     E.device = -1;
   }
@@ -326,6 +329,7 @@ BOOL BASS_SetConfig(DWORD option, DWORD value) {
   std::lock_guard<std::mutex> lock(E.mutex);
   const auto it = E.config.find(option);
   if (it == E.config.end()) return Fail(BASS_ERROR_ILLTYPE);
+  if (option == BASS_CONFIG_DEV_BUFFER && value > kMaxDeviceBufferMs) return Fail(BASS_ERROR_ILLPARAM);
   it->second = value;
   return Ok(TRUE);
 }
@@ -381,8 +385,14 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
     }
     if (device < 0 || device > static_cast<int>(devices.size())) return Fail(BASS_ERROR_DEVICE);
     const int rate = static_cast<int>(freq);
-    std::unique_ptr<quav::Output> output =
-        device == 0 ? quav::MakeSilentOutput(rate) : quav::MakeSystemOutput(devices[device - 1], rate);
+    double bufferSeconds;
+    {
+      std::lock_guard<std::mutex> lock(E.mutex);
+      bufferSeconds = E.config[BASS_CONFIG_DEV_BUFFER] / 1000.0;
+    }
+    std::unique_ptr<quav::Output> output = device == 0
+                                               ? quav::MakeSilentOutput(rate, bufferSeconds)
+                                               : quav::MakeSystemOutput(devices[device - 1], rate, bufferSeconds);
     if (!output) return Fail(BASS_ERROR_DRIVER);
 
     std::lock_guard<std::mutex> lock(E.mutex);
@@ -401,6 +411,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
     {
       std::lock_guard<std::mutex> wakeLock(E.wakeMutex);
       E.stopMixer = false;
+      E.wakeUp = false;
     }
     E.mixer = std::thread(MixerLoop);
     return Ok(TRUE);
@@ -490,22 +501,21 @@ BOOL BASS_StreamFree(HSTREAM handle) {
     E.streams.erase(it);
     std::erase_if(E.effects, [&](const auto& fx) { return fx.second == handle; });
   }
-  doomed->fMixing = false;
+  doomed->Retire();
   return Ok(TRUE);
 }
 
 QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
-  std::lock_guard<std::mutex> lock(s->fMutex);
   switch (mode) {
     case BASS_FILEPOS_CURRENT:
-      return Ok(static_cast<QWORD>(s->Source().FilePosition()));
+      return Ok(static_cast<QWORD>(s->FilePosition()));
     case BASS_FILEPOS_DOWNLOAD:
     case BASS_FILEPOS_END:
-      return Ok(static_cast<QWORD>(s->Source().FileSize()));
+      return Ok(static_cast<QWORD>(s->FileSize()));
     case BASS_FILEPOS_START:
-      return Ok(static_cast<QWORD>(s->Source().DataStart()));
+      return Ok(static_cast<QWORD>(s->DataStart()));
     default:
       return Fail(BASS_ERROR_ILLTYPE, kBadQword);
   }
@@ -515,14 +525,8 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
   return Guarded(BOOL{FALSE}, [&]() -> BOOL {
     auto s = FindStream(handle);
     if (!s) return Fail(BASS_ERROR_HANDLE);
-    {
-      std::lock_guard<std::mutex> lock(s->fMutex);
-      if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
-      if (restart || s->Ended()) s->Rewind();
-      s->fState = Stream::State::Playing;
-      s->fRenderedSincePlay = false;
-      s->fMixing = true;
-    }
+    if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+    if (!s->Play(restart != FALSE)) return Fail(BASS_ERROR_NOTAVAIL);
     WakeMixer();
     return Ok(TRUE);
   });
@@ -531,37 +535,29 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
 BOOL BASS_ChannelStop(DWORD handle) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE);
-  std::lock_guard<std::mutex> lock(s->fMutex);
   if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
-  s->fState = Stream::State::Stopped;
-  s->fMixing = false;
+  s->Stop();
   return Ok(TRUE);
 }
 
 BOOL BASS_ChannelPause(DWORD handle) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE);
-  std::lock_guard<std::mutex> lock(s->fMutex);
   if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
-  if (s->fState != Stream::State::Playing) return Fail(BASS_ERROR_NOPLAY);
-  s->fState = Stream::State::Paused;
-  s->fMixing = false;
+  if (!s->Pause()) return Fail(BASS_ERROR_NOPLAY);
   return Ok(TRUE);
 }
 
 DWORD BASS_ChannelIsActive(DWORD handle) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE, DWORD{BASS_ACTIVE_STOPPED});
-  const uint64_t heard = HeardFrame();
-  std::lock_guard<std::mutex> lock(s->fMutex);
-  return Ok(ActiveState(*s, heard));
+  return Ok(ActiveState(*s));
 }
 
 QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
   if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE, kBadQword);
-  std::lock_guard<std::mutex> lock(s->fMutex);
   return Ok(static_cast<QWORD>(s->LengthFrames()) * s->Channels() * 2);
 }
 
@@ -569,9 +565,7 @@ QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
   if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE, kBadQword);
-  const uint64_t heard = HeardFrame();
-  std::lock_guard<std::mutex> lock(s->fMutex);
-  const int64_t frames = s->DecodeOnly() ? s->DeliveredFrames() : s->PositionAt(heard);
+  const int64_t frames = s->PositionAt(HeardFrame());
   return Ok(static_cast<QWORD>(std::max<int64_t>(0, frames)) * s->Channels() * 2);
 }
 
@@ -591,25 +585,22 @@ QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double pos) {
 DWORD BASS_ChannelGetLevel(DWORD handle) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE, kBadDword);
-  const uint64_t heard = HeardFrame();
-  std::lock_guard<std::mutex> lock(s->fMutex);
-  if (s->DecodeOnly()) return Ok(s->LevelAt(s->RenderedFrames()));
-  if (ActiveState(*s, heard) != BASS_ACTIVE_PLAYING) return Fail(BASS_ERROR_NOPLAY, DWORD{0});
-  return Ok(s->LevelAt(heard));
+  if (s->DecodeOnly()) return Ok(s->LevelAt(0));
+  if (ActiveState(*s) != BASS_ACTIVE_PLAYING) return Fail(BASS_ERROR_NOPLAY, DWORD{0});
+  return Ok(s->LevelAt(HeardFrame()));
 }
 
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE);
-  std::lock_guard<std::mutex> lock(s->fMutex);
   if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
   switch (attrib) {
     case BASS_ATTRIB_VOL:
-      s->fVolume.Set(std::clamp(value, 0.0f, 10.0f));
+      s->SetAttribute(Stream::Attribute::Volume, std::clamp(value, 0.0f, 10.0f));
       return Ok(TRUE);
     case BASS_ATTRIB_FREQ:
       if (!ValidFreq(value, s->Rate())) return Fail(BASS_ERROR_ILLPARAM);
-      s->fFreq.Set(value == 0.0f ? static_cast<float>(s->Rate()) : value);
+      s->SetAttribute(Stream::Attribute::Frequency, value == 0.0f ? static_cast<float>(s->Rate()) : value);
       return Ok(TRUE);
     default:
       return Fail(BASS_ERROR_ILLTYPE);
@@ -620,39 +611,28 @@ BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE);
   if (value == nullptr) return Fail(BASS_ERROR_ILLPARAM);
-  std::lock_guard<std::mutex> lock(s->fMutex);
-  const double now = StreamNow(*s);
-  switch (attrib) {
-    case BASS_ATTRIB_VOL:
-      *value = s->fVolume.At(now);
-      return Ok(TRUE);
-    case BASS_ATTRIB_FREQ:
-      *value = s->fFreq.At(now);
-      return Ok(TRUE);
-    default:
-      return Fail(BASS_ERROR_ILLTYPE);
-  }
+  const auto attribute = AttributeOf(attrib);
+  if (!attribute) return Fail(BASS_ERROR_ILLTYPE);
+  *value = s->AttributeNow(*attribute, NowSeconds());
+  return Ok(TRUE);
 }
 
 BOOL BASS_ChannelSlideAttribute(DWORD handle, DWORD attrib, float value, DWORD time) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE);
   if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
-  // Taken before the stream's lock (engine lock first).
-  const double playingStart = s->DecodeOnly() ? 0.0 : StreamChangeTime(*s);
-  std::lock_guard<std::mutex> lock(s->fMutex);
   // A slide starts where new audio is first heard: at once for a stream
   // that is not playing, after the buffered audio for one that is.
-  const bool playing = !s->DecodeOnly() && s->fState == Stream::State::Playing;
-  const double start = playing ? playingStart : StreamNow(*s);
+  const double heardStart = s->DecodeOnly() ? 0.0 : HeardChangeTime();
   const double seconds = time / 1000.0;
   switch (attrib) {
     case BASS_ATTRIB_VOL:
-      s->fVolume.SlideTo(std::clamp(value, 0.0f, 10.0f), start, seconds);
+      s->SlideAttribute(Stream::Attribute::Volume, std::clamp(value, 0.0f, 10.0f), heardStart, seconds, NowSeconds());
       return Ok(TRUE);
     case BASS_ATTRIB_FREQ:
       if (!ValidFreq(value, s->Rate())) return Fail(BASS_ERROR_ILLPARAM);
-      s->fFreq.SlideTo(value == 0.0f ? static_cast<float>(s->Rate()) : value, start, seconds);
+      s->SlideAttribute(Stream::Attribute::Frequency, value == 0.0f ? static_cast<float>(s->Rate()) : value,
+                        heardStart, seconds, NowSeconds());
       return Ok(TRUE);
     default:
       return Fail(BASS_ERROR_ILLTYPE);
@@ -662,23 +642,9 @@ BOOL BASS_ChannelSlideAttribute(DWORD handle, DWORD attrib, float value, DWORD t
 BOOL BASS_ChannelIsSliding(DWORD handle, DWORD attrib) {
   auto s = FindStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE);
-  std::lock_guard<std::mutex> lock(s->fMutex);
-  const double now = StreamNow(*s);
-  bool sliding;
-  switch (attrib) {
-    case 0:
-      sliding = s->fVolume.SlidingAt(now) || s->fFreq.SlidingAt(now);
-      break;
-    case BASS_ATTRIB_VOL:
-      sliding = s->fVolume.SlidingAt(now);
-      break;
-    case BASS_ATTRIB_FREQ:
-      sliding = s->fFreq.SlidingAt(now);
-      break;
-    default:
-      return Fail(BASS_ERROR_ILLTYPE);
-  }
-  return Ok(sliding ? TRUE : FALSE);
+  const auto attribute = AttributeOf(attrib);
+  if (attrib != 0 && !attribute) return Fail(BASS_ERROR_ILLTYPE);
+  return Ok(s->SlidingNow(attribute, NowSeconds()) ? TRUE : FALSE);
 }
 
 DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
@@ -689,7 +655,6 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
     const bool asFloat = (length & BASS_DATA_FLOAT) != 0;
     length &= ~BASS_DATA_FLOAT;
     if (buffer == nullptr && length != 0) return Fail(BASS_ERROR_ILLPARAM, kBadDword);
-    std::lock_guard<std::mutex> lock(s->fMutex);
     const int ch = s->Channels();
     const size_t frameBytes = static_cast<size_t>(ch) * (asFloat ? 4 : 2);
     const size_t frames = length / frameBytes;
@@ -697,11 +662,11 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
     if (frames == 0) return Ok(DWORD{0});
     size_t done;
     if (asFloat) {
-      done = s->Render(static_cast<float*>(buffer), frames, s->RenderedFrames(), StreamNow(*s));
+      done = s->Read(static_cast<float*>(buffer), frames);
     } else {
       thread_local std::vector<float> scratch;
       scratch.resize(frames * ch);
-      done = s->Render(scratch.data(), frames, s->RenderedFrames(), StreamNow(*s));
+      done = s->Read(scratch.data(), frames);
       quav::FloatToS16(scratch.data(), static_cast<int16_t*>(buffer), done * ch);
     }
     if (done == 0) return Fail(BASS_ERROR_ENDED, kBadDword);
@@ -721,7 +686,6 @@ HFX BASS_ChannelSetFX(DWORD handle, DWORD type, int priority) {
       fx = E.NewHandle();
       E.effects[fx] = handle;
     }
-    std::lock_guard<std::mutex> lock(s->fMutex);
     s->AddBand(fx, priority);
     return Ok(fx);
   });
@@ -736,7 +700,6 @@ BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx) {
     if (it == E.effects.end() || it->second != handle) return Fail(BASS_ERROR_HANDLE);
     E.effects.erase(it);
   }
-  std::lock_guard<std::mutex> lock(s->fMutex);
   s->RemoveBand(fx);
   return Ok(TRUE);
 }
@@ -747,8 +710,7 @@ BOOL BASS_FXSetParameters(HFX handle, const void* params) {
   if (params == nullptr) return Fail(BASS_ERROR_ILLPARAM);
   BASS_DX8_PARAMEQ eq;
   std::memcpy(&eq, params, sizeof eq);
-  std::lock_guard<std::mutex> lock(s->fMutex);
-  if (s->FindBand(handle) == nullptr) return Fail(BASS_ERROR_HANDLE);
+  if (!s->BandParams(handle)) return Fail(BASS_ERROR_HANDLE);
   if (!s->SetBand(handle, quav::PeakingParams{eq.fCenter, eq.fBandwidth, eq.fGain})) return Fail(BASS_ERROR_ILLPARAM);
   return Ok(TRUE);
 }
@@ -757,10 +719,9 @@ BOOL BASS_FXGetParameters(HFX handle, void* params) {
   auto s = FindEffectStream(handle);
   if (!s) return Fail(BASS_ERROR_HANDLE);
   if (params == nullptr) return Fail(BASS_ERROR_ILLPARAM);
-  std::lock_guard<std::mutex> lock(s->fMutex);
-  const Stream::Band* band = s->FindBand(handle);
-  if (band == nullptr) return Fail(BASS_ERROR_HANDLE);
-  const BASS_DX8_PARAMEQ eq{band->params.center, band->params.bandwidth, band->params.gain};
+  const auto band = s->BandParams(handle);
+  if (!band) return Fail(BASS_ERROR_HANDLE);
+  const BASS_DX8_PARAMEQ eq{band->center, band->bandwidth, band->gain};
   std::memcpy(params, &eq, sizeof eq);
   return Ok(TRUE);
 }

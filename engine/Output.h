@@ -3,6 +3,9 @@
 // its real-time callback. Neither locks nor allocates while pulling.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +13,78 @@
 #include "FrameRing.h"
 
 namespace quav {
+
+// Which frame of the ring is being heard. The device is handed frames at
+// its own pace: frames from the ring, and silence whenever the ring has run
+// dry. A frame is heard a latency after it was handed, so the heard ring
+// frame is found by walking back one latency over the device frames, gaps
+// of silence included. Only the last gap is remembered: with an earlier one
+// still inside the latency window the answer is a little early, never late.
+//
+// Threads: Handed() belongs to the output's consumer (the real-time
+// callback or the silent clock) and touches only plain fields and one
+// atomic store; Heard() may be called from any thread.
+class DeviceClock {
+ public:
+  explicit DeviceClock(uint64_t latencyFrames = 0) : fLatency(latencyFrames) {}
+
+  // Starts again from frame 0; only while no consumer runs.
+  void Reset(uint64_t latencyFrames) {
+    fLatency = latencyFrames;
+    fDevice = fRing = 0;
+    fHaveGap = fInGap = false;
+    fGapStart = fGapLength = fRingAtGap = 0;
+    fHeard.store(0, std::memory_order_release);
+  }
+
+  // Consumer: frames frames went to the device, the first fromRing of them
+  // out of the ring and the rest silence.
+  void Handed(size_t fromRing, size_t frames) {
+    if (fromRing > 0) {
+      fRing += fromRing;
+      fDevice += fromRing;
+      fInGap = false;
+    }
+    if (frames > fromRing) {
+      if (!fInGap) {
+        fInGap = true;
+        fGapStart = fDevice;
+        fGapLength = 0;
+        fRingAtGap = fRing;
+        fHaveGap = true;
+      }
+      fGapLength += frames - fromRing;
+      fDevice += frames - fromRing;
+    }
+    if (fDevice < fLatency) return;
+    const uint64_t at = fDevice - fLatency;  // device frame being heard
+    uint64_t heard;
+    if (!fHaveGap) {
+      heard = at;
+    } else if (at >= fGapStart + fGapLength) {
+      heard = fRingAtGap + (at - fGapStart - fGapLength);
+    } else if (at >= fGapStart) {
+      heard = fRingAtGap;
+    } else {
+      heard = fRingAtGap > fGapStart - at ? fRingAtGap - (fGapStart - at) : 0;
+    }
+    heard = std::min(heard, fRing);
+    if (heard > fHeard.load(std::memory_order_relaxed)) fHeard.store(heard, std::memory_order_release);
+  }
+
+  // Ring frames heard so far (never decreases).
+  uint64_t Heard() const { return fHeard.load(std::memory_order_acquire); }
+  uint64_t LatencyFrames() const { return fLatency; }
+
+ private:
+  uint64_t fLatency;
+  uint64_t fDevice = 0;  // frames handed to the device, silence included
+  uint64_t fRing = 0;    // of which from the ring
+  bool fHaveGap = false;
+  bool fInGap = false;
+  uint64_t fGapStart = 0, fGapLength = 0, fRingAtGap = 0;
+  std::atomic<uint64_t> fHeard{0};
+};
 
 class Output {
  public:
@@ -21,10 +96,14 @@ class Output {
   // Seconds between a frame leaving the ring and being heard.
   virtual double LatencySeconds() const = 0;
   virtual int Rate() const = 0;
+  // Ring frames heard so far; keeps counting while the device plays the
+  // silence of an empty ring.
+  virtual uint64_t HeardFrames() const = 0;
 };
 
-// Device 0: consumes audio in real time and discards it.
-std::unique_ptr<Output> MakeSilentOutput(int rate);
+// Device 0: consumes audio in real time and discards it. latencySeconds
+// simulates the buffering of a real device (0: none).
+std::unique_ptr<Output> MakeSilentOutput(int rate, double latencySeconds = 0.0);
 
 // A system output device as listed for the user.
 struct SystemDevice {
@@ -42,6 +121,7 @@ struct SystemDevice {
 const std::vector<SystemDevice>& SystemDevices();
 
 // Opens a system device; nullptr when it cannot be opened at that rate.
-std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate);
+// bufferSeconds: the latency to ask for (0: the engine's default).
+std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, double bufferSeconds = 0.0);
 
 }  // namespace quav

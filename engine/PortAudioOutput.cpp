@@ -99,6 +99,7 @@ class PortAudioOutput final : public Output {
 
   bool Start(FrameRing& ring) override {
     fRing = &ring;
+    fClock.Reset(static_cast<uint64_t>(LatencySeconds() * fRate));
     return WithoutStderr([this] { return Pa_StartStream(fStream); }) == paNoError;
   }
 
@@ -111,6 +112,7 @@ class PortAudioOutput final : public Output {
     return info ? std::max(0.0, info->outputLatency) : 0.0;
   }
   int Rate() const override { return fRate; }
+  uint64_t HeardFrames() const override { return fClock.Heard(); }
 
   void SetStream(PaStream* stream) { fStream = stream; }
 
@@ -122,6 +124,7 @@ class PortAudioOutput final : public Output {
     if (self->fChannels == 2) {
       const size_t got = self->fRing->Read(out, frames);
       std::memset(out + got * 2, 0, (frames - got) * 2 * sizeof(float));
+      self->fClock.Handed(got, frames);
       return paContinue;
     }
     // A mono device gets the average of the two channels.
@@ -131,12 +134,13 @@ class PortAudioOutput final : public Output {
       const size_t want = std::min<size_t>(256, frames - done);
       const size_t got = self->fRing->Read(pair, want);
       for (size_t i = 0; i < got; ++i) out[done + i] = 0.5f * (pair[2 * i] + pair[2 * i + 1]);
+      done += got;
       if (got < want) {
-        std::memset(out + done + got, 0, (frames - done - got) * sizeof(float));
+        std::memset(out + done, 0, (frames - done) * sizeof(float));
         break;
       }
-      done += got;
     }
+    self->fClock.Handed(done, frames);
     return paContinue;
   }
 
@@ -145,6 +149,7 @@ class PortAudioOutput final : public Output {
   int fRate;
   int fChannels;
   FrameRing* fRing = nullptr;
+  DeviceClock fClock;  // written by the callback
 };
 
 }  // namespace
@@ -154,7 +159,7 @@ const std::vector<SystemDevice>& SystemDevices() {
   return devices;
 }
 
-std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate) {
+std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, double bufferSeconds) {
   if (!gPortAudioReady) return nullptr;
   const PaDeviceInfo* info = Pa_GetDeviceInfo(device.paIndex);
   if (info == nullptr) return nullptr;
@@ -164,9 +169,9 @@ std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate) {
   params.device = device.paIndex;
   params.channelCount = channels;
   params.sampleFormat = paFloat32;
-  // Generous buffering: sound servers behind ALSA stutter with tight buffers
-  // on a busy machine, and the engine is not interactive.
-  params.suggestedLatency = std::max(info->defaultHighOutputLatency, 0.15);
+  // Generous buffering by default: sound servers behind ALSA stutter with
+  // tight buffers on a busy machine, and the engine is not interactive.
+  params.suggestedLatency = bufferSeconds > 0 ? bufferSeconds : std::max(info->defaultHighOutputLatency, 0.15);
   PaStream* stream = nullptr;
   const PaError rc = WithoutStderr([&] {
     return Pa_OpenStream(&stream, nullptr, &params, rate, paFramesPerBufferUnspecified, paClipOff,

@@ -16,12 +16,13 @@ namespace {
 
 class SilentOutput final : public Output {
  public:
-  explicit SilentOutput(int rate) : fRate(rate) {}
+  SilentOutput(int rate, double latencySeconds) : fRate(rate), fLatencySeconds(latencySeconds) {}
   ~SilentOutput() override { Stop(); }
 
   bool Start(FrameRing& ring) override {
     Stop();
     fStop = false;
+    fClock.Reset(static_cast<uint64_t>(fLatencySeconds * fRate));
     fThread = std::thread([this, &ring] { Run(ring); });
     return true;
   }
@@ -35,8 +36,9 @@ class SilentOutput final : public Output {
     if (fThread.joinable()) fThread.join();
   }
 
-  double LatencySeconds() const override { return 0.0; }
+  double LatencySeconds() const override { return fLatencySeconds; }
   int Rate() const override { return fRate; }
+  uint64_t HeardFrames() const override { return fClock.Heard(); }
 
  private:
   void Run(FrameRing& ring) {
@@ -50,13 +52,16 @@ class SilentOutput final : public Output {
       const auto due = static_cast<uint64_t>(elapsed * fRate);
       if (due > clockFrames) {
         // An empty ring means silence was played: the clock runs on.
-        ring.Read(nullptr, static_cast<size_t>(due - clockFrames));
+        const auto frames = static_cast<size_t>(due - clockFrames);
+        fClock.Handed(ring.Read(nullptr, frames), frames);
         clockFrames = due;
       }
     }
   }
 
   int fRate;
+  double fLatencySeconds;
+  DeviceClock fClock;
   std::thread fThread;
   std::mutex fMutex;
   std::condition_variable fWake;
@@ -65,6 +70,8 @@ class SilentOutput final : public Output {
 
 }  // namespace
 
-std::unique_ptr<Output> MakeSilentOutput(int rate) { return std::make_unique<SilentOutput>(rate); }
+std::unique_ptr<Output> MakeSilentOutput(int rate, double latencySeconds) {
+  return std::make_unique<SilentOutput>(rate, std::max(0.0, latencySeconds));
+}
 
 }  // namespace quav

@@ -27,12 +27,14 @@ inline float Hermite(float xm1, float x0, float x1, float x2, float t) {
 }  // namespace
 
 Stream::Stream(std::unique_ptr<Decoder> decoder, bool decodeOnly, int outRate)
-    : fDecoder(std::move(decoder)),
-      fDecodeOnly(decodeOnly),
-      fRate(fDecoder->Rate()),
-      fChannels(fDecoder->Channels()),
+    : fDecodeOnly(decodeOnly),
+      fRate(decoder->Rate()),
+      fChannels(decoder->Channels()),
       fOutRate(outRate),
-      fSourceRate(fRate) {
+      fSourceRate(fRate),
+      fFileSize(decoder->FileSize()),
+      fDataStart(decoder->DataStart()),
+      fDecoder(std::move(decoder)) {
   fFreq.Set(static_cast<float>(fRate));
   if (!decodeOnly && outRate != fRate) {
     auto converter = std::make_unique<RateConverter>(fChannels, fRate, outRate);
@@ -41,12 +43,11 @@ Stream::Stream(std::unique_ptr<Decoder> decoder, bool decodeOnly, int outRate)
       fSourceRate = outRate;
     }
   }
+  fLengthNow = fDecoder->LengthFrames();
+  fFilePositionNow = fDecoder->FilePosition();
 }
 
-int64_t Stream::ToFileFrames(double pos) const {
-  if (fSourceRate == fRate) return static_cast<int64_t>(std::floor(pos));
-  return static_cast<int64_t>(std::floor(pos * fRate / fSourceRate));
-}
+// ---- Render side -------------------------------------------------------------
 
 void Stream::FillSource(int64_t needEnd) {
   const int64_t consumed = static_cast<int64_t>(std::floor(fPos)) - 2 - fSourceBase;
@@ -64,16 +65,19 @@ void Stream::FillSource(int64_t needEnd) {
       break;
     }
     const size_t frames = (target.size() - before) / fChannels;
+    // The bands run in chains of up to 64, in running order, over the
+    // frames just decoded.
+    float* decoded = target.data() + before;
     PeakingBand* chain[64];
     size_t count = 0;
     for (Band& band : fBands) {
       if (count == std::size(chain)) {
-        ProcessBands(chain, count, fSource.data() + before, frames, fChannels);
+        ProcessBands(chain, count, decoded, frames, fChannels);
         count = 0;
       }
       chain[count++] = &band.filter;
     }
-    ProcessBands(chain, count, target.data() + before, frames, fChannels);
+    ProcessBands(chain, count, decoded, frames, fChannels);
     fDecodedFrames += static_cast<int64_t>(frames);
     if (fConverter) fConverter->Convert(fDecoded.data(), frames, fSource);
   }
@@ -113,6 +117,18 @@ size_t Stream::Resample(float* out, size_t frames, double step) {
   return i;
 }
 
+void Stream::Publish() {
+  double pos = fPos;
+  if (fSourceEnded) pos = std::min(pos, static_cast<double>(SourceEnd()));
+  const int64_t delivered = ToFileFrames(pos);
+  fDeliveredNow = fSourceEnded ? std::min(delivered, fDecodedFrames) : delivered;
+  fEndedNow = fSourceEnded && fPos >= static_cast<double>(SourceEnd());
+  fSourceEndedNow = fSourceEnded;
+  fDecodedFramesNow = fDecodedFrames;
+  fLengthNow = fSourceEnded ? fDecodedFrames : fDecoder->LengthFrames();
+  fFilePositionNow = fDecoder->FilePosition();
+}
+
 size_t Stream::Render(float* out, size_t frames, uint64_t outFrame, double clockStart) {
   const double secondsPerFrame = 1.0 / fOutRate;
   size_t done = 0;
@@ -120,11 +136,16 @@ size_t Stream::Render(float* out, size_t frames, uint64_t outFrame, double clock
     const size_t n = std::min(kBlockFrames, frames - done);
     const double t0 = clockStart + static_cast<double>(done) * secondsPerFrame;
     const double t1 = t0 + static_cast<double>(n) * secondsPerFrame;
-    // Source frames per output frame: the rate asked for, over the output
-    // rate, in the units of the source buffer.
-    const double step = static_cast<double>(fFreq.At(t0)) * fSourceRate / fRate / fOutRate;
-    const float v0 = fVolume.At(t0);
-    const float v1 = fVolume.At(t1);
+    double step;
+    float v0, v1;
+    {
+      std::lock_guard<std::mutex> lock(fStateMutex);
+      // Source frames per output frame: the rate asked for, over the output
+      // rate, in the units of the source buffer.
+      step = static_cast<double>(fFreq.At(t0)) * fSourceRate / fRate / fOutRate;
+      v0 = fVolume.At(t0);
+      v1 = fVolume.At(t1);
+    }
     const double srcStart = fPos;
     float* block = out + done * fChannels;
     const size_t got = Resample(block, n, step);
@@ -142,13 +163,20 @@ size_t Stream::Render(float* out, size_t frames, uint64_t outFrame, double clock
     MeasurePeaks(block, got, fChannels, left, right);
     double srcEnd = fPos;
     if (fSourceEnded) srcEnd = std::min(srcEnd, static_cast<double>(SourceEnd()));
-    fRecord.push_back({outFrame + done, outFrame + done + got, srcStart, srcEnd, left, right});
-    if (fRecord.size() > kMaxRecord) fRecord.pop_front();
+    {
+      std::lock_guard<std::mutex> lock(fStateMutex);
+      fRecord.push_back({outFrame + done, outFrame + done + got, srcStart, srcEnd, left, right});
+      if (fRecord.size() > kMaxRecord) fRecord.pop_front();
+      fRendered += got;
+      if (!fRenderedSincePlay) fFirstFrameSincePlay = outFrame;
+      fRenderedSincePlay = true;
+      Publish();
+    }
     done += got;
-    fRendered += got;
     if (got < n) break;
   }
-  fRenderedSincePlay = true;
+  std::lock_guard<std::mutex> lock(fStateMutex);
+  Publish();
   return done;
 }
 
@@ -160,20 +188,115 @@ bool Stream::Rewind() {
   fPos = 0.0;
   fSourceEnded = false;
   fDecodedFrames = 0;
-  fRecord.clear();
   for (Band& band : fBands) band.filter.Reset();
+  std::lock_guard<std::mutex> lock(fStateMutex);
+  fRecord.clear();
+  Publish();
   return true;
 }
 
-int64_t Stream::DeliveredFrames() const {
-  double pos = fPos;
-  if (fSourceEnded) pos = std::min(pos, static_cast<double>(SourceEnd()));
-  const int64_t frames = ToFileFrames(pos);
-  return fSourceEnded ? std::min(frames, fDecodedFrames) : frames;
+size_t Stream::MixInto(float* out, size_t frames, uint64_t outFrame, double clockStart) {
+  std::lock_guard<std::mutex> lock(fRenderMutex);
+  {
+    std::lock_guard<std::mutex> state(fStateMutex);
+    if (fState != Activity::Playing) return 0;
+  }
+  size_t got = 0;
+  try {
+    got = Render(out, frames, outFrame, clockStart);
+  } catch (...) {
+    // Out of memory while decoding: the stream ends here.
+    std::lock_guard<std::mutex> state(fStateMutex);
+    fState = Activity::Stopped;
+  }
+  if (got < frames) fMixing.store(false, std::memory_order_release);
+  return got;
+}
+
+size_t Stream::Read(float* out, size_t frames) {
+  std::lock_guard<std::mutex> lock(fRenderMutex);
+  double clock;
+  uint64_t at;
+  {
+    std::lock_guard<std::mutex> state(fStateMutex);
+    if (fEndedNow) return 0;
+    at = fRendered;
+    clock = ClockNow(0.0);
+  }
+  return Render(out, frames, at, clock);
+}
+
+// ---- Playing -------------------------------------------------------------------
+
+bool Stream::Play(bool restart) {
+  std::lock_guard<std::mutex> lock(fRenderMutex);
+  bool ended;
+  {
+    std::lock_guard<std::mutex> state(fStateMutex);
+    ended = fEndedNow;
+  }
+  if ((restart || ended) && !Rewind()) return false;
+  std::lock_guard<std::mutex> state(fStateMutex);
+  fState = Activity::Playing;
+  fRenderedSincePlay = false;
+  fMixing.store(true, std::memory_order_release);
+  return true;
+}
+
+void Stream::Stop() {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  fState = Activity::Stopped;
+  fMixing.store(false, std::memory_order_release);
+}
+
+bool Stream::Pause() {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  if (fState != Activity::Playing) return false;
+  fState = Activity::Paused;
+  fMixing.store(false, std::memory_order_release);
+  return true;
+}
+
+bool Stream::Ended() const {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  return fEndedNow;
+}
+
+Stream::Activity Stream::ActivityAt(uint64_t heard, uint64_t written) {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  if (fDecodeOnly) return fEndedNow ? Activity::Stopped : Activity::Playing;
+  if (fState != Activity::Playing) return fState;
+  if (fEndedNow && heard >= (fRecord.empty() ? 0 : fRecord.back().outEnd)) {
+    fState = Activity::Stopped;
+    fMixing.store(false, std::memory_order_release);
+    return Activity::Stopped;
+  }
+  // Everything the output was given has been heard while this stream is
+  // still being decoded: the device is playing silence, waiting for it.
+  if (fRenderedSincePlay && written > fFirstFrameSincePlay && heard >= written) return Activity::Stalled;
+  return Activity::Playing;
+}
+
+// ---- Figures ---------------------------------------------------------------------
+
+int64_t Stream::ToFileFrames(double pos) const {
+  if (fSourceRate == fRate) return static_cast<int64_t>(std::floor(pos));
+  return static_cast<int64_t>(std::floor(pos * fRate / fSourceRate));
+}
+
+int64_t Stream::LengthFrames() const {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  return fLengthNow;
+}
+
+int64_t Stream::FilePosition() const {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  return fFilePositionNow;
 }
 
 int64_t Stream::PositionAt(uint64_t heard) const {
-  if (fRecord.empty()) return DeliveredFrames();
+  std::lock_guard<std::mutex> state(fStateMutex);
+  if (fDecodeOnly || fRecord.empty()) return fDeliveredNow;
   // The last block that started at or before the heard frame.
   auto it = std::upper_bound(fRecord.begin(), fRecord.end(), heard,
                              [](uint64_t h, const Block& b) { return h < b.outStart; });
@@ -189,10 +312,12 @@ int64_t Stream::PositionAt(uint64_t heard) const {
       frames = ToFileFrames(b.srcStart + (b.srcEnd - b.srcStart) * k);
     }
   }
-  return fSourceEnded ? std::min(frames, fDecodedFrames) : frames;
+  return fSourceEndedNow ? std::min(frames, fDecodedFramesNow) : frames;
 }
 
 uint32_t Stream::LevelAt(uint64_t heard) const {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  if (fDecodeOnly) heard = fRendered;
   const auto window = static_cast<uint64_t>(fOutRate / 50);  // 20 ms
   const uint64_t from = heard > window ? heard - window : 0;
   float left = 0, right = 0;
@@ -204,7 +329,35 @@ uint32_t Stream::LevelAt(uint64_t heard) const {
   return PeakToLevel(left) | (PeakToLevel(right) << 16);
 }
 
+// ---- Attributes --------------------------------------------------------------------
+
+void Stream::SetAttribute(Attribute attribute, float value) {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  Value(attribute).Set(value);
+}
+
+float Stream::AttributeNow(Attribute attribute, double wallNow) const {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  return Value(attribute).At(ClockNow(wallNow));
+}
+
+void Stream::SlideAttribute(Attribute attribute, float target, double heardStart, double seconds, double wallNow) {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  const bool playing = !fDecodeOnly && fState == Activity::Playing;
+  Value(attribute).SlideTo(target, playing ? heardStart : ClockNow(wallNow), seconds);
+}
+
+bool Stream::SlidingNow(std::optional<Attribute> attribute, double wallNow) const {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  const double now = ClockNow(wallNow);
+  if (attribute) return Value(*attribute).SlidingAt(now);
+  return fVolume.SlidingAt(now) || fFreq.SlidingAt(now);
+}
+
+// ---- Bands ------------------------------------------------------------------------------
+
 void Stream::AddBand(uint32_t handle, int priority) {
+  std::lock_guard<std::mutex> lock(fRenderMutex);
   Band band{handle, priority, fBandOrder++, PeakingParams{}, PeakingBand{}};
   band.filter.Configure(band.params, fRate);
   fBands.push_back(band);
@@ -214,6 +367,7 @@ void Stream::AddBand(uint32_t handle, int priority) {
 }
 
 bool Stream::RemoveBand(uint32_t handle) {
+  std::lock_guard<std::mutex> lock(fRenderMutex);
   const auto it = std::find_if(fBands.begin(), fBands.end(), [&](const Band& b) { return b.handle == handle; });
   if (it == fBands.end()) return false;
   fBands.erase(it);
@@ -226,7 +380,15 @@ Stream::Band* Stream::FindBand(uint32_t handle) {
   return nullptr;
 }
 
+std::optional<PeakingParams> Stream::BandParams(uint32_t handle) {
+  std::lock_guard<std::mutex> lock(fRenderMutex);
+  const Band* band = FindBand(handle);
+  if (band == nullptr) return std::nullopt;
+  return band->params;
+}
+
 bool Stream::SetBand(uint32_t handle, const PeakingParams& params) {
+  std::lock_guard<std::mutex> lock(fRenderMutex);
   Band* band = FindBand(handle);
   if (band == nullptr || !PeakingParamsValid(params, fRate)) return false;
   band->params = params;

@@ -3,9 +3,14 @@
 // record of what was produced when, from which the heard position and the
 // level are read.
 //
-// Threads: every member is guarded by fMutex, which the engine thread holds
-// while rendering a block and the caller's thread while asking or setting
-// something. fMixing is the engine thread's cheap "render me" flag.
+// Threads and locks. Rendering (decoding, the bands, resampling) can take
+// long: a slow disk, a heavy chain of bands. It runs under fRenderMutex, on
+// the engine thread for played streams and on the reading thread for
+// decode-only ones. Everything a caller polls (state, attributes, the
+// record, the published figures) sits under fStateMutex, which is only
+// ever held for a moment, so asking where a stream is never waits for it
+// to be decoded. Order: fRenderMutex before fStateMutex. The constants
+// (rates, channels, sizes) are set by the constructor and read freely.
 #pragma once
 
 #include <atomic>
@@ -13,6 +18,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "Decoder.h"
@@ -22,64 +28,76 @@ namespace quav {
 
 class Stream {
  public:
-  enum class State { Stopped, Playing, Paused };
+  enum class Activity { Stopped, Playing, Stalled, Paused };
+  enum class Attribute { Volume, Frequency };
 
   // outRate: the rate the output runs at (the device's, or the file's own
   // for a decode-only stream).
   Stream(std::unique_ptr<Decoder> decoder, bool decodeOnly, int outRate);
 
-  std::mutex fMutex;
-  std::atomic<bool> fMixing{false};
-
   bool DecodeOnly() const { return fDecodeOnly; }
   int Rate() const { return fRate; }
   int Channels() const { return fChannels; }
   int OutRate() const { return fOutRate; }
-  Decoder& Source() { return *fDecoder; }
+  int64_t FileSize() const { return fFileSize; }
+  int64_t DataStart() const { return fDataStart; }
 
-  // Renders up to frames frames (Channels() interleaved) into out; outFrame
-  // is the output's frame number of the first one, clockStart the attribute
-  // clock there. Fewer frames mean the end was reached.
-  size_t Render(float* out, size_t frames, uint64_t outFrame, double clockStart);
-  bool Ended() const { return fSourceEnded && fPos >= static_cast<double>(SourceEnd()); }
+  // ---- Playing (played streams) -------------------------------------------
+  // Starts or resumes; restart, or a stream that has played to its end,
+  // begins again from the first frame. False when the file cannot rewind.
+  bool Play(bool restart);
+  void Stop();
+  bool Pause();  // false when the stream is not playing
+  // The handle is gone: the engine thread leaves the stream alone.
+  void Retire() { fMixing.store(false, std::memory_order_release); }
+  // Whether the engine thread should render the stream (cheap, lock-free).
+  bool WantsMixing() const { return fMixing.load(std::memory_order_acquire); }
+  // Where the stream stands when output frame heard is being heard and the
+  // output has been given frames up to written. A played stream whose
+  // every frame has been heard becomes stopped here; one whose output has
+  // run dry before its end is stalled.
+  Activity ActivityAt(uint64_t heard, uint64_t written);
+  bool Ended() const;  // everything decoded and delivered
 
-  // Back to the beginning (decoder, filters, record).
-  bool Rewind();
-
-  // Frames in the stream: the container's figure until the end has been
-  // decoded, then the count actually decoded.
-  int64_t LengthFrames() const { return fSourceEnded ? fDecodedFrames : fDecoder->LengthFrames(); }
-  // Source frames delivered (decode-only streams).
-  int64_t DeliveredFrames() const;
-  // Output frames rendered so far (the clock of a decode-only stream).
-  uint64_t RenderedFrames() const { return fRendered; }
-
-  // Source position heard at output frame heard, and the peaks of the
-  // window ending there.
+  // ---- Figures (never wait for rendering) ---------------------------------
+  // Frames in the stream: the length measured when the file opened, then
+  // the count actually decoded once the end has been reached.
+  int64_t LengthFrames() const;
+  // Source frames heard at output frame heard (decode-only: delivered).
   int64_t PositionAt(uint64_t heard) const;
+  // Peaks of the 20 ms ending at output frame heard (decode-only: the last
+  // 20 ms delivered), as 0..32768 left in the low word, right in the high.
   uint32_t LevelAt(uint64_t heard) const;
-  // Output frame at which the last rendered block ends (0 before any).
-  uint64_t LastRenderedEnd() const { return fRecord.empty() ? 0 : fRecord.back().outEnd; }
-  bool HasRecord() const { return !fRecord.empty(); }
+  // How far the decoder has read into the file.
+  int64_t FilePosition() const;
 
-  SlidingValue fVolume{1.0f};
-  SlidingValue fFreq;  // Hz
+  // ---- Attributes -----------------------------------------------------------
+  // wallNow: seconds on the engine's wall clock. Decode-only streams run on
+  // their own clock instead (frames rendered).
+  void SetAttribute(Attribute attribute, float value);
+  float AttributeNow(Attribute attribute, double wallNow) const;
+  // Slides from the value at the start to target over seconds. A playing
+  // stream's slide starts at heardStart (wall time when audio rendered next
+  // is heard), any other's at once.
+  void SlideAttribute(Attribute attribute, float target, double heardStart, double seconds, double wallNow);
+  // nullopt: any attribute.
+  bool SlidingNow(std::optional<Attribute> attribute, double wallNow) const;
 
-  // Equaliser bands, kept in running order.
-  struct Band {
-    uint32_t handle;
-    int priority;
-    uint64_t order;
-    PeakingParams params;
-    PeakingBand filter;
-  };
+  // ---- Rendering ------------------------------------------------------------
+  // Engine thread: renders up to frames frames (Channels() interleaved) of
+  // a playing stream into out; outFrame is the output's frame number of the
+  // first, clockStart the wall time at which it will be heard. Fewer frames
+  // mean the end (the stream then stops asking to be mixed); 0 also when
+  // the stream is not playing.
+  size_t MixInto(float* out, size_t frames, uint64_t outFrame, double clockStart);
+  // Decode-only streams: the next frames at the stream's own clock.
+  size_t Read(float* out, size_t frames);
+
+  // ---- Equaliser bands, kept in running order -----------------------------
   void AddBand(uint32_t handle, int priority);
   bool RemoveBand(uint32_t handle);
-  Band* FindBand(uint32_t handle);
-  bool SetBand(uint32_t handle, const PeakingParams& params);  // false: out of range
-
-  State fState = State::Stopped;
-  bool fRenderedSincePlay = false;
+  std::optional<PeakingParams> BandParams(uint32_t handle);
+  bool SetBand(uint32_t handle, const PeakingParams& params);  // false: no such band, or out of range
 
  private:
   struct Block {
@@ -87,28 +105,52 @@ class Stream {
     double srcStart, srcEnd;
     float peakLeft, peakRight;
   };
+  struct Band {
+    uint32_t handle;
+    int priority;
+    uint64_t order;
+    PeakingParams params;
+    PeakingBand filter;
+  };
 
+  // Render side (fRenderMutex held).
+  size_t Render(float* out, size_t frames, uint64_t outFrame, double clockStart);
+  bool Rewind();
   int64_t SourceEnd() const { return fSourceBase + static_cast<int64_t>(fSource.size() / fChannels); }
-  // A position in the source buffer as frames of the file.
-  int64_t ToFileFrames(double pos) const;
   void FillSource(int64_t needEnd);
   size_t Resample(float* out, size_t frames, double step);
+  // Copies the render side's figures for the pollers (fStateMutex held too).
+  void Publish();
+  Band* FindBand(uint32_t handle);
 
-  std::unique_ptr<Decoder> fDecoder;
-  bool fDecodeOnly;
-  int fRate;
-  int fChannels;
-  int fOutRate;
+  // State side (fStateMutex held).
+  int64_t ToFileFrames(double pos) const;  // a position in the source buffer as frames of the file
+  SlidingValue& Value(Attribute attribute) { return attribute == Attribute::Volume ? fVolume : fFreq; }
+  const SlidingValue& Value(Attribute attribute) const {
+    return attribute == Attribute::Volume ? fVolume : fFreq;
+  }
+  double ClockNow(double wallNow) const {
+    return fDecodeOnly ? static_cast<double>(fRendered) / fOutRate : wallNow;
+  }
 
-  std::vector<Band> fBands;
-  uint64_t fBandOrder = 0;
-
+  // Fixed at construction.
+  const bool fDecodeOnly;
+  const int fRate;
+  const int fChannels;
+  const int fOutRate;
   // A played stream whose rate differs from the output's is converted to the
   // output rate as it is decoded; fSourceRate is the rate of fSource.
-  std::unique_ptr<RateConverter> fConverter;
   int fSourceRate;
-  std::vector<float> fDecoded;
+  int64_t fFileSize;
+  int64_t fDataStart;
 
+  std::mutex fRenderMutex;
+  // ---- Under fRenderMutex ----
+  std::unique_ptr<Decoder> fDecoder;
+  std::vector<Band> fBands;
+  uint64_t fBandOrder = 0;
+  std::unique_ptr<RateConverter> fConverter;
+  std::vector<float> fDecoded;
   // Decoded, equalised source frames from fSourceBase on; fPos is the
   // resampler's read position in absolute source frames.
   std::vector<float> fSource;
@@ -117,8 +159,26 @@ class Stream {
   bool fSourceEnded = false;
   int64_t fDecodedFrames = 0;
 
-  uint64_t fRendered = 0;
+  mutable std::mutex fStateMutex;
+  // ---- Under fStateMutex ----
+  Activity fState = Activity::Stopped;  // Stopped, Playing or Paused
+  bool fRenderedSincePlay = false;
+  uint64_t fFirstFrameSincePlay = 0;  // output frame of the first frame rendered since
+  SlidingValue fVolume{1.0f};
+  SlidingValue fFreq;  // Hz
+  uint64_t fRendered = 0;  // output frames rendered (a decode-only stream's clock)
   std::deque<Block> fRecord;
+  // Published by the render side after every block.
+  bool fEndedNow = false;
+  bool fSourceEndedNow = false;
+  int64_t fDecodedFramesNow = 0;
+  int64_t fDeliveredNow = 0;
+  int64_t fLengthNow = 0;
+  int64_t fFilePositionNow = 0;
+
+  // Set by Play, cleared by Stop, Pause, the end and StreamFree; read by the
+  // engine thread without a lock.
+  std::atomic<bool> fMixing{false};
 };
 
 }  // namespace quav

@@ -62,6 +62,10 @@ typedef DWORD HPLUGIN; /* a loaded add-on */
 /* ---- BASS_SetConfig options -------------------------------------------- */
 #define BASS_CONFIG_NET_PLAYLIST 21  /* accepted and stored; network streams are not played */
 #define BASS_CONFIG_MF_VIDEO 48      /* accepted and stored; the audio of video files always plays */
+#define BASS_CONFIG_DEV_BUFFER 27    /* output buffer (latency) in ms that the next BASS_Init asks
+                                        the device for, 0..5000 (else BASS_ERROR_ILLPARAM); 0, the
+                                        default, lets the engine choose: none on the silent device,
+                                        at least 150 ms on a system device */
 
 /* ---- BASS_Init flags ------------------------------------------------------ */
 #define BASS_DEVICE_3D 4             /* accepted and ignored */

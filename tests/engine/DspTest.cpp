@@ -8,6 +8,7 @@
 
 #include "Dsp.h"
 #include "FrameRing.h"
+#include "Output.h"
 
 using namespace quav;
 
@@ -172,6 +173,60 @@ TEST(SampleConversion, RoundsSaturatesAndReportsPeaks) {
   EXPECT_FLOAT_EQ(r, 0.75f);
   MeasurePeaks(longer.data(), 22, 1, l, r);
   EXPECT_FLOAT_EQ(l, 0.75f);
+}
+
+}  // namespace
+
+namespace {
+
+// The device clock walks back one latency over everything handed to the
+// device, silence included.
+TEST(DeviceClock, HeardFrameFollowsTheDeviceThroughGapsOfSilence) {
+  DeviceClock clock(100);
+  clock.Handed(1000, 1000);
+  EXPECT_EQ(clock.Heard(), 900u);  // the last latency's worth is still on its way
+  // The ring ran dry: the device plays silence, and what was handed before
+  // it is heard one latency later.
+  clock.Handed(0, 60);
+  EXPECT_EQ(clock.Heard(), 960u);
+  clock.Handed(0, 60);
+  EXPECT_EQ(clock.Heard(), 1000u);
+  clock.Handed(0, 100000);
+  EXPECT_EQ(clock.Heard(), 1000u);  // everything heard, and no further
+  // Audio again: heard one latency after it was handed, the silence in
+  // between counting as device time only.
+  clock.Handed(500, 500);
+  EXPECT_EQ(clock.Heard(), 1400u);
+  // A stall in the middle, then audio again: the heard frame waits at the
+  // stall while the device plays the silence, it never steps back.
+  clock.Handed(0, 200);
+  EXPECT_EQ(clock.Heard(), 1500u);
+  clock.Handed(50, 50);
+  EXPECT_EQ(clock.Heard(), 1500u);
+  clock.Handed(100, 100);
+  EXPECT_EQ(clock.Heard(), 1550u);
+  // A callback that is partly audio and partly silence.
+  clock.Handed(30, 130);
+  EXPECT_EQ(clock.Heard(), 1680u);
+}
+
+TEST(DeviceClock, WithoutLatencyHeardIsWhatLeftTheRingAndALongLatencyStillEnds) {
+  DeviceClock ideal;
+  ideal.Handed(10, 10);
+  ideal.Handed(5, 8);
+  EXPECT_EQ(ideal.Heard(), 15u);
+  // Five seconds of buffering at 44.1 kHz and a stream of 1000 frames: all
+  // heard once the device has played five seconds of silence after it.
+  DeviceClock deep(220500);
+  deep.Handed(1000, 1024);
+  for (int i = 0; i < 214; ++i) deep.Handed(0, 1024);
+  EXPECT_EQ(deep.Heard(), 0u);
+  deep.Handed(0, 1024);
+  EXPECT_EQ(deep.Heard(), 684u);  // the device is hearing frame 684 of the stream
+  deep.Handed(0, 1024);
+  EXPECT_EQ(deep.Heard(), 1000u);
+  deep.Reset(0);
+  EXPECT_EQ(deep.Heard(), 0u);
 }
 
 }  // namespace

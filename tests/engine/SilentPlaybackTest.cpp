@@ -131,6 +131,85 @@ TEST_F(SilentPlayback, PauseResumeRestartAndFree) {
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
 }
 
+// A device with a long buffer (the silent one, asked for 700 ms): the heard
+// position lags by that much, and a stream still ends once its last frame
+// has been heard, while the device plays the silence after it.
+TEST(BufferedDevice, PositionLagsByTheLatencyAndTheStreamEnds) {
+  testsupport::TempDir dir;
+  EXPECT_FALSE(BASS_SetConfig(BASS_CONFIG_DEV_BUFFER, 5001));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+  ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_DEV_BUFFER, 700));
+  const bool initialised = BASS_Init(0, 44100, 0, nullptr, nullptr);
+  BASS_SetConfig(BASS_CONFIG_DEV_BUFFER, 0);
+  ASSERT_TRUE(initialised);
+  const HSTREAM h = BASS_StreamCreateFile(FALSE, ToneFile(dir, "half.wav", 440, 0.5).c_str(), 0, 0, 0);
+  ASSERT_NE(h, 0u);
+  const auto start = Clock::now();
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), 0u);
+  EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_PLAYING));
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_NEAR(BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE)), Since(start) - 0.7, 0.08);
+  while (BASS_ChannelIsActive(h) != BASS_ACTIVE_STOPPED && Since(start) < 5.0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const double ended = Since(start);
+  EXPECT_GT(ended, 1.19);
+  EXPECT_LT(ended, 1.7);
+  EXPECT_EQ(BASS_ChannelGetPosition(h, BASS_POS_BYTE), BASS_ChannelGetLength(h, BASS_POS_BYTE));
+  EXPECT_TRUE(BASS_Free());
+}
+
+// A stream whose decoding cannot keep up with the device (a 192 kHz file
+// through 2000 equaliser bands) runs the output dry before its end: it
+// reports itself stalled, not stopped, and its position still moves on.
+TEST_F(SilentPlayback, AStreamThatCannotKeepUpIsStalledNotStopped) {
+  const std::string path = ToneFile(fDir, "hires.wav", 1000, 2.0, 192000, 2);
+  const HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+  ASSERT_NE(h, 0u);
+  for (int i = 0; i < 2000; ++i) {
+    const HFX fx = BASS_ChannelSetFX(h, BASS_FX_DX8_PARAMEQ, 0);
+    const BASS_DX8_PARAMEQ p{1000.0f, 12.0f, i % 2 ? 0.5f : -0.5f};
+    ASSERT_TRUE(BASS_FXSetParameters(fx, &p));
+  }
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  const auto start = Clock::now();
+  int stalled = 0, playing = 0;
+  QWORD firstStalledAt = 0;
+  while (Since(start) < 1.5) {
+    const DWORD state = BASS_ChannelIsActive(h);
+    ASSERT_NE(state, static_cast<DWORD>(BASS_ACTIVE_STOPPED)) << "a starved stream is not finished";
+    if (state == BASS_ACTIVE_STALLED && stalled++ == 0) firstStalledAt = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
+    if (state == BASS_ACTIVE_PLAYING) ++playing;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GT(stalled, 10) << "never stalled (" << playing << " polls playing)";
+  EXPECT_GT(BASS_ChannelGetPosition(h, BASS_POS_BYTE), firstStalledAt);
+  EXPECT_LT(BASS_ChannelBytes2Seconds(h, BASS_ChannelGetPosition(h, BASS_POS_BYTE)), 1.5);
+  EXPECT_TRUE(BASS_ChannelStop(h));
+  EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_STOPPED));
+}
+
+// Any number of bands applies on a stream that is converted to the
+// device's rate: a hundred bands of +0.1 dB at 1 kHz lift a 1 kHz tone in a
+// 48 kHz file by 10 dB on the 44.1 kHz silent device.
+TEST_F(SilentPlayback, AHundredBandsApplyOnAConvertedStream) {
+  const std::string path = fDir.write("48k.wav", WavBytes(48000, 2, 48000, Sine(1000, 48000, 0.1)));
+  const HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+  ASSERT_NE(h, 0u);
+  for (int i = 0; i < 100; ++i) {
+    const HFX fx = BASS_ChannelSetFX(h, BASS_FX_DX8_PARAMEQ, 0);
+    const BASS_DX8_PARAMEQ p{1000.0f, 12.0f, 0.1f};
+    ASSERT_TRUE(BASS_FXSetParameters(fx, &p));
+  }
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const DWORD level = BASS_ChannelGetLevel(h);
+  EXPECT_NEAR(static_cast<double>(level & 0xFFFF), 0.1 * std::pow(10.0, 10.0 / 20) * 32768, 400);
+  EXPECT_NEAR(static_cast<double>(level >> 16), 0.1 * std::pow(10.0, 10.0 / 20) * 32768, 400);
+  EXPECT_TRUE(BASS_StreamFree(h));
+}
+
 }  // namespace
 
 namespace {

@@ -18,12 +18,14 @@ std::unique_ptr<quav::Stream> PlayedStream(const std::string& path, int outRate)
   return std::make_unique<quav::Stream>(std::move(decoder), false, outRate);
 }
 
-// Renders the whole stream in device-sized blocks.
-std::vector<float> RenderAll(quav::Stream& s, uint64_t firstFrame = 1000) {
+// Plays the whole stream (from the start when restart) in device-sized
+// blocks, as the engine thread does.
+std::vector<float> RenderAll(quav::Stream& s, uint64_t firstFrame = 1000, bool restart = false) {
+  EXPECT_TRUE(s.Play(restart));
   std::vector<float> out, block(512 * s.Channels());
   uint64_t frame = firstFrame;
   for (int guard = 0; guard < 100000; ++guard) {
-    const size_t got = s.Render(block.data(), 512, frame, static_cast<double>(frame - firstFrame) / s.OutRate());
+    const size_t got = s.MixInto(block.data(), 512, frame, static_cast<double>(frame - firstFrame) / s.OutRate());
     out.insert(out.end(), block.begin(), block.begin() + got * s.Channels());
     frame += got;
     if (got < 512) break;
@@ -60,15 +62,15 @@ TEST(PlayedStream, PlaybackRateWorksOnTopOfTheConversion) {
   testsupport::TempDir dir;
   auto s = PlayedStream(ToneFile(dir, "t48.wav", 1000, 1.0, 48000, 1), 44100);
   ASSERT_NE(s, nullptr);
-  s->fFreq.Set(96000.0f);  // twice the file's rate
+  s->SetAttribute(quav::Stream::Attribute::Frequency, 96000.0f);  // twice the file's rate
   const std::vector<float> out = RenderAll(*s);
   EXPECT_NEAR(static_cast<double>(out.size()), 22050, 64);
   EXPECT_NEAR(ToneFrequency(out, 2000, out.size() - 2000, 44100), 2000, 3);
   EXPECT_EQ(s->PositionAt(1000 + out.size()), 48000);
+  EXPECT_FALSE(s->WantsMixing());
   // Back to the start: the same again.
-  ASSERT_TRUE(s->Rewind());
-  EXPECT_FALSE(s->Ended());
-  EXPECT_NEAR(static_cast<double>(RenderAll(*s, 50000).size()), 22050, 64);
+  EXPECT_NEAR(static_cast<double>(RenderAll(*s, 50000, true).size()), 22050, 64);
+  EXPECT_TRUE(s->Ended());
 }
 
 TEST(PlayedStream, SameRateIsCopiedUnchanged) {
