@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 extern "C" {
@@ -17,6 +18,8 @@ extern "C" {
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
+
+#include "StreamLength.h"
 
 namespace quav {
 
@@ -44,6 +47,116 @@ bool Refused(const char* names) {
     all.remove_prefix(comma + 1);
   }
   return false;
+}
+
+// Packets looked at by the length scan of a file of unknown length.
+constexpr int64_t kMaxScanPackets = 100'000'000;
+
+// The file again, read on its own, for the length walkers.
+class FileBytes {
+ public:
+  explicit FileBytes(const std::string& url) {
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    if (avio_open2(&fIo, url.c_str(), AVIO_FLAG_READ, nullptr, &options) < 0) fIo = nullptr;
+    av_dict_free(&options);
+  }
+  ~FileBytes() { avio_closep(&fIo); }
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+
+  std::optional<ByteReader> Reader() {
+    if (!fIo) return std::nullopt;
+    return ByteReader(
+        [this](int64_t offset, uint8_t* out, size_t bytes) -> size_t {
+          if (avio_seek(fIo, offset, SEEK_SET) < 0) return 0;
+          const int got = avio_read(fIo, out, static_cast<int>(bytes));
+          return got > 0 ? static_cast<size_t>(got) : 0;
+        },
+        avio_size(fIo));
+  }
+
+ private:
+  AVIOContext* fIo = nullptr;
+};
+
+// Length of the stream from a demuxer of its own that reads every packet:
+// the sum of their durations, or the span of their timestamps where some
+// have none. 0 when nothing came out.
+int64_t ScanPackets(const AVInputFormat* format, const std::string& url, int streamIndex, int rate) {
+  AVFormatContext* ctx = nullptr;
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "protocol_whitelist", "file", 0);
+  const int rc = avformat_open_input(&ctx, url.c_str(), format, &options);
+  av_dict_free(&options);
+  if (rc < 0) return 0;
+  int64_t result = 0;
+  AVPacket* packet = av_packet_alloc();
+  // Raw streams learn their rate, and so their packet durations, here.
+  if (packet && avformat_find_stream_info(ctx, nullptr) >= 0 && streamIndex < static_cast<int>(ctx->nb_streams)) {
+    for (unsigned i = 0; i < ctx->nb_streams; ++i)
+      if (static_cast<int>(i) != streamIndex) ctx->streams[i]->discard = AVDISCARD_ALL;
+    const AVRational base = ctx->streams[streamIndex]->time_base;
+    int64_t sum = 0, first = AV_NOPTS_VALUE, end = AV_NOPTS_VALUE;
+    bool allTimed = true;
+    for (int64_t n = 0; n < kMaxScanPackets && av_read_frame(ctx, packet) >= 0; ++n) {
+      if (packet->stream_index == streamIndex) {
+        if (packet->duration > 0) sum += packet->duration; else allTimed = false;
+        if (packet->pts != AV_NOPTS_VALUE) {
+          if (first == AV_NOPTS_VALUE || packet->pts < first) first = packet->pts;
+          const int64_t stop = packet->pts + std::max<int64_t>(0, packet->duration);
+          if (end == AV_NOPTS_VALUE || stop > end) end = stop;
+        }
+      }
+      av_packet_unref(packet);
+    }
+    const int64_t ticks = allTimed ? sum : (first != AV_NOPTS_VALUE ? end - first : 0);
+    if (ticks > 0 && base.num > 0 && base.den > 0) result = av_rescale_q(ticks, base, AVRational{1, rate});
+  }
+  av_packet_free(&packet);
+  avformat_close_input(&ctx);
+  return result;
+}
+
+// Frames the decoder will deliver. A count that the container states
+// exactly (a WAV data size, a FLAC, WavPack or Monkey's Audio sample count,
+// an MPEG Xing or VBRI frame count) is taken as it stands; MPEG audio
+// without one, Ogg (whose links may be chained), Musepack SV8 and anything
+// whose length is only estimated from the bitrate are measured by walking
+// their frames, pages or packets once.
+int64_t MeasureLength(const AVFormatContext& format, const AVStream& stream, int rate, const std::string& url) {
+  const std::string_view name = format.iformat->name;
+  const bool estimated = format.duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+  int64_t stated = 0;
+  if (stream.duration != AV_NOPTS_VALUE && stream.duration > 0)
+    stated = av_rescale_q(stream.duration, stream.time_base, AVRational{1, rate});
+  else if (format.duration != AV_NOPTS_VALUE && format.duration > 0)
+    stated = av_rescale(format.duration, rate, AV_TIME_BASE);
+
+  FileBytes file(url);
+  auto reader = file.Reader();
+  if (name == "mp3") {
+    if (!estimated && stated > 0) {
+      // The encoder delay that the decoder drops comes off the frame count.
+      const int64_t skip = stream.start_time != AV_NOPTS_VALUE && stream.start_time > 0
+                               ? av_rescale_q(stream.start_time, stream.time_base, AVRational{1, rate})
+                               : 0;
+      return std::max<int64_t>(0, stated - skip);
+    }
+    if (reader)
+      if (const auto samples = CountMpegSamples(*reader)) return *samples;
+  } else if (name == "ogg") {
+    const AVCodecDescriptor* codec = avcodec_descriptor_get(stream.codecpar->codec_id);
+    if (reader && codec)
+      if (const auto samples = CountOggSamples(*reader, codec->name, rate)) return *samples;
+    return stated;
+  } else if (name == "mpc8") {
+    if (reader)
+      if (const auto samples = CountMusepackSv8Samples(*reader)) return *samples;
+  }
+  if (!estimated && stated > 0 && name != "mpc8") return stated;
+  const int64_t scanned = ScanPackets(format.iformat, url, stream.index, rate);
+  return scanned > 0 ? scanned : stated;
 }
 
 }  // namespace
@@ -189,11 +302,7 @@ std::unique_ptr<Decoder> Decoder::Open(const std::string& path, OpenError& error
   decoder->fRate = rate;
   decoder->fChannels = decoder->fImpl->outChannels;
   decoder->fDataStart = std::max<int64_t>(0, dataStart);
-  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
-    decoder->fLengthFrames = av_rescale_q(stream->duration, stream->time_base, AVRational{1, rate});
-  } else if (decoder->fImpl->format->duration != AV_NOPTS_VALUE && decoder->fImpl->format->duration > 0) {
-    decoder->fLengthFrames = av_rescale(decoder->fImpl->format->duration, rate, AV_TIME_BASE);
-  }
+  decoder->fLengthFrames = MeasureLength(*decoder->fImpl->format, *stream, rate, url);
 
   // Accept the file only once real audio came out of it.
   int packets = 0;
@@ -202,6 +311,12 @@ std::unique_ptr<Decoder> Decoder::Open(const std::string& path, OpenError& error
     if (!decoder->Receive(decoder->fPending) && decoder->fImpl->decoderEnded && decoder->fPending.empty())
       return nullptr;
   }
+  // The WMA decoders keep the first frame to prime their overlap and deliver
+  // one frame less than the header's play time holds.
+  const AVCodecID id = decoder->fImpl->codec->codec_id;
+  if ((id == AV_CODEC_ID_WMAV1 || id == AV_CODEC_ID_WMAV2) && decoder->fLengthFrames > 0)
+    decoder->fLengthFrames =
+        std::max<int64_t>(0, decoder->fLengthFrames - static_cast<int64_t>(decoder->fPending.size()) / decoder->fChannels);
   error = OpenError::None;
   return decoder;
 }

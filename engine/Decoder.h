@@ -24,7 +24,8 @@ class Decoder {
 
   int Rate() const { return fRate; }
   int Channels() const { return fChannels; }
-  // Frames in the file as the container states them (0 when unknown).
+  // Frames the file decodes to (within one codec frame), measured when it
+  // opened; 0 when unknown.
   int64_t LengthFrames() const { return fLengthFrames; }
 
   // Appends the next decoded frames (interleaved) to out. Returns false
