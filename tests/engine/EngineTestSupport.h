@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "PulseServer.h"
 #include "TestSupport.h"
 #include "bass.h"
 
@@ -97,20 +98,7 @@ inline std::vector<float> Channel(const std::vector<float>& s, int channels, int
   return out;
 }
 
-// Frequency of a clean tone from its rising zero crossings (interpolated).
-inline double ToneFrequency(const std::vector<float>& x, size_t from, size_t to, int rate) {
-  to = std::min(to, x.size());
-  double first = -1, last = -1;
-  int crossings = 0;
-  for (size_t i = from + 1; i < to; ++i) {
-    if (x[i - 1] < 0 && x[i] >= 0) {
-      const double at = static_cast<double>(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
-      if (first < 0) first = at; else ++crossings;
-      last = at;
-    }
-  }
-  return crossings > 0 ? crossings * rate / (last - first) : 0.0;
-}
+using testsupport::ToneFrequency;
 
 // Moving average over width samples (a crude low-pass for noisy sources).
 inline std::vector<float> Smooth(const std::vector<float>& x, size_t width) {

@@ -6,8 +6,6 @@
 // filter): PortAudio lists devices once per process, and the server has to
 // be up before that happens.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -26,28 +24,6 @@ constexpr const char* kToneEnv = "QUAV_ENGINE_TEST_TONE";
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-// Starts a command in the background and returns its PID (0 on failure).
-pid_t Background(const testsupport::TempDir& dir, const std::string& name, const std::string& command) {
-  const std::string pidFile = dir.file(name + ".pid");
-  if (!testsupport::Shell("(" + command + ") > " + Quote(dir.file(name + ".log")) + " 2>&1 & echo $! > " + Quote(pidFile)))
-    return 0;
-  return static_cast<pid_t>(std::atoi(testsupport::ReadWholeFile(pidFile).c_str()));
-}
-
-void StopProcess(pid_t pid) {
-  if (pid <= 0) return;
-  ::kill(pid, SIGTERM);
-  for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i) Pause(10);
-  if (::kill(pid, 0) == 0) ::kill(pid, SIGKILL);
-}
-
-struct ProcessGuard {
-  pid_t pid = 0;
-  ~ProcessGuard() { StopProcess(pid); }
-};
-
 std::string SelfPath() {
   char buf[4096];
   const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -55,42 +31,10 @@ std::string SelfPath() {
 }
 
 TEST(PulseOutput, PlaysAToneAndARunDownThroughTheServer) {
-  if (!testsupport::HaveProgram("pulseaudio") || !testsupport::HaveProgram("parec") ||
-      !testsupport::HaveProgram("pactl"))
-    GTEST_SKIP() << "the PulseAudio server cannot start: pulseaudio, parec or pactl is not installed";
+  testsupport::PulseServer server;
+  if (!server.Problem().empty()) GTEST_SKIP() << server.Problem();
+  ASSERT_TRUE(server.StartRecording());
   testsupport::TempDir dir;
-  const std::string runtime = dir.file("run");
-  ::mkdir(runtime.c_str(), 0700);
-  ::mkdir(dir.file("home").c_str(), 0700);
-  const std::string socket = runtime + "/native";
-  ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-  ::setenv("HOME", dir.file("home").c_str(), 1);
-  ::setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
-
-  ProcessGuard server;
-  server.pid = Background(dir, "server",
-                          "exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes "
-                          "-L 'module-native-protocol-unix auth-anonymous=1 socket=" + socket + "' "
-                          "-L 'module-null-sink sink_name=quavsink rate=44100 channels=2'");
-  bool up = false;
-  for (int i = 0; i < 100 && !up; ++i) {
-    up = testsupport::Shell("pactl info >/dev/null 2>&1");
-    if (!up) Pause(50);
-  }
-  if (!up) GTEST_SKIP() << "the PulseAudio server did not start: " << testsupport::ReadWholeFile(dir.file("server.log"));
-
-  ProcessGuard recorder;
-  const std::string recording = dir.file("monitor.raw");
-  recorder.pid = Background(dir, "recorder",
-                            "exec parec -d quavsink.monitor --raw --format=float32le --rate=44100 --channels=1 "
-                            "> " + Quote(recording));
-  bool recording_started = false;
-  for (int i = 0; i < 100 && !recording_started; ++i) {
-    recording_started = testsupport::Shell("pactl list short source-outputs | grep -q .");
-    if (!recording_started) Pause(20);
-  }
-  ASSERT_TRUE(recording_started) << testsupport::ReadWholeFile(dir.file("recorder.log"));
-
   const std::string tone = ToneFile(dir, "tone.wav", 440, 3.0, 44100, 2);
   ::setenv(kToneEnv, tone.c_str(), 1);
   const testsupport::RunResult child = testsupport::Run(
@@ -98,13 +42,8 @@ TEST(PulseOutput, PlaysAToneAndARunDownThroughTheServer) {
   ::unsetenv(kToneEnv);
   EXPECT_EQ(child.exitCode, 0) << child.out << child.err;
   EXPECT_EQ(child.err, "") << "the engine wrote to stderr";
-  Pause(100);
-  StopProcess(recorder.pid);
-  recorder.pid = 0;
+  const std::vector<float> x = server.StopRecording();
 
-  const std::string raw = testsupport::ReadWholeFile(recording);
-  std::vector<float> x(raw.size() / sizeof(float));
-  std::memcpy(x.data(), raw.data(), x.size() * sizeof(float));
   size_t onset = 0;
   while (onset < x.size() && std::fabs(x[onset]) < 0.1f) ++onset;
   ASSERT_LT(onset + 44100 * 3 / 2, x.size()) << "no tone recorded (" << x.size() << " samples)";
