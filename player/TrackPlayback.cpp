@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <memory>
 
 #include "AudioFiles.h"
 #include "Console.h"
@@ -105,9 +104,6 @@ TrackDisplay ListEntryDisplay(int number, int count) {
 
 void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display,
                    const PlayerSettings& settings, TrackMemory& memory) {
-  std::unique_ptr<KeyInputMode> keys;
-  if (display.SpaceBarStops) keys = std::make_unique<KeyInputMode>();
-
   SetEqualizerBands(stream);
   const QWORD length = Count(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
   if (length != 0) {

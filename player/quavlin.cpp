@@ -14,6 +14,7 @@
 #include "FolderList.h"
 #include "Players.h"
 #include "Settings.h"
+#include "Terminal.h"
 #include "TextUtils.h"
 #include "TrackHeader.h"
 #include "TrackPlayback.h"
@@ -50,6 +51,9 @@ int RunPlayer(const std::vector<std::string>& args) {
   ScanArguments(args, settings);
   console::WriteLine(Format("Volume: %d", settings.Volume) + (settings.Shuffle ? " Shuffle: yes" : " Shuffle: no"));
 
+  // No echo for the whole run, whichever player; what was typed meanwhile
+  // is discarded at the end.
+  const KeyInputMode keys;
   if (IsExistingDirectory(settings.Folder)) {
     PlayFolder(settings.Folder, settings.Shuffle, settings, programDirectory);
     return 0;
