@@ -1,11 +1,11 @@
+#include "Terminal.h"
+
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
-
-#include "Terminal.h"
 
 namespace {
 

@@ -234,28 +234,34 @@ TEST(PlaylistPlayback, LinesWithoutAFileArePassedOver) {
   EXPECT_TRUE(TrackLines(away.out).empty()) << away.out;
 }
 
-// Runs the program as an unprivileged user when this process is root (as
-// in CI), so that a file of mode 000 cannot be read; the installation and
-// the folders must then be reachable for that user.
-PlayerRun RunUnprivileged(const PlayerInstall& install, const std::vector<std::string>& args, bool& ran) {
+// Runs the program as the unprivileged user nobody when this process is
+// root (as in CI), so that a file of mode 000 cannot be read; otherwise as
+// it is. The installation is made readable for that user; `skip` tells why
+// it could not run.
+PlayerRun RunUnprivileged(const PlayerInstall& install, const std::vector<std::string>& args, std::string& skip) {
+  namespace fs = std::filesystem;
   std::vector<std::string> argv;
-  ran = true;
   if (::geteuid() == 0) {
     if (testsupport::HaveProgram("setpriv")) {
       argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
     } else if (testsupport::HaveProgram("runuser")) {
       argv = {"runuser", "-u", "nobody", "--"};
     } else {
-      ran = false;
+      skip = "running as root without setpriv or runuser";
       return {};
     }
-    namespace fs = std::filesystem;
-    fs::permissions(install.Program(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                           fs::perms::others_read | fs::perms::others_exec);
+    // The directories above the installation are not ours to open up.
+    for (fs::path p = install.Dir().path().parent_path(); !p.empty() && p != p.root_path(); p = p.parent_path()) {
+      if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none) {
+        skip = p.string() + " cannot be entered by nobody";
+        return {};
+      }
+    }
+    const auto reachable = fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(install.Program(), reachable | fs::perms::group_read | fs::perms::group_exec, fs::perm_options::add);
+    fs::permissions(install.Dir().path(), reachable, fs::perm_options::add);
     for (const auto& entry : fs::recursive_directory_iterator(install.Dir().path()))
-      if (entry.is_directory()) fs::permissions(entry.path(), fs::perms::others_read | fs::perms::others_exec,
-                                                fs::perm_options::add);
-    fs::permissions(install.Dir().path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+      if (entry.is_directory()) fs::permissions(entry.path(), reachable, fs::perm_options::add);
   }
   argv.push_back(install.Program());
   argv.insert(argv.end(), args.begin(), args.end());
@@ -275,16 +281,16 @@ TEST(ListPlayback, FileThatCannotBeReadIsReportedAndTheRunGoesOn) {
   std::filesystem::permissions(locked, std::filesystem::perms::none);
   const std::string reason = "Cannot open file \"" + locked + "\". Permission denied\r\n";
 
-  bool ran = false;
-  const PlayerRun folder = RunUnprivileged(install, {"music", "/n"}, ran);
-  if (!ran) GTEST_SKIP() << "running as root without setpriv or runuser";
+  std::string skip;
+  const PlayerRun folder = RunUnprivileged(install, {"music", "/n"}, skip);
+  if (!skip.empty()) GTEST_SKIP() << skip;
   EXPECT_EQ(folder.exitCode, 0) << folder.err;
   EXPECT_EQ(TrackLines(folder.out), (std::vector<std::string>{"Playing file: 1 a 0:00 from 3", "can't play music/b.wav",
                                                               "Playing file: 3 c 0:00 from 3"}))
       << folder.out;
   EXPECT_EQ(folder.err, reason);
 
-  const PlayerRun list = RunUnprivileged(install, {"list.m3u"}, ran);
+  const PlayerRun list = RunUnprivileged(install, {"list.m3u"}, skip);
   EXPECT_EQ(list.exitCode, 0) << list.err;
   EXPECT_EQ(TrackLines(list.out),
             (std::vector<std::string>{"can't play music/b.wav", "Playing file: 2 c 0:00 from 2"}))
