@@ -429,4 +429,42 @@ void RateConverter::Convert(const float* in, size_t frames, std::vector<float>& 
 
 void RateConverter::Flush(std::vector<float>& out) { Convert(nullptr, 0, out); }
 
+namespace {
+
+// Appends every entry of a metadata dictionary as "name=value" and a NUL.
+void AppendTags(const AVDictionary* tags, std::string& out) {
+  const AVDictionaryEntry* entry = nullptr;
+  while ((entry = av_dict_get(tags, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
+    const std::string_view name = entry->key ? entry->key : "";
+    if (name.empty() || name.find('=') != std::string_view::npos) continue;
+    out.append(name).append("=").append(entry->value ? entry->value : "").push_back('\0');
+  }
+}
+
+}  // namespace
+
+const Decoder::SourceInfo& Decoder::Info() {
+  if (fInfo) return *fInfo;
+  auto info = std::make_unique<SourceInfo>();
+  const AVFormatContext* format = fImpl->format;
+  const AVStream* stream = format->streams[fImpl->streamIndex];
+  const AVCodecParameters* par = stream->codecpar;
+  info->rate = par->sample_rate;
+  info->channels = par->ch_layout.nb_channels;
+  info->bitrate = par->bit_rate > 0 ? par->bit_rate : std::max<int64_t>(0, format->bit_rate);
+  if (const AVCodecDescriptor* codec = avcodec_descriptor_get(par->codec_id)) {
+    info->codec = codec->name ? codec->name : "";
+    info->codecName = codec->long_name ? codec->long_name : info->codec;
+  }
+  if (format->iformat) {
+    info->container = format->iformat->name ? format->iformat->name : "";
+    info->containerName = format->iformat->long_name ? format->iformat->long_name : info->container;
+  }
+  AppendTags(format->metadata, info->tags);
+  AppendTags(stream->metadata, info->tags);
+  info->tags.push_back('\0');
+  fInfo = std::move(info);
+  return *fInfo;
+}
+
 }  // namespace quav

@@ -40,6 +40,18 @@ class Decoder {
   int64_t FileSize() const;
   int64_t DataStart() const { return fDataStart; }
 
+  // What the file holds, as FFmpeg reads it (for display, not decoding).
+  struct SourceInfo {
+    int rate = 0;
+    int channels = 0;     // the file's own count, before any downmix
+    int64_t bitrate = 0;  // bits per second; 0 when unknown
+    std::string codec, codecName, container, containerName;
+    std::string tags;  // "name=value" strings, each ended by '\0', then one more '\0'
+  };
+  // Described on the first call and never changed afterwards, so pointers
+  // into it stay valid for the decoder's life.
+  const SourceInfo& Info();
+
  private:
   struct Impl;
   explicit Decoder(std::unique_ptr<Impl> impl);
@@ -51,6 +63,7 @@ class Decoder {
   int64_t fLengthFrames = 0;
   int64_t fDataStart = 0;
   std::vector<float> fPending;  // the frame decoded while opening
+  std::unique_ptr<SourceInfo> fInfo;
 };
 
 // Fixed-ratio sample-rate conversion of interleaved float frames (one or two

@@ -240,6 +240,37 @@ BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx);
 BOOL BASS_FXSetParameters(HFX handle, const void *params);
 BOOL BASS_FXGetParameters(HFX handle, void *params);
 
+/* ---- What the file holds ------------------------------------------------ */
+
+/* The file behind a stream as its decoder reads it, for display: the
+ * stream itself plays at most two channels at the device's rate. The
+ * names are UTF-8 and stay valid until the stream is freed. */
+typedef struct BASS_CHANNELINFO {
+    DWORD freq;             /* the file's sample rate in Hz */
+    DWORD chans;            /* the file's channel count, before any downmix */
+    DWORD bitrate;          /* bits per second of the coded audio; where the codec
+                               states none, the file's size over its duration;
+                               0 when neither is known */
+    const char *codec;      /* codec, short name: "opus", "aac", "alac", "pcm_s16be" */
+    const char *codecname;  /* codec, descriptive name: "AAC (Advanced Audio Coding)" */
+    const char *format;     /* container, short name(s): "ogg", "mov,mp4,m4a,3gp,3g2,mj2" */
+    const char *formatname; /* container, descriptive name: "Ogg", "Audio IFF" */
+} BASS_CHANNELINFO;
+
+/* Fills info. Errors: BASS_ERROR_HANDLE, BASS_ERROR_ILLPARAM (info NULL). */
+BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info);
+
+/* The file's tags as its container and its audio stream carry them (ID3
+ * in AIFF, MP4 atoms, Vorbis comments in Ogg, ...): a series of UTF-8
+ * strings "name=value", each ended by a NUL, the last followed by a second
+ * NUL (a file without tags gives just that NUL). Names are spelled as the
+ * decoder reports them - "title", "artist", "album", "genre" for the common
+ * ones, though Vorbis comments keep the file's case - and never contain
+ * '='; the container's tags come first. Values are as stored, control
+ * characters included. Valid until the stream is freed.
+ * NULL on failure: BASS_ERROR_HANDLE. */
+const char *BASS_ChannelGetTags(DWORD handle);
+
 #ifdef __cplusplus
 }
 #endif

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "TextUtils.h"
+
 namespace console {
 
 void Write(std::string_view text) {
@@ -20,6 +22,13 @@ void WriteLine(std::string_view text) {
 }
 
 void Flush() { std::fflush(stdout); }
+
+void WriteErrorLine(std::string_view text) {
+  std::fflush(stdout);
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fwrite(kLineEnd.data(), 1, kLineEnd.size(), stderr);
+  std::fflush(stderr);
+}
 
 }  // namespace console
 
@@ -39,6 +48,30 @@ std::string Format(const char* format, ...) {
   va_end(args);
   return out;
 }
+
+namespace {
+
+constexpr bool IsControl(char16_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+}  // namespace
+
+std::string ConsoleText(std::u16string_view text) {
+  std::u16string shown;
+  shown.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == 0) {
+      while (i < text.size() && text[i] == 0) ++i;
+      if (!shown.empty() && i < text.size()) shown += u" / ";
+      continue;
+    }
+    shown += IsControl(text[i]) ? u'\uFFFD' : text[i];
+    ++i;
+  }
+  return Utf16ToUtf8(shown);
+}
+
+std::string ConsoleName(std::string_view utf8) { return ConsoleText(Utf8ToUtf16(utf8)); }
 
 std::string CannotOpenMessage(const std::string& path, int error) {
   std::error_code ec;

@@ -34,11 +34,27 @@ void Write(std::string_view text);
 void WriteLine(std::string_view text = {});
 // Flushes standard output (before anything goes to standard error).
 void Flush();
+// Writes the bytes and CR LF to standard error, after flushing standard
+// output so that the two keep their order on a terminal.
+void WriteErrorLine(std::string_view text);
 
 }  // namespace console
 
 // printf-style formatting into a std::string; numbers follow LC_NUMERIC.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Text from files (tags, file names, playlist lines) as the console shows
+// it. Such text is untrusted: a control character could move the cursor,
+// recolour or retitle the terminal, or break a header line. Every C0 and C1
+// control character and DEL is replaced: a NUL between two values (the
+// separator of multi-valued tags) by " / ", any other by U+FFFD. NULs with
+// no value on one side separate nothing and are left out. The result is
+// UTF-8.
+std::string ConsoleText(std::u16string_view text);
+// The same for UTF-8 bytes (file names); bytes that are not valid UTF-8
+// become U+FFFD too, since a stray byte 0x80 to 0x9F is a C1 control to a
+// terminal that reads 8-bit text.
+std::string ConsoleName(std::string_view utf8);
 
 // The message "Cannot open file "%s". %s" for a path and an errno value.
 std::string CannotOpenMessage(const std::string& path, int error);

@@ -6,8 +6,14 @@
 
 #include "bass.h"
 
-// Writes "Error(<code>): <text>", frees the engine and ends the process
-// with exit code 0.
+// The exit codes: a run that did its work, the error report of an error
+// that no step handles, an engine failure.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitErrorReport = 1;
+inline constexpr int kExitEngineFailure = 2;
+
+// Writes "Error(<code>): <text>" with the engine's last error code, frees
+// the engine and ends the process with exit code 2.
 [[noreturn]] void EngineErrorExit(const std::string& text);
 
 // Writes one device's name, driver, type and flags (four lines).
@@ -17,8 +23,10 @@ void PrintDeviceInfo(const BASS_DEVICEINFO& info);
 void ListOutputDevices();
 
 // Sets the two engine options, initialises the device and loads the
-// add-ons; an initialisation failure ends through EngineErrorExit.
-void InitialiseEngine(int device);
+// add-ons; an initialisation failure ends through EngineErrorExit. When the
+// default device failed because there is no output device at all, the
+// hint names line 1 of the configuration file and the silent device.
+void InitialiseEngine(int device, const std::string& configurationFile);
 
 // Opens a file as a played stream; 0 when the engine cannot play it.
 HSTREAM OpenFileStream(const std::string& path);

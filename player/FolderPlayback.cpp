@@ -1,4 +1,3 @@
-#include "Console.h"
 #include "Engine.h"
 #include "FolderList.h"
 #include "Players.h"
@@ -18,8 +17,7 @@ void PlayFolder(const std::string& folder, bool shuffle, const PlayerSettings& s
     ++position;
     const HSTREAM stream = OpenFileStream(entry);
     if (!stream) {
-      console::WriteLine("can't play " + entry);
-      AdviseOnDashFile(entry);
+      ReportUnplayableEntry(entry);
       continue;
     }
     TrackPlayback(entry, stream, ListEntryDisplay(position, listed), settings, memory);

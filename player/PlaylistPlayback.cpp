@@ -1,4 +1,3 @@
-#include "Console.h"
 #include "Engine.h"
 #include "Players.h"
 #include "PlaylistFile.h"
@@ -20,8 +19,7 @@ void PlayPlaylist(const std::string& path, const PlayerSettings& settings) {
     }
     const HSTREAM stream = OpenFileStream(line);
     if (!stream) {
-      console::WriteLine("can't play " + line);
-      AdviseOnDashFile(line);
+      ReportUnplayableEntry(line);
       continue;
     }
     TrackPlayback(line, stream, ListEntryDisplay(number, count), settings, memory);

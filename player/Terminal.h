@@ -1,20 +1,31 @@
-// Keyboard input while a track plays.
+// Keyboard input while the players run.
 #pragma once
 
 // While alive, puts standard input - when it is a terminal - in
 // non-canonical, no-echo mode, so a single key press is seen at once and
-// does not land on the status line. The previous mode comes back when the
-// object goes, when the process exits, and on SIGINT, SIGTERM, SIGHUP,
-// SIGQUIT, SIGPIPE and SIGTSTP (the signal then takes its default course;
-// after a suspension the mode is set again on SIGCONT).
+// typed text neither lands on the status line nor reaches the shell after
+// the program. The mode is changed only while the process is in the
+// terminal's foreground process group: a run started in the background
+// leaves the terminal alone (and is not stopped for touching it), and one
+// brought to the foreground later gets the mode on SIGCONT.
+//
+// The previous mode comes back, with input typed and not read discarded,
+// when the object goes, when the process exits, and on SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGPIPE and SIGTSTP (the signal then takes its default
+// course; after a suspension the mode is set again on SIGCONT). A second
+// object while one is alive changes nothing.
 class KeyInputMode {
  public:
   KeyInputMode();
   ~KeyInputMode();
   KeyInputMode(const KeyInputMode&) = delete;
   KeyInputMode& operator=(const KeyInputMode&) = delete;
+
+ private:
+  bool fOwner = false;
 };
 
 // True when a space is waiting on standard input; any other waiting input
-// is discarded. Always false when standard input is not a terminal.
+// is discarded. Always false unless standard input is a terminal in key
+// mode and the process is in its foreground.
 bool StopKeyPressed();

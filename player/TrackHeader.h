@@ -23,8 +23,19 @@ std::string HeaderFirstLine(int number, const std::string& path, const HeaderTag
 // "Bitrate:  <kbit> kBit/s Channels: <n> Type: <name>", without the line end.
 std::string HeaderSecondLine(int32_t bitrate, int32_t channels, const std::u16string& typeName);
 
-// True when none of the first 1000 bytes has its top bit set (an empty file
-// counts as text). Raises EFOpenError when the file cannot be read.
+// For files the tag library does not read, the header's texts come from
+// the engine. The first value of a tag name (ASCII letters compared without
+// case) in the engine's list of "name=value" strings, each ended by a NUL,
+// the list by a second one; empty when absent or when the list is null.
+std::string EngineTagValue(const char* tags, std::string_view name);
+// The type shown for such a file: the codec's descriptive name, or for
+// plain PCM (the codec's short name begins with "pcm_") the container's.
+std::string EngineTypeName(const char* codec, const char* codecName, const char* containerName);
+
+// True when the first 1000 bytes are UTF-8 (ASCII, a byte-order mark and
+// accented names included; a sequence cut by the 1000-byte limit counts
+// when it begins well). An empty file counts as text. Raises EFOpenError
+// when the file cannot be read.
 bool LooksLikeTextFile(const std::string& path);
 
 // The 24 bytes that open an MP4 file-type box of a DASH audio download.
@@ -33,3 +44,8 @@ bool IsDashAudioHeader(std::string_view firstBytes);
 // Writes the conversion advice when the file starts like a DASH audio
 // download. Raises EFOpenError when the file cannot be read.
 void AdviseOnDashFile(const std::string& path);
+
+// An entry of a folder or playlist that the engine cannot open: "can't play
+// <entry>", then the DASH advice when it applies. A file that cannot even
+// be read gets the reason on standard error instead, and the list goes on.
+void ReportUnplayableEntry(const std::string& entry);

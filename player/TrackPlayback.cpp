@@ -2,13 +2,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
-#include <memory>
+#include <cstdint>
 
 #include "AudioFiles.h"
 #include "Console.h"
 #include "StatusLine.h"
 #include "Terminal.h"
+#include "TextUtils.h"
 #include "TrackHeader.h"
 
 namespace {
@@ -42,11 +44,26 @@ void SetVolume(HSTREAM stream, const PlayerSettings& settings) {
   BASS_ChannelSetAttribute(stream, BASS_ATTRIB_VOL, static_cast<float>(settings.Volume / 100.0));
 }
 
-void WriteHeader(const std::string& path, int number, uint32_t total, const std::optional<int>& count) {
+// The header's texts and numbers come from the tag library; for a file it
+// has no reader for, or whose reader finds it invalid, from the engine.
+void WriteHeader(const std::string& path, HSTREAM stream, int number, uint32_t total,
+                 const std::optional<int>& count) {
   const TGeneralAudioFile file(path);
-  const HeaderTags tags{file.Title(), file.Artist(), file.Album(), file.Genre()};
+  HeaderTags tags{file.Title(), file.Artist(), file.Album(), file.Genre()};
+  int32_t bitrate = file.Bitrate();
+  int32_t channels = file.Channels();
+  std::u16string typeName = file.FileTypeName();
+  BASS_CHANNELINFO info{};
+  if (!file.Valid() && BASS_ChannelGetInfo(stream, &info)) {
+    const char* engineTags = BASS_ChannelGetTags(stream);
+    const auto tag = [&](std::string_view name) { return Utf8ToUtf16(EngineTagValue(engineTags, name)); };
+    tags = HeaderTags{tag("title"), tag("artist"), tag("album"), tag("genre")};
+    bitrate = static_cast<int32_t>(std::min<DWORD>(info.bitrate, INT32_MAX));
+    channels = static_cast<int32_t>(std::min<DWORD>(info.chans, INT32_MAX));
+    typeName = Utf8ToUtf16(EngineTypeName(info.codec, info.codecname, info.formatname));
+  }
   console::WriteLine(HeaderFirstLine(number, path, tags, total, count));
-  console::WriteLine(HeaderSecondLine(file.Bitrate(), file.Channels(), file.FileTypeName()));
+  console::WriteLine(HeaderSecondLine(bitrate, channels, typeName));
 }
 
 int64_t BufferedBytes(HSTREAM stream) {
@@ -87,15 +104,12 @@ TrackDisplay ListEntryDisplay(int number, int count) {
 
 void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display,
                    const PlayerSettings& settings, TrackMemory& memory) {
-  std::unique_ptr<KeyInputMode> keys;
-  if (display.SpaceBarStops) keys = std::make_unique<KeyInputMode>();
-
   SetEqualizerBands(stream);
   const QWORD length = Count(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
   if (length != 0) {
     memory.Total = WholeSeconds(stream, length);
     SetVolume(stream, settings);
-    WriteHeader(path, display.Number, memory.Total, display.Count);
+    WriteHeader(path, stream, display.Number, memory.Total, display.Count);
   } else {
     console::WriteLine();
   }

@@ -14,6 +14,7 @@
 #include "FolderList.h"
 #include "Players.h"
 #include "Settings.h"
+#include "Terminal.h"
 #include "TextUtils.h"
 #include "TrackHeader.h"
 #include "TrackPlayback.h"
@@ -37,33 +38,37 @@ int RunPlayer(const std::vector<std::string>& args) {
 
   if ((BASS_GetVersion() >> 16) != BASSVERSION) {
     console::WriteLine("An incorrect version of BASS.DLL was loaded");
-    return 0;
+    return kExitEngineFailure;
   }
   if (args.empty()) {
     WriteUsage();
     ListOutputDevices();
-    return 0;
+    return kExitDone;
   }
 
-  ReadConfiguration(ConfigurationFile(programDirectory), settings);
-  InitialiseEngine(settings.Device);
+  const std::string configurationFile = ConfigurationFile(programDirectory);
+  ReadConfiguration(configurationFile, settings);
+  InitialiseEngine(settings.Device, configurationFile);
   ScanArguments(args, settings);
   console::WriteLine(Format("Volume: %d", settings.Volume) + (settings.Shuffle ? " Shuffle: yes" : " Shuffle: no"));
 
+  // No echo for the whole run, whichever player; what was typed meanwhile
+  // is discarded at the end.
+  const KeyInputMode keys;
   if (IsExistingDirectory(settings.Folder)) {
     PlayFolder(settings.Folder, settings.Shuffle, settings, programDirectory);
-    return 0;
+    return kExitDone;
   }
   const std::string& file = args.front();
   const HSTREAM stream = OpenFileStream(file);
   if (!stream) {
     if (!LooksLikeTextFile(file)) EngineErrorExit("Can't play the file");
     PlayPlaylist(file, settings);
-    return 0;
+    return kExitDone;
   }
   TrackMemory memory;
   TrackPlayback(file, stream, SingleFileDisplay(), settings, memory);
-  return 0;
+  return kExitDone;
 }
 
 std::string ProgramFileName() {
@@ -73,16 +78,18 @@ std::string ProgramFileName() {
 
 // The report of an error that no step handles: kind, module, a code offset
 // (C++ errors carry none, so it reads as zeros) and the message with a full
-// stop, on standard error; exit code 1.
-int ReportError(const char* kind, const std::string& message) {
+// stop, on standard error; exit code 1. The message may quote file names
+// and file text, shown as the console shows them.
+int ReportError(const char* kind, const std::string& rawMessage) {
   console::Flush();
+  const std::string message = ConsoleName(rawMessage);
   std::string text = std::string("Exception ") + kind + " in module " + ProgramFileName() +
                      " at 0000000000000000.\r\n" + message;
   if (!message.empty() && message.back() != '.') text += '.';
   text += "\r\n\r\n";
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
-  return 1;
+  return kExitErrorReport;
 }
 
 }  // namespace

@@ -9,16 +9,43 @@
 
 namespace {
 
-// Written before the handlers are installed and only read by them.
+// Shared with the signal handlers. gSavedMode is what the key mode
+// replaced; it is written only while gApplied is 0.
 termios gSavedMode;
-termios gKeyMode;
-volatile sig_atomic_t gModeActive = 0;
+volatile sig_atomic_t gWanted = 0;   // a KeyInputMode is alive on a terminal
+volatile sig_atomic_t gApplied = 0;  // the key mode is set on the terminal
 bool gAtExitRegistered = false;
 
 constexpr int kRestoringSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGTSTP};
 
+// Changing the mode or discarding input from a background process group
+// stops the process with SIGTTOU (reading, with SIGTTIN); only the
+// foreground group may do either. Every call here is async-signal-safe.
+bool InForeground() {
+  const pid_t foreground = ::tcgetpgrp(STDIN_FILENO);
+  return foreground != -1 && foreground == ::getpgrp();
+}
+
+void ApplyMode() {
+  if (!gWanted || gApplied || !InForeground()) return;
+  termios current;
+  if (::tcgetattr(STDIN_FILENO, &current) != 0) return;
+  gSavedMode = current;
+  termios keys = current;
+  keys.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  keys.c_cc[VMIN] = 0;
+  keys.c_cc[VTIME] = 0;
+  if (::tcsetattr(STDIN_FILENO, TCSANOW, &keys) == 0) gApplied = 1;
+}
+
 void RestoreMode() {
-  if (gModeActive) ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedMode);
+  if (!gApplied) return;
+  gApplied = 0;
+  // Moved to the background meanwhile: the shell has the terminal and has
+  // set its own mode.
+  if (!InForeground()) return;
+  ::tcflush(STDIN_FILENO, TCIFLUSH);
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &gSavedMode);
 }
 
 void OnRestoringSignal(int signal) {
@@ -34,13 +61,6 @@ void OnRestoringSignal(int signal) {
   ::raise(signal);
 }
 
-void OnContinue(int) {
-  if (gModeActive) {
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &gKeyMode);
-    ::signal(SIGTSTP, OnRestoringSignal);
-  }
-}
-
 void InstallHandler(int signal, void (*handler)(int)) {
   struct sigaction action {};
   action.sa_handler = handler;
@@ -49,34 +69,39 @@ void InstallHandler(int signal, void (*handler)(int)) {
   ::sigaction(signal, &action, nullptr);
 }
 
+// Continued after a suspension, or moved between foreground and background
+// by the shell.
+void OnContinue(int) {
+  if (!gWanted) return;
+  InstallHandler(SIGTSTP, OnRestoringSignal);
+  ApplyMode();
+}
+
 }  // namespace
 
 KeyInputMode::KeyInputMode() {
-  if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &gSavedMode) != 0) return;
-  gKeyMode = gSavedMode;
-  gKeyMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  gKeyMode.c_cc[VMIN] = 0;
-  gKeyMode.c_cc[VTIME] = 0;
+  if (gWanted || !::isatty(STDIN_FILENO)) return;
+  fOwner = true;
   if (!gAtExitRegistered) {
     std::atexit(RestoreMode);
     gAtExitRegistered = true;
   }
   for (int signal : kRestoringSignals) InstallHandler(signal, OnRestoringSignal);
   InstallHandler(SIGCONT, OnContinue);
-  gModeActive = 1;
-  ::tcsetattr(STDIN_FILENO, TCSANOW, &gKeyMode);
+  gWanted = 1;
+  ApplyMode();
 }
 
 KeyInputMode::~KeyInputMode() {
-  if (!gModeActive) return;
+  if (!fOwner) return;
   RestoreMode();
-  gModeActive = 0;
+  gWanted = 0;
   for (int signal : kRestoringSignals) ::signal(signal, SIG_DFL);
   ::signal(SIGCONT, SIG_DFL);
 }
 
 bool StopKeyPressed() {
-  if (!::isatty(STDIN_FILENO)) return false;
+  if (!gApplied || !InForeground()) return false;
   int waiting = 0;
   if (::ioctl(STDIN_FILENO, FIONREAD, &waiting) != 0 || waiting <= 0) return false;
   char key = 0;

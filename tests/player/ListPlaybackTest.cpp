@@ -234,6 +234,99 @@ TEST(PlaylistPlayback, LinesWithoutAFileArePassedOver) {
   EXPECT_TRUE(TrackLines(away.out).empty()) << away.out;
 }
 
+// Runs the program as the unprivileged user nobody when this process is
+// root (as in CI), so that a file of mode 000 cannot be read; otherwise as
+// it is. The installation is made readable for that user; `skip` tells why
+// it could not run.
+PlayerRun RunUnprivileged(const PlayerInstall& install, const std::vector<std::string>& args, std::string& skip) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> argv;
+  if (::geteuid() == 0) {
+    if (testsupport::HaveProgram("setpriv")) {
+      argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    } else if (testsupport::HaveProgram("runuser")) {
+      argv = {"runuser", "-u", "nobody", "--"};
+    } else {
+      skip = "running as root without setpriv or runuser";
+      return {};
+    }
+    // The directories above the installation are not ours to open up.
+    for (fs::path p = install.Dir().path().parent_path(); !p.empty() && p != p.root_path(); p = p.parent_path()) {
+      if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none) {
+        skip = p.string() + " cannot be entered by nobody";
+        return {};
+      }
+    }
+    const auto reachable = fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(install.Program(), reachable | fs::perms::group_read | fs::perms::group_exec, fs::perm_options::add);
+    fs::permissions(install.Dir().path(), reachable, fs::perm_options::add);
+    for (const auto& entry : fs::recursive_directory_iterator(install.Dir().path()))
+      if (entry.is_directory()) fs::permissions(entry.path(), reachable, fs::perm_options::add);
+  }
+  argv.push_back(install.Program());
+  argv.insert(argv.end(), args.begin(), args.end());
+  playertest::RunOptions options;
+  options.cwd = install.Dir().path().string();
+  options.timeoutSeconds = 60;
+  return testsupport::Run(argv, options);
+}
+
+TEST(ListPlayback, FileThatCannotBeReadIsReportedAndTheRunGoesOn) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("music/a.wav", WavTone(0.2));
+  const std::string locked = install.Write("music/b.wav", WavTone(0.2));
+  install.Write("music/c.wav", WavTone(0.2));
+  install.Write("list.m3u", "music/b.wav\nmusic/c.wav\n");
+  std::filesystem::permissions(locked, std::filesystem::perms::none);
+  const std::string reason = "Cannot open file \"" + locked + "\". Permission denied\r\n";
+
+  std::string skip;
+  const PlayerRun folder = RunUnprivileged(install, {"music", "/n"}, skip);
+  if (!skip.empty()) GTEST_SKIP() << skip;
+  EXPECT_EQ(folder.exitCode, 0) << folder.err;
+  EXPECT_EQ(TrackLines(folder.out), (std::vector<std::string>{"Playing file: 1 a 0:00 from 3", "can't play music/b.wav",
+                                                              "Playing file: 3 c 0:00 from 3"}))
+      << folder.out;
+  EXPECT_EQ(folder.err, reason);
+
+  const PlayerRun list = RunUnprivileged(install, {"list.m3u"}, skip);
+  EXPECT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_EQ(TrackLines(list.out),
+            (std::vector<std::string>{"can't play music/b.wav", "Playing file: 2 c 0:00 from 2"}))
+      << list.out;
+  EXPECT_EQ(list.err, reason);
+}
+
+TEST(PlaylistPlayback, Utf8PlaylistsPlayWithMarkAndAccentedNames) {
+  REQUIRE_ENGINE();
+  PlayerInstall install;
+  install.Write("Bj\xC3\xB6rk.wav", WavTone(0.2));
+  install.Write("a.wav", WavTone(0.2));
+  install.Write("utf8.m3u", "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:1,Bj\xC3\xB6rk\r\nBj\xC3\xB6rk.wav\r\na.wav\r\n");
+  const PlayerRun r = install.Run({"utf8.m3u"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(TrackLines(r.out), (std::vector<std::string>{"Playing file: 3 Bj\xC3\xB6rk 0:00 from 2",
+                                                         "Playing file: 4 a 0:00 from 2"}));
+
+  // The program's own last playlist, UTF-8 with the accented name first.
+  install.Write("music/\xC3\x89t\xC3\xA9.wav", WavTone(0.2));
+  const PlayerRun folder = install.Run({"music"});
+  ASSERT_EQ(folder.exitCode, 0) << folder.err;
+  const std::string last = testsupport::ReadWholeFile(install.File("lastplay.m3u"));
+  install.Write("again.m3u", last);
+  const PlayerRun again = install.Run({"again.m3u"});
+  ASSERT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(TrackLines(again.out), std::vector<std::string>{"Playing file: 3 \xC3\x89t\xC3\xA9 0:00 from 1"});
+
+  // Windows-1252 in the first 1000 bytes is still turned away.
+  install.Write("ansi.m3u", "#EXTM3U\r\nBj\xF6rk.wav\r\n");
+  const PlayerRun ansi = install.Run({"ansi.m3u"});
+  EXPECT_EQ(ansi.exitCode, 2);
+  EXPECT_TRUE(std::regex_match(ansi.out, std::regex(kBanner + "Volume: 20 Shuffle: no\r\nError\\(-?\\d+\\): Can't play the file\r\n")))
+      << ansi.out;
+}
+
 TEST(PlaylistPlayback, InvalidUtf8EndsBeforeAnyTrack) {
   REQUIRE_ENGINE();
   PlayerInstall install;

@@ -42,8 +42,8 @@ bool Contains(const std::vector<std::string>& lines, const std::string& piece) {
 TEST(SingleFile, HeaderStatusLinesAndStopAtTotal) {
   REQUIRE_ENGINE();
   PlayerInstall install("0\r\n100\r\n");  // full volume: the meter shows the tone's own peak
-  // No reader knows this extension: the header shows the bare name and
-  // what the facade answers for an unknown type.
+  // No reader knows this extension: the header shows the bare name, and
+  // the numbers and type as the engine reads the file.
   install.Write("Song.Live.tone", WavTone(2.5));
   RunOptions options;
   options.marker = kBlanking;
@@ -53,7 +53,7 @@ TEST(SingleFile, HeaderStatusLinesAndStopAtTotal) {
   const std::string head = "Quavlin 0.92\r\n" + std::string(35, '-') +
                            "\r\nVolume: 100 Shuffle: no\r\n"
                            "Playing file: 1 Song.Live 0:02\r\n"
-                           "Bitrate:  0 kBit/s Channels: 0 Type: Invalid Audiofile\r\n";
+                           "Bitrate:  1411 kBit/s Channels: 2 Type: WAV / WAVE (Waveform Audio)\r\n";
   ASSERT_EQ(r.out.substr(0, head.size()), head);
 
   const auto lines = StatusLines(r.out);
@@ -145,6 +145,72 @@ TEST(SingleFile, HeaderShowsWhatTheTagLibraryReads) {
                              " kBit/s Channels: " + std::to_string(file.Channels()) +
                              " Type: " + Utf16ToUtf8(file.FileTypeName()) + "\r\n";
   EXPECT_NE(r.out.find(first + second), std::string::npos) << r.out.substr(0, 300);
+}
+
+TEST(SingleFile, HeaderFromTheEngineForFormatsWithoutReader) {
+  REQUIRE_ENGINE();
+  if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  PlayerInstall install;
+  const std::string music = install.File("music");
+  std::filesystem::create_directory(music);
+  const auto encode = [&](const std::string& name, const std::string& args, const char* what) {
+    return testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i sine=frequency=440:duration=0.3 " +
+                              args + " -metadata title='" + what + " Title' -metadata artist='" + what +
+                              " Artist' -metadata album='" + what + " Album' -metadata genre='" + what + " Genre' '" +
+                              music + "/" + name + "'");
+  };
+  ASSERT_TRUE(encode("a.opus", "-ac 2 -c:a libopus -b:a 64k", "Opus"));
+  ASSERT_TRUE(encode("b.m4a", "-ac 2 -c:a aac -b:a 96k", "M4A"));
+  ASSERT_TRUE(encode("c.aiff", "-ac 1 -write_id3v2 1", "AIFF"));
+  // An AIFF without tags, made by sox: the bare name, the engine's numbers.
+  const bool haveSox = testsupport::HaveProgram("sox");
+  if (haveSox) {
+    ASSERT_TRUE(testsupport::Shell("sox -n -r 22050 -c 2 -b 16 '" + music + "/d.aif' synth 0.3 sine 440"));
+  }
+
+  const PlayerRun r = install.Run({"music", "/n"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string count = haveSox ? "4" : "3";
+  const auto header = [&](int n, const std::string& what, const std::string& second) {
+    return std::regex("Playing file: " + std::to_string(n) + " " + what + " Title Artist: " + what +
+                      " Artist Album: " + what + " Album Genre: " + what + " Genre 0:00 from " + count + "\r\n" +
+                      second + "\r\n");
+  };
+  EXPECT_TRUE(std::regex_search(r.out, header(1, "Opus", "Bitrate:  [1-9]\\d* kBit/s Channels: 2 Type: Opus\\b.*")))
+      << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, header(2, "M4A", "Bitrate:  [1-9]\\d* kBit/s Channels: 2 Type: AAC\\b.*")))
+      << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, header(3, "AIFF", "Bitrate:  705 kBit/s Channels: 1 Type: Audio IFF")))
+      << r.out;
+  if (haveSox) {
+    EXPECT_NE(r.out.find("Playing file: 4 d 0:00 from 4\r\nBitrate:  705 kBit/s Channels: 2 Type: Audio IFF\r\n"),
+              std::string::npos)
+        << r.out;
+  }
+  // The library's answers stay as they were: it has no reader for these.
+  const TGeneralAudioFile opus(music + "/a.opus");
+  EXPECT_EQ(opus.FileTypeName(), u"Invalid Audiofile");
+  EXPECT_EQ(opus.Channels(), 0);
+}
+
+TEST(SingleFile, HeaderFromTheEngineWhenTheReaderFindsTheFileInvalid) {
+  REQUIRE_ENGINE();
+  if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  PlayerInstall install;
+  // A comment of 70,000 bytes: the comment packet spans Ogg pages.
+  const std::string ogg = install.File("big.ogg");
+  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "
+                                 "sine=frequency=440:duration=0.3 -ac 2 -c:a libvorbis -metadata title='Big Ogg' "
+                                 "-metadata artist='Ogg Artist' -metadata comment=\"$(head -c 70000 /dev/zero | tr "
+                                 "'\\0' x)\" '" + ogg + "'"));
+  const TGeneralAudioFile file(ogg);
+  if (file.Valid()) GTEST_SKIP() << "the Ogg reader reads this file itself";
+  const PlayerRun r = install.Run({"big.ogg"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(std::regex_search(
+      r.out, std::regex("Playing file: 1 Big Ogg Artist: Ogg Artist 0:00\r\nBitrate:  [1-9]\\d* kBit/s Channels: 2 "
+                        "Type: Vorbis\r\n")))
+      << r.out;
 }
 
 TEST(Keyboard, SpaceStopsTheTrackAndTheTerminalComesBack) {

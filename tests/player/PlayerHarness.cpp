@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -10,6 +11,8 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -58,20 +61,89 @@ bool EngineCanPlay() {
   return canPlay;
 }
 
-PtySession::PtySession(const PlayerInstall& install, const std::vector<std::string>& args) {
+namespace {
+
+constexpr const char* kReportTag = "[shell] ";
+
+bool SameMode(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+// The session leader's part when it stands in for a shell: runs the program
+// as a job, waits for it (a stop counts as its end: the program is killed),
+// then writes one report line to the terminal and exits.
+[[noreturn]] void StandInForShell(char* const* argv, const std::string& cwd, bool background) {
+  termios before{};
+  ::tcgetattr(STDIN_FILENO, &before);
+  const pid_t job = ::fork();
+  if (job < 0) std::_Exit(125);
+  if (job == 0) {
+    if (background) ::setpgid(0, 0);
+    if (::chdir(cwd.c_str()) != 0) std::_Exit(126);
+    ::execv(argv[0], argv);
+    std::_Exit(127);
+  }
+  if (background) ::setpgid(job, job);
+  int status = 0;
+  while (::waitpid(job, &status, WUNTRACED) < 0 && errno == EINTR) {
+  }
+  int stopSignal = 0;
+  if (WIFSTOPPED(status)) {
+    stopSignal = WSTOPSIG(status);
+    ::kill(job, SIGKILL);
+    ::waitpid(job, &status, 0);
+  }
+  termios after{};
+  ::tcgetattr(STDIN_FILENO, &after);
+  // A canonical terminal counts only finished lines as readable; look
+  // without line mode to count every byte typed.
+  termios look = after;
+  look.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+  look.c_cc[VMIN] = 0;
+  look.c_cc[VTIME] = 0;
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &look);
+  int unread = -1;
+  ::ioctl(STDIN_FILENO, FIONREAD, &unread);
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &after);
+  char line[200];
+  const int n = std::snprintf(line, sizeof line, "\n%sexit=%d signal=%d stopped=%d lflag=%u same=%d unread=%d\n",
+                              kReportTag, WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                              WIFSIGNALED(status) ? WTERMSIG(status) : 0, stopSignal,
+                              static_cast<unsigned>(after.c_lflag), SameMode(before, after) ? 1 : 0, unread);
+  if (n > 0 && ::write(STDOUT_FILENO, line, static_cast<size_t>(n)) < 0) std::_Exit(124);
+  std::_Exit(0);
+}
+
+}  // namespace
+
+PtySession::PtySession(const PlayerInstall& install, const std::vector<std::string>& args, Launch launch) {
   const std::string program = install.Program();
   const std::string cwd = install.Dir().path().string();
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   fStart = Now();
   fPid = ::forkpty(&fMaster, nullptr, nullptr, nullptr);
   if (fPid < 0) throw std::runtime_error("forkpty");
   if (fPid == 0) {
+    if (launch != Launch::Direct) StandInForShell(argv.data(), cwd, launch == Launch::Background);
     if (::chdir(cwd.c_str()) != 0) std::_Exit(126);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
     ::execv(argv[0], argv.data());
     std::_Exit(127);
   }
+}
+
+ShellReport PtySession::Report() const {
+  ShellReport r;
+  const size_t at = fOutput.rfind(kReportTag);
+  if (at == std::string::npos) return r;
+  int same = 0;
+  r.found = std::sscanf(fOutput.c_str() + at + std::strlen(kReportTag),
+                        "exit=%d signal=%d stopped=%d lflag=%u same=%d unread=%d", &r.exitCode, &r.signal,
+                        &r.stopSignal, &r.lflag, &same, &r.unread) == 6;
+  r.sameMode = same != 0;
+  return r;
 }
 
 PtySession::~PtySession() {

@@ -45,11 +45,30 @@ bool EngineCanPlay();
 #define REQUIRE_ENGINE() \
   ASSERT_TRUE(playertest::EngineCanPlay()) << "the engine cannot play a tone on device 0"
 
+// How a pseudo-terminal session starts the program.
+enum class Launch {
+  Direct,      // the program itself leads the session, in the foreground
+  Foreground,  // a shell stand-in leads it and runs the program in its own (foreground) group
+  Background,  // the same, with the program in a process group of its own that is not the foreground
+};
+
+// What the shell stand-in met when the program ended: as a shell regains
+// the terminal after a job.
+struct ShellReport {
+  bool found = false;
+  int exitCode = -1;    // -1 unless the program exited
+  int signal = 0;       // the signal that ended it
+  int stopSignal = 0;   // the signal that stopped it (it is then killed)
+  unsigned lflag = 0;   // the terminal's local mode flags afterwards
+  bool sameMode = false;  // the whole terminal mode as before the program started
+  int unread = -1;      // bytes typed and not read, left to the shell
+};
+
 // The program on a pseudo-terminal as its controlling terminal and
 // standard input and output.
 class PtySession {
  public:
-  PtySession(const PlayerInstall& install, const std::vector<std::string>& args);
+  PtySession(const PlayerInstall& install, const std::vector<std::string>& args, Launch launch = Launch::Direct);
   ~PtySession();
   PtySession(const PtySession&) = delete;
   PtySession& operator=(const PtySession&) = delete;
@@ -64,6 +83,8 @@ class PtySession {
   // The terminal's current mode (read through the controlling side).
   termios Mode() const;
   const std::string& Output() const { return fOutput; }
+  // The stand-in's report, from the output (after WaitExit).
+  ShellReport Report() const;
   double SecondsSinceStart() const;
   pid_t Pid() const { return fPid; }
   bool Exited() const { return fExited; }

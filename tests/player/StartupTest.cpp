@@ -134,15 +134,36 @@ TEST(Startup, ExistingPathsAreNeverSwitches) {
 TEST(Startup, WithoutConfigurationTheDefaultDeviceAndVolume20) {
   PlayerInstall install(std::nullopt);
   install.Write(kQuietList, "#EXTM3U\r\n");
+  // Whether this machine has an output device, by the program's own list.
+  const bool noDevice = install.Run({}).out.find("\r\n1: ") == std::string::npos;
   const PlayerRun r = install.Run({kQuietList});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  // A machine without an output device cannot open the default device.
   if (r.out.find("Can't initialize device") != std::string::npos) {
+    EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(std::regex_match(r.out, std::regex(kBanner + "Error\\(-?\\d+\\): Can't initialize device\r\n")))
         << r.out;
+    // Without any device, a hint to the silent device follows on standard
+    // error; a device that exists and failed gets none.
+    if (noDevice) {
+      EXPECT_EQ(r.err, "No output device found; line 1 of " + install.File("quavlin.cfg") +
+                           " set to 0 plays on the silent device.\r\n");
+    } else {
+      EXPECT_EQ(r.err, "");
+    }
   } else {
+    EXPECT_FALSE(noDevice);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, kBanner + "Volume: 20 Shuffle: no\r\n");
   }
+}
+
+TEST(Startup, EngineFailuresEndWithExitCode2) {
+  // A device that does not exist: no hint, it was not the default one.
+  PlayerInstall install("99\r\n20\r\n");
+  install.Write(kQuietList, "#EXTM3U\r\n");
+  const PlayerRun device = install.Run({kQuietList});
+  EXPECT_EQ(device.exitCode, 2);
+  EXPECT_EQ(device.out, kBanner + "Error(23): Can't initialize device\r\n");
+  EXPECT_EQ(device.err, "");
 }
 
 TEST(Startup, FirstArgumentThatCannotBeReadEndsWithOpenError) {
@@ -174,10 +195,10 @@ TEST(Startup, FileThatIsNeitherAudioNorTextEndsWithEngineError) {
   REQUIRE_ENGINE();
   PlayerInstall install;
   install.Write("noise.bin", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, '\x7f'));
-  install.Write("bom.m3u", "\xEF\xBB\xBF#EXTM3U\r\nsong.wav\r\n");
-  for (const char* name : {"noise.bin", "bom.m3u"}) {
+  install.Write("ansi.m3u", "#EXTM3U\r\n\xC9t\xE9.wav\r\n");
+  for (const char* name : {"noise.bin", "ansi.m3u"}) {
     const PlayerRun r = install.Run({name});
-    EXPECT_EQ(r.exitCode, 0) << name;
+    EXPECT_EQ(r.exitCode, 2) << name << ": an engine failure";
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(std::regex_match(r.out, std::regex(kBanner + "Volume: 20 Shuffle: no\r\nError\\(-?\\d+\\): Can't play the file\r\n")))
         << name << ": " << r.out;

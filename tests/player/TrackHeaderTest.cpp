@@ -44,14 +44,74 @@ TEST(TrackHeader, SecondLine) {
   EXPECT_EQ(HeaderSecondLine(0, 0, u"Invalid Audiofile"), "Bitrate:  0 kBit/s Channels: 0 Type: Invalid Audiofile");
 }
 
-TEST(TextTest, TopBitInTheFirst1000BytesRefuses) {
+TEST(TextTest, Utf8InTheFirst1000BytesIsTextOtherBytesRefuse) {
   TempDir dir;
   EXPECT_TRUE(LooksLikeTextFile(dir.write("empty.m3u", "")));
   EXPECT_TRUE(LooksLikeTextFile(dir.write("list.m3u", "#EXTM3U\r\na.mp3\r\n")));
-  EXPECT_FALSE(LooksLikeTextFile(dir.write("bom.m3u", "\xEF\xBB\xBF#EXTM3U\r\n")));
+  EXPECT_TRUE(LooksLikeTextFile(dir.write("bom.m3u", "\xEF\xBB\xBF#EXTM3U\r\n")));
+  EXPECT_TRUE(LooksLikeTextFile(dir.write("names.m3u", "Bj\xC3\xB6rk.mp3\r\n\xE6\x97\xA5\xE6\x9C\xAC.mp3\r\n\xF0\x9F\x8E\xB5.flac\r\n")));
+  // Windows-1252, a lone continuation byte, an overlong form, a surrogate.
+  EXPECT_FALSE(LooksLikeTextFile(dir.write("ansi.m3u", "Bj\xF6rk.mp3\r\n")));
   EXPECT_FALSE(LooksLikeTextFile(dir.write("late.m3u", std::string(999, 'a') + "\x80")));
+  EXPECT_FALSE(LooksLikeTextFile(dir.write("overlong.m3u", "\xC0\xAF")));
+  EXPECT_FALSE(LooksLikeTextFile(dir.write("surrogate.m3u", "\xED\xA0\x80")));
   EXPECT_TRUE(LooksLikeTextFile(dir.write("later.m3u", std::string(1000, 'a') + "\xFF")));
   EXPECT_FALSE(LooksLikeTextFile(dir.write("pic.jpg", "\xFF\xD8\xFF\xE0")));
+
+  // A sequence cut by the limit counts when it begins well; one that the
+  // file itself cuts short does not.
+  const std::string euro = "\xE2\x82\xAC";
+  EXPECT_TRUE(LooksLikeTextFile(dir.write("cut1.m3u", std::string(999, 'a') + euro)));
+  EXPECT_TRUE(LooksLikeTextFile(dir.write("cut2.m3u", std::string(998, 'a') + euro)));
+  EXPECT_TRUE(LooksLikeTextFile(dir.write("cut3.m3u", std::string(997, 'a') + "\xF0\x9F\x8E\xB5")));
+  EXPECT_FALSE(LooksLikeTextFile(dir.write("short.m3u", std::string(998, 'a') + "\xE2\x82")));
+  EXPECT_FALSE(LooksLikeTextFile(dir.write("cutbad.m3u", std::string(998, 'a') + "\xE0\x80\x80")));
+  EXPECT_FALSE(LooksLikeTextFile(dir.write("cutbad2.m3u", std::string(999, 'a') + "\xF8\x88\x80")));
+}
+
+TEST(ConsoleText, ControlCharactersFromFilesAreReplaced) {
+  // Escape sequences that would retitle and recolour the terminal.
+  EXPECT_EQ(ConsoleText(u"\x1b]0;x\x07Title\x1b[31m"), "\xEF\xBF\xBD]0;x\xEF\xBF\xBDTitle\xEF\xBF\xBD[31m");
+  EXPECT_EQ(ConsoleText(u"Line1\nLine2\rX\tY\x7F"), "Line1\xEF\xBF\xBDLine2\xEF\xBF\xBDX\xEF\xBF\xBDY\xEF\xBF\xBD");
+  // C1 controls (U+009B is a one-character CSI); U+00A0 and on are text.
+  EXPECT_EQ(ConsoleText(u"\u0080\u009b31m\u00a0\u00e9"), "\xEF\xBF\xBD\xEF\xBF\xBD" "31m\xC2\xA0\xC3\xA9");
+  // A NUL between values separates them; NULs separating nothing go.
+  EXPECT_EQ(ConsoleText(std::u16string(u"Rock\0Pop", 8)), "Rock / Pop");
+  EXPECT_EQ(ConsoleText(std::u16string(u"Rock\0\0Pop\0", 10)), "Rock / Pop");
+  EXPECT_EQ(ConsoleText(std::u16string(u"\0Jazz", 5)), "Jazz");
+  EXPECT_EQ(ConsoleText(std::u16string(u"\0", 1)), "");
+  EXPECT_EQ(ConsoleText(u"T\u00f6ne \U0001F3B5"), "T\xC3\xB6ne \xF0\x9F\x8E\xB5");
+  // File names: bytes that are not UTF-8 (a raw 0x9B is CSI to an 8-bit
+  // terminal) become U+FFFD as well.
+  EXPECT_EQ(ConsoleName("a\x1b[2Jb.mp3"), "a\xEF\xBF\xBD[2Jb.mp3");
+  EXPECT_EQ(ConsoleName("Bj\xF6rk\x9B" "1m.mp3"), "Bj\xEF\xBF\xBDrk\xEF\xBF\xBD" "1m.mp3");
+  EXPECT_EQ(ConsoleName("Bj\xC3\xB6rk.mp3"), "Bj\xC3\xB6rk.mp3");
+}
+
+TEST(ConsoleText, HeaderLinesShowFileTextSafely) {
+  std::setlocale(LC_NUMERIC, "C");
+  HeaderTags tags{u"\x1b]0;x\x07T", u"A\nB", u"", std::u16string(u"Rock\0Pop", 8)};
+  EXPECT_EQ(HeaderFirstLine(1, "/m/x.mp3", tags, 61, std::nullopt),
+            "Playing file: 1 \xEF\xBF\xBD]0;x\xEF\xBF\xBDT Artist: A\xEF\xBF\xBD" "B Genre: Rock / Pop 1:01");
+  EXPECT_EQ(HeaderFirstLine(2, "/m/\x1b[31mred.wav", HeaderTags{}, 0, 2), "Playing file: 2 \xEF\xBF\xBD[31mred 0:00 from 2");
+  EXPECT_EQ(HeaderSecondLine(0, 0, u"X\x1b"), "Bitrate:  0 kBit/s Channels: 0 Type: X\xEF\xBF\xBD");
+}
+
+TEST(EngineHeader, TagValuesAndTypeName) {
+  using namespace std::string_literals;
+  const std::string tags = "TITLE=Song\0artist=A=B\0title=Second\0genre=\0\0"s;
+  EXPECT_EQ(EngineTagValue(tags.c_str(), "title"), "Song") << "the first of a name, whatever its case";
+  EXPECT_EQ(EngineTagValue(tags.c_str(), "Artist"), "A=B") << "split at the first '='";
+  EXPECT_EQ(EngineTagValue(tags.c_str(), "genre"), "");
+  EXPECT_EQ(EngineTagValue(tags.c_str(), "album"), "");
+  EXPECT_EQ(EngineTagValue(tags.c_str(), "titl"), "");
+  EXPECT_EQ(EngineTagValue("\0", "title"), "");
+  EXPECT_EQ(EngineTagValue(nullptr, "title"), "");
+
+  EXPECT_EQ(EngineTypeName("opus", "Opus (Opus Interactive Audio Codec)", "Ogg"), "Opus (Opus Interactive Audio Codec)");
+  EXPECT_EQ(EngineTypeName("pcm_s16be", "PCM signed 16-bit big-endian", "Audio IFF"), "Audio IFF");
+  EXPECT_EQ(EngineTypeName("alac", "", "QuickTime / MOV"), "alac");
+  EXPECT_EQ(EngineTypeName(nullptr, nullptr, nullptr), "");
 }
 
 TEST(TextTest, UnreadableFileRaisesOpenErrorWithFullPath) {
