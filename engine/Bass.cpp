@@ -731,8 +731,7 @@ BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {
     auto s = FindStream(handle);
     if (!s) return Fail(BASS_ERROR_HANDLE);
     if (info == nullptr) return Fail(BASS_ERROR_ILLPARAM);
-    std::lock_guard<std::mutex> lock(s->fMutex);
-    const quav::Decoder::SourceInfo& source = s->Source().Info();
+    const quav::Decoder::SourceInfo& source = s->Info();
     info->freq = static_cast<DWORD>(std::max(0, source.rate));
     info->chans = static_cast<DWORD>(std::max(0, source.channels));
     info->bitrate = static_cast<DWORD>(std::clamp<int64_t>(source.bitrate, 0, kBadDword));
@@ -748,8 +747,7 @@ const char* BASS_ChannelGetTags(DWORD handle) {
   return Guarded(static_cast<const char*>(nullptr), [&]() -> const char* {
     auto s = FindStream(handle);
     if (!s) return Fail(BASS_ERROR_HANDLE, static_cast<const char*>(nullptr));
-    std::lock_guard<std::mutex> lock(s->fMutex);
-    return Ok(s->Source().Info().tags.c_str());
+    return Ok(s->Info().tags.c_str());
   });
 }
 

@@ -49,7 +49,9 @@ class Decoder {
     std::string tags;  // "name=value" strings, each ended by '\0', then one more '\0'
   };
   // Described on the first call and never changed afterwards, so pointers
-  // into it stay valid for the decoder's life.
+  // into it stay valid for the decoder's life. The first call must come
+  // before decoding goes on in another thread (a stream makes it when it
+  // is created).
   const SourceInfo& Info();
 
  private:

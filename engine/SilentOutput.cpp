@@ -45,15 +45,24 @@ class SilentOutput final : public Output {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     uint64_t clockFrames = 0;  // frames the "hardware" has played, heard or not
+    bool silent = true;        // the last step ran out of audio
     std::unique_lock<std::mutex> lock(fMutex);
     while (!fStop) {
       fWake.wait_for(lock, std::chrono::milliseconds(5));
       const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
       const auto due = static_cast<uint64_t>(elapsed * fRate);
       if (due > clockFrames) {
-        // An empty ring means silence was played: the clock runs on.
+        // An empty ring means silence was played: the clock runs on. Audio
+        // that arrives during a silence is taken to follow it.
         const auto frames = static_cast<size_t>(due - clockFrames);
-        fClock.Handed(ring.Read(nullptr, frames), frames);
+        const size_t got = ring.Read(nullptr, frames);
+        if (silent && got < frames) {
+          fClock.Handed(0, frames - got);
+          fClock.Handed(got, got);
+        } else {
+          fClock.Handed(got, frames);
+        }
+        silent = got < frames;
         clockFrames = due;
       }
     }

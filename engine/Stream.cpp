@@ -34,6 +34,7 @@ Stream::Stream(std::unique_ptr<Decoder> decoder, bool decodeOnly, int outRate)
       fSourceRate(fRate),
       fFileSize(decoder->FileSize()),
       fDataStart(decoder->DataStart()),
+      fInfo(&decoder->Info()),
       fDecoder(std::move(decoder)) {
   fFreq.Set(static_cast<float>(fRate));
   if (!decodeOnly && outRate != fRate) {

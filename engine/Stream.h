@@ -41,6 +41,8 @@ class Stream {
   int OutRate() const { return fOutRate; }
   int64_t FileSize() const { return fFileSize; }
   int64_t DataStart() const { return fDataStart; }
+  // What the file holds (codec, container, tags), read when it opened.
+  const Decoder::SourceInfo& Info() const { return *fInfo; }
 
   // ---- Playing (played streams) -------------------------------------------
   // Starts or resumes; restart, or a stream that has played to its end,
@@ -143,6 +145,7 @@ class Stream {
   int fSourceRate;
   int64_t fFileSize;
   int64_t fDataStart;
+  const Decoder::SourceInfo* fInfo;  // owned by the decoder, never changed
 
   std::mutex fRenderMutex;
   // ---- Under fRenderMutex ----

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,11 +19,16 @@ void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
+// Ends a child started by Background and reaps it.
 void StopProcess(pid_t pid) {
   if (pid <= 0) return;
   ::kill(pid, SIGTERM);
-  for (int i = 0; i < 200 && ::kill(pid, 0) == 0; ++i) Pause(10);
-  if (::kill(pid, 0) == 0) ::kill(pid, SIGKILL);
+  for (int i = 0; i < 200; ++i) {
+    if (::waitpid(pid, nullptr, WNOHANG) == pid) return;
+    Pause(10);
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
 }
 
 bool Poll(const std::string& command, int tries, int ms) {
@@ -56,7 +62,10 @@ PulseServer::PulseServer(int rate) : fRate(rate) {
   fServer = Background("server",
                        "exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes "
                        "-L 'module-native-protocol-unix auth-anonymous=1 socket=" + socket + "' "
-                       "-L 'module-null-sink sink_name=quavsink rate=" + std::to_string(rate) + " channels=2' "
+                       // Without rewinds the null sink takes up a new stream's latency
+                       // at once; with them, a stream may wait up to the idle sink's
+                       // two-second period before it is first played.
+                       "-L 'module-null-sink sink_name=quavsink rate=" + std::to_string(rate) + " channels=2 norewinds=1' "
                        "-L module-always-sink");
   if (fServer <= 0 || !Poll("pactl info >/dev/null 2>&1", 100, 50))
     fProblem = "the PulseAudio server did not start: " + Log("server");
@@ -73,11 +82,16 @@ PulseServer::~PulseServer() {
   }
 }
 
+// Runs a shell command line as a child of this process, its output in
+// name.log.
 pid_t PulseServer::Background(const std::string& name, const std::string& command) {
-  const std::string pidFile = fDir.file(name + ".pid");
-  if (!Shell("(" + command + ") > " + Quote(fDir.file(name + ".log")) + " 2>&1 & echo $! > " + Quote(pidFile)))
-    return 0;
-  return static_cast<pid_t>(std::atoi(ReadWholeFile(pidFile).c_str()));
+  const std::string line = "exec > " + Quote(fDir.file(name + ".log")) + " 2>&1; " + command;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  return pid > 0 ? pid : 0;
 }
 
 std::string PulseServer::Log(const std::string& name) const { return ReadWholeFile(fDir.file(name + ".log")); }
