@@ -98,15 +98,44 @@ TFileStream::~TFileStream() {
   if (fFd >= 0) ::close(fFd);
 }
 
-int64_t TFileStream::DoRead(void* buffer, int64_t count) {
-  auto out = static_cast<char*>(buffer);
+int64_t TFileStream::ReadAt(int64_t offset, char* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
-    const ssize_t n = ::pread(fFd, out + done, static_cast<size_t>(count - done), fPosition + done);
+    const ssize_t n = ::pread(fFd, buffer + done, static_cast<size_t>(count - done), offset + done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw EReadError(std::string("Read error: ") + std::strerror(errno));
     if (n == 0) break;  // the file shrank under us
     done += n;
+  }
+  return done;
+}
+
+int64_t TFileStream::DoRead(void* buffer, int64_t count) {
+  auto out = static_cast<char*>(buffer);
+  int64_t done = 0;
+  // Each pass copies from the block, reads past it, or loads a new block
+  // that holds the position; a short load (the file shrank) ends the read.
+  while (done < count) {
+    const int64_t at = fPosition + done;
+    const int64_t blockEnd = fBlockStart + static_cast<int64_t>(fBlock.size());
+    if (at >= fBlockStart && at < blockEnd) {
+      const int64_t n = std::min(count - done, blockEnd - at);
+      std::memcpy(out + done, fBlock.data() + (at - fBlockStart), static_cast<size_t>(n));
+      done += n;
+      continue;
+    }
+    if (count - done >= kBlockSize) {
+      const int64_t n = ReadAt(at, out + done, count - done);
+      done += n;
+      break;
+    }
+    // Near the end the block is the file's last one, so that tags read
+    // backwards from the end share it.
+    const int64_t start = std::max<int64_t>(0, std::min(at, fSize - kBlockSize));
+    fBlock.resize(static_cast<size_t>(std::min(kBlockSize, std::max<int64_t>(fSize - start, 0))));
+    fBlockStart = start;
+    fBlock.resize(static_cast<size_t>(ReadAt(start, fBlock.data(), static_cast<int64_t>(fBlock.size()))));
+    if (at >= fBlockStart + static_cast<int64_t>(fBlock.size())) break;
   }
   return done;
 }

@@ -58,6 +58,14 @@ class TStream {
 
 // A file opened read-only (others may read and write it); nothing can be
 // written through it. Raises EReadError when the file cannot be opened.
+//
+// Reads are served from one block of the file held in memory: a read
+// outside it loads the 64 KiB from there on (or the last 64 KiB, near the
+// end, where tags are looked for backwards), so the many small reads of a
+// header walk cost one system call per block. Reads of a block or more go
+// straight to the file. What a read returns is exactly what reading the
+// file there returns (as it was when the block was loaded: a reader opens,
+// reads and closes).
 class TFileStream final : public TStream {
  public:
   explicit TFileStream(const std::string& filename);
@@ -67,12 +75,19 @@ class TFileStream final : public TStream {
 
   int64_t Size() const override { return fSize; }
 
+  static constexpr int64_t kBlockSize = 64 * 1024;
+
  protected:
   int64_t DoRead(void* buffer, int64_t count) override;
 
  private:
+  // Up to count bytes at offset, straight from the file (fewer at its end).
+  int64_t ReadAt(int64_t offset, char* buffer, int64_t count);
+
   int fFd = -1;
   int64_t fSize = 0;
+  std::vector<char> fBlock;  // the file's bytes from fBlockStart on
+  int64_t fBlockStart = 0;
 };
 
 // Bytes held in memory: tag bodies, picture data, test fixtures.

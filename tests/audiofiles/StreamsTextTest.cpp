@@ -147,6 +147,46 @@ TEST(Streams, FileStream) {
   EXPECT_EQ(testsupport::ReadWholeFile(path), "\x01\x02\x03"s);
 }
 
+// The read-ahead block changes nothing that a read returns: reads of every
+// size at positions all over a file larger than two blocks, forwards and
+// backwards, give the file's own bytes, and a file cut short under the
+// stream reads short exactly where the file now ends.
+TEST(Streams, FileStreamReadsThroughItsBlockExactlyAsTheFile) {
+  TempDir dir;
+  constexpr int64_t kBlock = TFileStream::kBlockSize;
+  std::string bytes(static_cast<size_t>(2 * kBlock + 12345), '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+  const std::string path = dir.write("big.bin", bytes);
+  TFileStream f(path);
+  ASSERT_EQ(f.Size(), static_cast<int64_t>(bytes.size()));
+  std::string buf;
+  auto check = [&](int64_t at, int64_t count) {
+    f.Seek(at);
+    buf.assign(static_cast<size_t>(count), '\0');
+    const int64_t got = f.Read(buf.data(), count);
+    const int64_t want = std::clamp<int64_t>(static_cast<int64_t>(bytes.size()) - at, 0, count);
+    ASSERT_EQ(got, want) << "at " << at << " count " << count;
+    EXPECT_EQ(buf.substr(0, static_cast<size_t>(got)), bytes.substr(static_cast<size_t>(std::min<int64_t>(at, f.Size())), static_cast<size_t>(got)))
+        << "at " << at << " count " << count;
+    EXPECT_EQ(f.Position(), at + got);
+  };
+  for (int64_t count : {int64_t{1}, int64_t{4}, int64_t{1000}, kBlock - 1, kBlock, kBlock + 1, 3 * kBlock}) {
+    for (int64_t at : {int64_t{0}, kBlock - 2, kBlock, 2 * kBlock - 1, f.Size() - 128, f.Size() - 1, f.Size()})
+      check(at, count);
+    for (int64_t at = f.Size() - 10; at > 0; at -= 7919) check(at, count);  // backwards, as tag scans go
+  }
+  // Cut short under an open stream: a read that reaches past the new end
+  // returns what is there, an exact one fails.
+  TFileStream cut(path);
+  ASSERT_EQ(::truncate(path.c_str(), kBlock + 100), 0);
+  cut.Seek(kBlock + 50);
+  buf.assign(200, '\0');
+  EXPECT_EQ(cut.Read(buf.data(), 200), 50);
+  EXPECT_EQ(buf.substr(0, 50), bytes.substr(static_cast<size_t>(kBlock + 50), 50));
+  cut.Seek(2 * kBlock);
+  EXPECT_THROW(cut.ReadU32LE(), EReadError);
+}
+
 TEST(Streams, AudioFileExists) {
   TempDir dir;
   const std::string file = dir.write("a.mp3", "x");
