@@ -1,15 +1,21 @@
 // quavtag: prints what the tag library reads from each file, one JSON
 // object per file and line.
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <iostream>
+#include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AudioFiles.h"
 #include "Details.h"
+#include "FileWalk.h"
 #include "Json.h"
 
 namespace {
@@ -20,12 +26,17 @@ std::array<DetailsWriter, at_Wav + 1>& Writers() {
 }
 
 constexpr const char* kUsage =
-    "Usage: quavtag FILE...\n"
+    "Usage: quavtag [-r] [-j N] FILE...\n"
     "Prints the tags and stream properties that the tag library reads from\n"
-    "each FILE as one JSON object per line.\n"
+    "each FILE as one JSON object per line, in the order given.\n"
     "\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n";
+    "  -r, --recursive  read every file beneath each FILE that is a folder,\n"
+    "                   folder by folder in name order; links are followed,\n"
+    "                   no folder twice\n"
+    "  -j N, --jobs N   read on N threads (default: one per processor); the\n"
+    "                   lines still come in order\n"
+    "  --help           show this text\n"
+    "  --version        show the version\n";
 
 std::string Describe(const std::string& arg) {
   TGeneralAudioFile file(arg);
@@ -63,9 +74,76 @@ void WriteDetails(JsonWriter& json, const TGeneralAudioFile& file) {
     writer(json, file);
 }
 
+namespace {
+
+// Reads the files on jobs threads and prints their lines in order, each as
+// soon as it and all before it are ready.
+bool DescribeAll(const std::vector<std::string>& files, unsigned jobs) {
+  std::vector<std::string> lines(files.size());
+  std::vector<char> ready(files.size(), 0);
+  std::string failure;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::atomic<size_t> next{0};
+  std::atomic<bool> stop{false};
+  auto work = [&] {
+    for (size_t i; !stop && (i = next++) < files.size();) {
+      std::string line;
+      std::string error;
+      try {
+        line = Describe(files[i]);
+      } catch (const std::exception& e) {
+        error = e.what();
+      }
+      std::lock_guard<std::mutex> lock(mutex);
+      if (!error.empty() && failure.empty()) failure = error;
+      lines[i] = std::move(line);
+      ready[i] = 1;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  jobs = static_cast<unsigned>(std::clamp<size_t>(jobs, 1, std::max<size_t>(1, files.size())));
+  for (unsigned t = 0; t < jobs; ++t) threads.emplace_back(work);
+  bool ok = true;
+  for (size_t i = 0; i < files.size(); ++i) {
+    std::string line;
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [&] { return ready[i] != 0; });
+      if (!failure.empty() && lines[i].empty()) {
+        std::fprintf(stderr, "quavtag: %s\n", failure.c_str());
+        ok = false;
+        stop = true;
+        break;
+      }
+      line.swap(lines[i]);
+    }
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+  }
+  stop = true;
+  for (std::thread& t : threads) t.join();
+  return ok;
+}
+
+bool ParseJobs(const std::string& text, unsigned& jobs) {
+  if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  jobs = static_cast<unsigned>(std::stoul(text));
+  return jobs >= 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  std::vector<std::string> files;
-  bool options = true;
+  std::vector<std::string> args;
+  bool options = true, recursive = false;
+  unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+  auto usageError = [](const std::string& message) {
+    std::fprintf(stderr, "quavtag: %s\n%s", message.c_str(), kUsage);
+    return 2;
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (options && arg == "--") {
@@ -76,27 +154,33 @@ int main(int argc, char** argv) {
     } else if (options && arg == "--version") {
       std::puts("quavtag 0.92");
       return 0;
+    } else if (options && (arg == "-r" || arg == "--recursive")) {
+      recursive = true;
+    } else if (options && (arg == "-j" || arg == "--jobs")) {
+      if (i + 1 >= argc || !ParseJobs(argv[++i], jobs)) return usageError(arg + " needs a number of threads");
+    } else if (options && arg.size() > 2 && arg.compare(0, 2, "-j") == 0) {
+      if (!ParseJobs(arg.substr(2), jobs)) return usageError(arg + ": not a number of threads");
     } else if (options && arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "quavtag: unknown option %s\n%s", arg.c_str(), kUsage);
-      return 2;
+      return usageError("unknown option " + arg);
     } else {
-      files.push_back(arg);
+      args.push_back(arg);
     }
   }
-  if (files.empty()) {
+  if (args.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  try {
-    for (const std::string& f : files) {
-      const std::string line = Describe(f);
-      std::fwrite(line.data(), 1, line.size(), stdout);
-      std::fputc('\n', stdout);
-      std::fflush(stdout);
-    }
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "quavtag: %s\n", e.what());
-    return 1;
+  std::vector<std::string> files;
+  bool walked = true;
+  for (const std::string& arg : args) {
+    std::error_code ec;
+    if (recursive && std::filesystem::is_directory(std::filesystem::path(std::u8string(arg.begin(), arg.end())), ec))
+      walked = WalkFolder(arg, files, [](const std::string& problem) {
+                 std::fprintf(stderr, "quavtag: %s\n", problem.c_str());
+               }) && walked;
+    else
+      files.push_back(arg);
   }
-  return 0;
+  if (!DescribeAll(files, jobs)) return 1;
+  return walked ? 0 : 1;
 }

@@ -1,6 +1,9 @@
 // quavtag as a black box: its output is parsed as JSON and checked against
 // the keys and values of its output contract.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "MiniJson.h"
 #include "TestSupport.h"
@@ -80,4 +83,90 @@ TEST(Quavtag, FileNamesAreValidJsonWhateverTheirBytes) {
   ASSERT_EQ(r.exitCode, 0);
   const JsonValue v = ParseJson(SplitLines(r.out).at(0));
   EXPECT_EQ(v["File"].string, "we\"ird\\na\tme\xEF\xBF\xBD.txt");
+}
+
+namespace {
+
+std::vector<std::string> FilesOf(const std::string& out) {
+  std::vector<std::string> files;
+  for (const auto& line : SplitLines(out)) files.push_back(ParseJson(line)["File"].string);
+  return files;
+}
+
+}  // namespace
+
+// -r walks folders in name order, descending where a folder stands, follows
+// links but enters no folder twice; -j reads on several threads and changes
+// nothing in the output.
+TEST(Quavtag, WalksFoldersInNameOrderOnAnyNumberOfThreads) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  const std::string root = dir.file("lib");
+  dir.write("lib/b/2.mp3", "x");
+  dir.write("lib/b/1.flac", "x");
+  dir.write("lib/a.ogg", "x");
+  dir.write("lib/c.wav", "x");
+  dir.write("lib/B.wma", "x");
+  dir.write("other/o.wv", "x");
+  fs::create_directory_symlink("..", root + "/b/up");             // a loop
+  fs::create_directory_symlink(dir.file("other"), root + "/d");   // a folder elsewhere
+  fs::create_directory_symlink(dir.file("other"), root + "/e");   // the same again
+  fs::create_symlink(dir.file("nowhere"), root + "/f.mp3");       // dangling: still a line
+  const std::vector<std::string> expected = {root + "/B.wma", root + "/a.ogg", root + "/b/1.flac", root + "/b/2.mp3",
+                                             root + "/c.wav", root + "/d/o.wv", root + "/f.mp3"};
+  const RunResult one = Quavtag({"-r", "-j", "1", root + "/"});
+  ASSERT_EQ(one.exitCode, 0) << one.err;
+  EXPECT_EQ(FilesOf(one.out), expected);
+  EXPECT_NE(one.err.find(root + "/b/up: already walked"), std::string::npos) << one.err;
+  EXPECT_NE(one.err.find(root + "/e: already walked"), std::string::npos) << one.err;
+  for (const char* jobs : {"-j3", "-j64"}) {
+    const RunResult many = Quavtag({"-r", jobs, root});
+    EXPECT_EQ(many.exitCode, 0);
+    EXPECT_EQ(many.out, one.out) << jobs;
+  }
+  // Files and folders mixed, in the order given; without -r a folder is
+  // just one more name.
+  const RunResult mixed = Quavtag({"--recursive", root + "/c.wav", dir.file("other")});
+  EXPECT_EQ(FilesOf(mixed.out), (std::vector<std::string>{root + "/c.wav", dir.file("other") + "/o.wv"}));
+  EXPECT_EQ(FilesOf(Quavtag({dir.file("other")}).out), std::vector<std::string>{dir.file("other")});
+
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"-j"}, {"-j", "0", "a"}, {"-jx", "a"}, {"--jobs", "-1", "a"}, {"-j", "99999", "a"}}) {
+    const RunResult r = Quavtag(bad);
+    EXPECT_EQ(r.exitCode, 2) << bad[0];
+    EXPECT_TRUE(r.out.empty());
+  }
+}
+
+// A folder that cannot be read is reported, the rest is read, and the exit
+// code says that something was left out. Run as nobody when the suite runs
+// as root, for whom every folder is readable.
+TEST(Quavtag, UnreadableFolderIsReportedAndTheWalkGoesOn) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  const std::string program = dir.file("quavtag");
+  fs::copy_file(BuiltProgram("tools/quavtag"), program);
+  dir.write("lib/a/1.mp3", "x");
+  dir.write("lib/locked/2.mp3", "x");
+  dir.write("lib/z.mp3", "x");
+  std::vector<std::string> argv;
+  if (::geteuid() == 0) {
+    if (HaveProgram("setpriv"))
+      argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    else
+      GTEST_SKIP() << "running as root without setpriv";
+    for (fs::path p = dir.path().parent_path(); !p.empty() && p != p.root_path(); p = p.parent_path())
+      if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none)
+        GTEST_SKIP() << p.string() << " cannot be entered by nobody";
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+      fs::permissions(entry.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(dir.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  }
+  fs::permissions(dir.file("lib/locked"), fs::perms::none);
+  argv.insert(argv.end(), {program, "-r", dir.file("lib")});
+  const RunResult r = testsupport::Run(argv);
+  fs::permissions(dir.file("lib/locked"), fs::perms::owner_all);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(FilesOf(r.out), (std::vector<std::string>{dir.file("lib/a/1.mp3"), dir.file("lib/z.mp3")}));
+  EXPECT_NE(r.err.find(dir.file("lib/locked") + ": "), std::string::npos) << r.err;
 }
