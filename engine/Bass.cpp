@@ -67,6 +67,11 @@ constexpr DWORD kBadDword = ~DWORD{0};
 // Output buffered ahead of the device (seconds); slides and volume changes
 // are heard this much (plus the device latency) after they are made.
 constexpr double kAheadSeconds = 0.1;
+// How often the engine thread tops the ring up while streams play, and how
+// long it sleeps when none does (it is woken when one starts; the long
+// timeout keeps the load figure current).
+constexpr auto kMixPeriod = std::chrono::milliseconds(20);
+constexpr auto kIdlePeriod = std::chrono::milliseconds(100);
 constexpr size_t kMixBlockFrames = 1024;
 constexpr DWORD kMaxDeviceBufferMs = 5000;
 
@@ -174,7 +179,7 @@ void MixerLoop() {
       // Idle, it sleeps until a stream starts (with a long timeout for the
       // load figure); busy, it tops the ring up every few milliseconds.
       std::unique_lock<std::mutex> lock(E.wakeMutex);
-      E.wake.wait_for(lock, std::chrono::milliseconds(idle ? 100 : 5), [] { return E.stopMixer || E.wakeUp; });
+      E.wake.wait_for(lock, idle ? kIdlePeriod : kMixPeriod, [] { return E.stopMixer || E.wakeUp; });
       if (E.stopMixer) return;
       E.wakeUp = false;
     }

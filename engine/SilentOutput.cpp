@@ -14,6 +14,10 @@ namespace quav {
 
 namespace {
 
+// How often the silent device takes audio out of the ring: the resolution
+// of positions and levels on it.
+constexpr auto kStep = std::chrono::milliseconds(10);
+
 class SilentOutput final : public Output {
  public:
   SilentOutput(int rate, double latencySeconds) : fRate(rate), fLatencySeconds(latencySeconds) {}
@@ -48,7 +52,7 @@ class SilentOutput final : public Output {
     bool silent = true;        // the last step ran out of audio
     std::unique_lock<std::mutex> lock(fMutex);
     while (!fStop) {
-      fWake.wait_for(lock, std::chrono::milliseconds(5));
+      fWake.wait_for(lock, kStep);
       const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
       const auto due = static_cast<uint64_t>(elapsed * fRate);
       if (due > clockFrames) {
