@@ -70,7 +70,7 @@ constexpr double kAheadSeconds = 0.1;
 // How often the engine thread tops the ring up while streams play, and how
 // long it sleeps when none does (it is woken when one starts; the long
 // timeout keeps the load figure current).
-constexpr auto kMixPeriod = std::chrono::milliseconds(20);
+constexpr auto kMixPeriod = std::chrono::milliseconds(40);
 constexpr auto kIdlePeriod = std::chrono::milliseconds(100);
 constexpr size_t kMixBlockFrames = 1024;
 constexpr DWORD kMaxDeviceBufferMs = 5000;
@@ -112,7 +112,7 @@ struct Engine {
 
   // Output frame being heard now (the output's clock, which runs on while
   // the device plays silence).
-  uint64_t HeardFrame() const { return output ? output->HeardFrames() : 0; }
+  uint64_t HeardFrame() { return output ? output->HeardFrames() : 0; }
   // Seconds from now until a frame written now is heard.
   double AheadSeconds() const {
     return (static_cast<double>(ring->Available()) + latencyFrames) / rate;
@@ -170,7 +170,8 @@ double ThreadCpuSeconds() {
 }
 
 // Renders every playing stream into the ring until it holds the target.
-void MixerLoop() {
+// The output outlives the thread.
+void MixerLoop(quav::Output* output) {
   std::vector<float> mix, part;
   double busy = 0, produced = 0, lastProduced = NowSeconds();
   bool idle = false;
@@ -185,6 +186,7 @@ void MixerLoop() {
     }
     idle = false;
     for (;;) {
+      output->Advance();
       const size_t available = E.ring->Available();
       if (available >= E.targetFrames) break;
       const size_t frames = std::min(kMixBlockFrames, E.targetFrames - available);
@@ -214,6 +216,7 @@ void MixerLoop() {
         longest = std::max(longest, got);
       }
       for (float& v : mix) v = std::clamp(v, -1.0f, 1.0f);
+      output->Advance();  // what played while this block was rendered came before it
       E.ring->Write(mix.data(), longest);
       busy += ThreadCpuSeconds() - started;
       produced += static_cast<double>(longest) / E.rate;
@@ -418,7 +421,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
       E.stopMixer = false;
       E.wakeUp = false;
     }
-    E.mixer = std::thread(MixerLoop);
+    E.mixer = std::thread(MixerLoop, E.output.get());
     return Ok(TRUE);
   });
 }

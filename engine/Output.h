@@ -98,7 +98,11 @@ class Output {
   virtual int Rate() const = 0;
   // Ring frames heard so far; keeps counting while the device plays the
   // silence of an empty ring.
-  virtual uint64_t HeardFrames() const = 0;
+  virtual uint64_t HeardFrames() = 0;
+  // Brings an output without a thread of its own up to the present (it takes
+  // what is due out of the ring). The engine thread calls it before it looks
+  // at the ring or writes to it; devices with their own callback ignore it.
+  virtual void Advance() {}
 };
 
 // Device 0: consumes audio in real time and discards it. latencySeconds

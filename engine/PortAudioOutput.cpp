@@ -112,7 +112,7 @@ class PortAudioOutput final : public Output {
     return info ? std::max(0.0, info->outputLatency) : 0.0;
   }
   int Rate() const override { return fRate; }
-  uint64_t HeardFrames() const override { return fClock.Heard(); }
+  uint64_t HeardFrames() override { return fClock.Heard(); }
 
   void SetStream(PaStream* stream) { fStream = stream; }
 

@@ -1,12 +1,11 @@
-// The "No sound" device: a clock thread that takes frames out of the ring
-// at the rate real hardware would, so that positions, levels and slides
-// advance as they would when heard.
+// The "No sound" device: a clock that takes frames out of the ring at the
+// rate real hardware would, so that positions, levels and slides advance as
+// they would when heard. It has no thread of its own: whoever looks at it
+// (the engine thread before it tops the ring up, a caller asking what is
+// heard) first brings it up to the present.
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
-#include <thread>
 
 #include "Output.h"
 
@@ -14,71 +13,56 @@ namespace quav {
 
 namespace {
 
-// How often the silent device takes audio out of the ring: the resolution
-// of positions and levels on it.
-constexpr auto kStep = std::chrono::milliseconds(10);
-
 class SilentOutput final : public Output {
  public:
   SilentOutput(int rate, double latencySeconds) : fRate(rate), fLatencySeconds(latencySeconds) {}
-  ~SilentOutput() override { Stop(); }
 
   bool Start(FrameRing& ring) override {
-    Stop();
-    fStop = false;
+    std::lock_guard<std::mutex> lock(fMutex);
+    fRing = &ring;
+    fStart = Clock::now();
+    fClockFrames = 0;
     fClock.Reset(static_cast<uint64_t>(fLatencySeconds * fRate));
-    fThread = std::thread([this, &ring] { Run(ring); });
     return true;
   }
 
   void Stop() override {
-    {
-      std::lock_guard<std::mutex> lock(fMutex);
-      fStop = true;
-    }
-    fWake.notify_all();
-    if (fThread.joinable()) fThread.join();
+    std::lock_guard<std::mutex> lock(fMutex);
+    fRing = nullptr;
   }
 
   double LatencySeconds() const override { return fLatencySeconds; }
   int Rate() const override { return fRate; }
-  uint64_t HeardFrames() const override { return fClock.Heard(); }
 
- private:
-  void Run(FrameRing& ring) {
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    uint64_t clockFrames = 0;  // frames the "hardware" has played, heard or not
-    bool silent = true;        // the last step ran out of audio
-    std::unique_lock<std::mutex> lock(fMutex);
-    while (!fStop) {
-      fWake.wait_for(lock, kStep);
-      const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-      const auto due = static_cast<uint64_t>(elapsed * fRate);
-      if (due > clockFrames) {
-        // An empty ring means silence was played: the clock runs on. Audio
-        // that arrives during a silence is taken to follow it.
-        const auto frames = static_cast<size_t>(due - clockFrames);
-        const size_t got = ring.Read(nullptr, frames);
-        if (silent && got < frames) {
-          fClock.Handed(0, frames - got);
-          fClock.Handed(got, got);
-        } else {
-          fClock.Handed(got, frames);
-        }
-        silent = got < frames;
-        clockFrames = due;
-      }
-    }
+  uint64_t HeardFrames() override {
+    Advance();
+    return fClock.Heard();
   }
 
-  int fRate;
-  double fLatencySeconds;
+  // The frames due since the last call leave the ring: the audio it holds
+  // first, then silence when it runs dry. The engine thread calls this
+  // before each write, so audio never counts as played before it arrived.
+  void Advance() override {
+    std::lock_guard<std::mutex> lock(fMutex);
+    if (fRing == nullptr) return;
+    const double elapsed = std::chrono::duration<double>(Clock::now() - fStart).count();
+    const auto due = static_cast<uint64_t>(elapsed * fRate);
+    if (due <= fClockFrames) return;
+    const auto frames = static_cast<size_t>(due - fClockFrames);
+    fClock.Handed(fRing->Read(nullptr, frames), frames);
+    fClockFrames = due;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  const int fRate;
+  const double fLatencySeconds;
+  std::mutex fMutex;  // guards everything below: one consumer of the ring at a time
+  FrameRing* fRing = nullptr;
+  Clock::time_point fStart;
+  uint64_t fClockFrames = 0;  // frames the "hardware" has played, heard or not
   DeviceClock fClock;
-  std::thread fThread;
-  std::mutex fMutex;
-  std::condition_variable fWake;
-  bool fStop = false;
 };
 
 }  // namespace

@@ -35,8 +35,7 @@ TEST_F(SilentPlayback, OneSecondToneTakesAboutOneSecondAndPositionNeverRunsAhead
     const double before = Since(start);
     const QWORD pos = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
     EXPECT_GE(pos, last) << "position went back";
-    // The silent device takes audio in 10 ms steps.
-    EXPECT_LE(BASS_ChannelBytes2Seconds(h, pos), Since(start) + 0.010) << "position ahead of the clock";
+    EXPECT_LE(BASS_ChannelBytes2Seconds(h, pos), Since(start) + 0.002) << "position ahead of the clock";
     if (before > 0.2 && before < 0.8) {
       EXPECT_GT(BASS_ChannelBytes2Seconds(h, pos), before - 0.5) << "far behind";
     }
