@@ -224,7 +224,7 @@ struct Decoder::Impl {
     return true;
   }
 
-  bool Convert(const AVFrame* f, std::vector<float>& out) {
+  bool Convert(const AVFrame* f, Samples& out) {
     if (f->nb_samples <= 0) return true;
     if (!PrepareConverter(f)) return false;
     const size_t start = out.size();
@@ -324,7 +324,7 @@ std::unique_ptr<Decoder> Decoder::Open(const std::string& path, OpenError& error
 // Runs the decoder until it yields a frame or needs another packet (which
 // it then reads and sends). Damage is skipped: the decoder resynchronises
 // on the next good packet. Returns false at the end or after an error.
-bool Decoder::Receive(std::vector<float>& out) {
+bool Decoder::Receive(Samples& out) {
   Impl& d = *fImpl;
   if (d.decoderEnded) return false;
   const int rc = avcodec_receive_frame(d.codec, d.frame);
@@ -363,7 +363,7 @@ bool Decoder::Receive(std::vector<float>& out) {
   }
 }
 
-bool Decoder::Decode(std::vector<float>& out) {
+bool Decoder::Decode(Samples& out) {
   if (!fPending.empty()) {
     out.insert(out.end(), fPending.begin(), fPending.end());
     fPending.clear();
@@ -415,7 +415,7 @@ void RateConverter::Reset() {
   av_channel_layout_uninit(&layout);
 }
 
-void RateConverter::Convert(const float* in, size_t frames, std::vector<float>& out) {
+void RateConverter::Convert(const float* in, size_t frames, Samples& out) {
   if (!fSwr) return;
   const int capacity = swr_get_out_samples(fSwr, static_cast<int>(frames));
   if (capacity <= 0) return;
@@ -427,7 +427,7 @@ void RateConverter::Convert(const float* in, size_t frames, std::vector<float>& 
   out.resize(start + static_cast<size_t>(std::max(got, 0)) * fChannels);
 }
 
-void RateConverter::Flush(std::vector<float>& out) { Convert(nullptr, 0, out); }
+void RateConverter::Flush(Samples& out) { Convert(nullptr, 0, out); }
 
 namespace {
 

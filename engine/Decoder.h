@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "Dsp.h"
+
 struct SwrContext;
 
 namespace quav {
@@ -30,7 +32,7 @@ class Decoder {
 
   // Appends the next decoded frames (interleaved) to out. Returns false
   // once the end has been reached and nothing was appended.
-  bool Decode(std::vector<float>& out);
+  bool Decode(Samples& out);
   // Back to the first frame; false when the file cannot seek.
   bool Rewind();
 
@@ -57,14 +59,14 @@ class Decoder {
  private:
   struct Impl;
   explicit Decoder(std::unique_ptr<Impl> impl);
-  bool Receive(std::vector<float>& out);
+  bool Receive(Samples& out);
 
   std::unique_ptr<Impl> fImpl;
   int fRate = 0;
   int fChannels = 0;
   int64_t fLengthFrames = 0;
   int64_t fDataStart = 0;
-  std::vector<float> fPending;  // the frame decoded while opening
+  Samples fPending;  // the frame decoded while opening
   std::unique_ptr<SourceInfo> fInfo;
 };
 
@@ -78,9 +80,9 @@ class RateConverter {
   RateConverter& operator=(const RateConverter&) = delete;
   bool Valid() const { return fSwr != nullptr; }
   // Appends the converted frames to out.
-  void Convert(const float* in, size_t frames, std::vector<float>& out);
+  void Convert(const float* in, size_t frames, Samples& out);
   // Appends what the filter still holds (at the end of the input).
-  void Flush(std::vector<float>& out);
+  void Flush(Samples& out);
   void Reset();
 
  private:

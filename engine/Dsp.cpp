@@ -197,6 +197,42 @@ void MeasurePeaks(const float* s, size_t frames, int channels, float& left, floa
   right = r;
 }
 
+void ScaleAndMeasurePeaks(float* s, size_t frames, int channels, float gain, float& left, float& right) {
+  if (gain == 1.0f) {
+    MeasurePeaks(s, frames, channels, left, right);
+    return;
+  }
+  float l = 0.0f, r = 0.0f;
+  size_t i = 0;
+  const size_t count = frames * static_cast<size_t>(channels);
+#if defined(__SSE2__)
+  const __m128 signless = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  const __m128 g = _mm_set1_ps(gain);
+  __m128 peak = _mm_setzero_ps();
+  for (; i + 4 <= count; i += 4) {
+    const __m128 x = _mm_mul_ps(_mm_loadu_ps(s + i), g);
+    _mm_storeu_ps(s + i, x);
+    peak = _mm_max_ps(peak, _mm_and_ps(x, signless));
+  }
+  alignas(16) float lanes[4];
+  _mm_store_ps(lanes, peak);
+  if (channels == 1) {
+    l = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+  } else {
+    l = std::max(lanes[0], lanes[2]);
+    r = std::max(lanes[1], lanes[3]);
+  }
+#endif
+  for (; i < count; ++i) {
+    s[i] *= gain;
+    float& peak = (channels == 1 || i % 2 == 0) ? l : r;
+    peak = std::max(peak, std::fabs(s[i]));
+  }
+  if (channels == 1) r = l;
+  left = l;
+  right = r;
+}
+
 uint32_t PeakToLevel(float peak) {
   if (!(peak > 0.0f)) return 0;
   return static_cast<uint32_t>(std::lround(std::min(peak, 1.0f) * 32768.0f));

@@ -5,9 +5,32 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace quav {
+
+// An allocator whose containers leave new elements of a plain type
+// uninitialised when they grow.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+  UninitialisedAllocator() = default;
+  template <class U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}  // NOLINT: converting, as allocators are
+  template <class U, class... Args>
+  void construct(U* p, Args&&... args) {
+    if constexpr (sizeof...(Args) == 0)
+      ::new (static_cast<void*>(p)) U;
+    else
+      ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+// Interleaved float samples. Growing the buffer does not zero the new
+// samples: the decoder and the converters write them straight away, and
+// zeroing first cost a pass over every sample decoded.
+using Samples = std::vector<float, UninitialisedAllocator<float>>;
 
 // Parameters of one peaking band, in the units of the public interface.
 struct PeakingParams {
@@ -82,6 +105,9 @@ class SlidingValue {
 
 // Peak of |sample| per channel over interleaved frames (mono: both the same).
 void MeasurePeaks(const float* samples, size_t frames, int channels, float& left, float& right);
+
+// Multiplies the samples by gain and measures their peaks, in one pass.
+void ScaleAndMeasurePeaks(float* samples, size_t frames, int channels, float gain, float& left, float& right);
 
 // Peak as 0..32768.
 uint32_t PeakToLevel(float peak);

@@ -35,7 +35,8 @@ Stream::Stream(std::unique_ptr<Decoder> decoder, bool decodeOnly, int outRate)
       fFileSize(decoder->FileSize()),
       fDataStart(decoder->DataStart()),
       fInfo(&decoder->Info()),
-      fDecoder(std::move(decoder)) {
+      fDecoder(std::move(decoder)),
+      fRecord(kMaxRecord) {
   fFreq.Set(static_cast<float>(fRate));
   if (!decodeOnly && outRate != fRate) {
     auto converter = std::make_unique<RateConverter>(fChannels, fRate, outRate);
@@ -57,7 +58,7 @@ void Stream::FillSource(int64_t needEnd) {
     fSourceBase += consumed;
   }
   while (SourceEnd() < needEnd && !fSourceEnded) {
-    std::vector<float>& target = fConverter ? fDecoded : fSource;
+    Samples& target = fConverter ? fDecoded : fSource;
     if (fConverter) fDecoded.clear();
     const size_t before = target.size();
     if (!fDecoder->Decode(target)) {
@@ -151,23 +152,22 @@ size_t Stream::Render(float* out, size_t frames, uint64_t outFrame, double clock
     float* block = out + done * fChannels;
     const size_t got = Resample(block, n, step);
     if (got == 0) break;
-    if (v0 == v1 && v0 != 1.0f) {
-      for (size_t i = 0; i < got * fChannels; ++i) block[i] *= v0;
-    } else if (v0 != v1) {
+    float left = 0, right = 0;
+    if (v0 == v1) {
+      ScaleAndMeasurePeaks(block, got, fChannels, v0, left, right);
+    } else {
       const float dv = (v1 - v0) / static_cast<float>(n);
       for (size_t i = 0; i < got; ++i) {
         const float v = v0 + dv * static_cast<float>(i);
         for (int c = 0; c < fChannels; ++c) block[i * fChannels + c] *= v;
       }
+      MeasurePeaks(block, got, fChannels, left, right);
     }
-    float left = 0, right = 0;
-    MeasurePeaks(block, got, fChannels, left, right);
     double srcEnd = fPos;
     if (fSourceEnded) srcEnd = std::min(srcEnd, static_cast<double>(SourceEnd()));
     {
       std::lock_guard<std::mutex> lock(fStateMutex);
       fRecord.push_back({outFrame + done, outFrame + done + got, srcStart, srcEnd, left, right});
-      if (fRecord.size() > kMaxRecord) fRecord.pop_front();
       fRendered += got;
       if (!fRenderedSincePlay) fFirstFrameSincePlay = outFrame;
       fRenderedSincePlay = true;
@@ -298,14 +298,20 @@ int64_t Stream::FilePosition() const {
 int64_t Stream::PositionAt(uint64_t heard) const {
   std::lock_guard<std::mutex> state(fStateMutex);
   if (fDecodeOnly || fRecord.empty()) return fDeliveredNow;
-  // The last block that started at or before the heard frame.
-  auto it = std::upper_bound(fRecord.begin(), fRecord.end(), heard,
-                             [](uint64_t h, const Block& b) { return h < b.outStart; });
+  // The first block that starts after the heard frame...
+  size_t low = 0, high = fRecord.size();
+  while (low < high) {
+    const size_t mid = low + (high - low) / 2;
+    if (heard < fRecord[mid].outStart)
+      high = mid;
+    else
+      low = mid + 1;
+  }
   int64_t frames;
-  if (it == fRecord.begin()) {
+  if (low == 0) {
     frames = ToFileFrames(fRecord.front().srcStart);
   } else {
-    const Block& b = *std::prev(it);
+    const Block& b = fRecord[low - 1];  // ...and the one before it
     if (heard >= b.outEnd) {
       frames = ToFileFrames(b.srcEnd);
     } else {
@@ -322,10 +328,11 @@ uint32_t Stream::LevelAt(uint64_t heard) const {
   const auto window = static_cast<uint64_t>(fOutRate / 50);  // 20 ms
   const uint64_t from = heard > window ? heard - window : 0;
   float left = 0, right = 0;
-  for (auto it = fRecord.rbegin(); it != fRecord.rend() && it->outEnd > from; ++it) {
-    if (it->outStart >= heard) continue;
-    left = std::max(left, it->peakLeft);
-    right = std::max(right, it->peakRight);
+  for (size_t i = fRecord.size(); i > 0 && fRecord[i - 1].outEnd > from; --i) {
+    const Block& b = fRecord[i - 1];
+    if (b.outStart >= heard) continue;
+    left = std::max(left, b.peakLeft);
+    right = std::max(right, b.peakRight);
   }
   return PeakToLevel(left) | (PeakToLevel(right) << 16);
 }

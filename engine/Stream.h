@@ -15,7 +15,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -107,6 +106,30 @@ class Stream {
     double srcStart, srcEnd;
     float peakLeft, peakRight;
   };
+  // The last blocks rendered, oldest first, in a fixed ring (rendering
+  // allocates nothing for it).
+  class BlockRecord {
+   public:
+    explicit BlockRecord(size_t capacity) : fBlocks(capacity) {}
+    size_t size() const { return fCount; }
+    bool empty() const { return fCount == 0; }
+    const Block& operator[](size_t i) const { return fBlocks[(fFirst + i) % fBlocks.size()]; }
+    const Block& front() const { return (*this)[0]; }
+    const Block& back() const { return (*this)[fCount - 1]; }
+    void clear() { fFirst = fCount = 0; }
+    void push_back(const Block& b) {  // over the oldest when full
+      if (fCount < fBlocks.size()) {
+        fBlocks[(fFirst + fCount++) % fBlocks.size()] = b;
+      } else {
+        fBlocks[fFirst] = b;
+        fFirst = (fFirst + 1) % fBlocks.size();
+      }
+    }
+
+   private:
+    std::vector<Block> fBlocks;
+    size_t fFirst = 0, fCount = 0;
+  };
   struct Band {
     uint32_t handle;
     int priority;
@@ -153,10 +176,10 @@ class Stream {
   std::vector<Band> fBands;
   uint64_t fBandOrder = 0;
   std::unique_ptr<RateConverter> fConverter;
-  std::vector<float> fDecoded;
+  Samples fDecoded;
   // Decoded, equalised source frames from fSourceBase on; fPos is the
   // resampler's read position in absolute source frames.
-  std::vector<float> fSource;
+  Samples fSource;
   int64_t fSourceBase = 0;
   double fPos = 0.0;
   bool fSourceEnded = false;
@@ -170,7 +193,7 @@ class Stream {
   SlidingValue fVolume{1.0f};
   SlidingValue fFreq;  // Hz
   uint64_t fRendered = 0;  // output frames rendered (a decode-only stream's clock)
-  std::deque<Block> fRecord;
+  BlockRecord fRecord;
   // Published by the render side after every block.
   bool fEndedNow = false;
   bool fSourceEndedNow = false;

@@ -173,6 +173,21 @@ TEST(SampleConversion, RoundsSaturatesAndReportsPeaks) {
   EXPECT_FLOAT_EQ(r, 0.75f);
   MeasurePeaks(longer.data(), 22, 1, l, r);
   EXPECT_FLOAT_EQ(l, 0.75f);
+  // Scaling and measuring in one pass: every sample scaled, the peaks those
+  // of the scaled samples, the tail past the wide path included.
+  std::vector<float> scaled = longer;
+  ScaleAndMeasurePeaks(scaled.data(), 11, 2, 0.5f, l, r);
+  for (size_t i = 0; i < scaled.size(); ++i) EXPECT_FLOAT_EQ(scaled[i], longer[i] * 0.5f) << i;
+  EXPECT_FLOAT_EQ(l, 0.25f);
+  EXPECT_FLOAT_EQ(r, 0.375f);
+  scaled = longer;
+  ScaleAndMeasurePeaks(scaled.data(), 21, 1, -2.0f, l, r);
+  EXPECT_FLOAT_EQ(l, 1.0f);
+  EXPECT_FLOAT_EQ(r, 1.0f);
+  EXPECT_FLOAT_EQ(scaled[21], 0.75f);  // past the frames asked for: untouched
+  ScaleAndMeasurePeaks(scaled.data(), 11, 2, 1.0f, l, r);
+  EXPECT_FLOAT_EQ(scaled[4], 1.0f);  // gain 1 only measures
+  EXPECT_FLOAT_EQ(l, 1.0f);
 }
 
 }  // namespace
