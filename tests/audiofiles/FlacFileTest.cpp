@@ -226,14 +226,23 @@ TEST(FlacFile, TwoCommentBlocks) {
 }
 
 TEST(FlacFile, CommentBlockBoundsAreTheBlocks) {
-  // The comment count promises more than the block holds; the walk goes on
-  // at the block's end and reads the block behind it.
+  // The comment count and a comment length promise more than the block
+  // holds: the comment takes its bytes from the block and audio behind it,
+  // and the further comments are read from the audio (lengths of -1, empty
+  // comments) until the file ends. The walk goes on at the block's end and
+  // reads the block behind it.
   const std::string body = Bytes().u32le(0).u32le(1000).u32le(7).raw("TITLE=x").u32le(900).raw("GENRE=y");
   FlacRead r;
   ReadBytes(r, FlacFile({FlacBlock(4, false, body), FlacBlock(6, true, PictureBody(3, "image/jpeg", "", "J"))}));
   EXPECT_EQ(r.result, FileErr_None);
   EXPECT_EQ(r.file.Title(), u"x");
-  EXPECT_EQ(r.file.Genre(), u"");
+  EXPECT_EQ(r.file.Genre().substr(0, 1), u"y");
+  EXPECT_NE(r.file.Genre().find(u"image/jpeg"), std::u16string::npos) << "the picture block's bytes";
+  std::vector<std::u16string> names;
+  r.file.GetAllFields(names);
+  EXPECT_GT(names.size(), 2u);
+  EXPECT_LT(names.size(), 1000u) << "the file ends before the count";
+  EXPECT_EQ(r.file.GetPropertyByIndex(2), u"");
   std::vector<TFlacPictureBlock*> pictures;
   r.file.GetAllPictureBlocks(pictures);
   ASSERT_EQ(pictures.size(), 1u);
