@@ -345,6 +345,44 @@ TEST(FlacFile, LeadingId3v2Tags) {
   EXPECT_EQ(r.file.MetaBlocks()[0]->PositionInStream(), 1020 + 42);
 }
 
+TEST(FlacFile, OffsetsAreThePositionsAsTheyStand) {
+  // No marker behind a leading ID3v2 tag that claims more bytes than the
+  // file holds: the audio offset is where the seek went, like the FLAC
+  // offset, not the file's size.
+  FlacRead r;
+  const std::string tag = Id3v2Tag(100, 3).substr(0, 10);  // claims 110 bytes, holds 10
+  std::string claimed = Bytes().raw("ID3").u8(3).u8(0).u8(0).syncsafe(100000).str() + std::string(40, 'x');
+  ReadBytes(r, claimed);
+  EXPECT_EQ(r.result, FlacErr_InvalidFlacFile);
+  EXPECT_FALSE(r.file.Valid());
+  EXPECT_EQ(r.file.FileSize(), 50);
+  EXPECT_EQ(r.file.FlacOffset(), 100010);
+  EXPECT_EQ(r.file.AudioOffset(), 100010);
+  ReadBytes(r, tag + "no marker here");
+  EXPECT_EQ(r.result, FlacErr_InvalidFlacFile);
+  EXPECT_EQ(r.file.FlacOffset(), 110);
+  EXPECT_EQ(r.file.AudioOffset(), 110);
+  // With the tag inside the file the failed read of the 42 header bytes
+  // stops at the file's end.
+  ReadBytes(r, Id3v2Tag(20, 3) + "short");
+  EXPECT_EQ(r.result, FlacErr_InvalidFlacFile);
+  EXPECT_EQ(r.file.AudioOffset(), 35);
+
+  // A comment block whose length falls 4 bytes short: every comment is
+  // read from the file, and the metadata still ends at the block's end as
+  // its header states it.
+  const std::string body = CommentFields({"TITLE=x", "ARTIST=y", "GENRE=z"});
+  const std::string shortBlock = Bytes().u8(0x84).u24be(static_cast<uint32_t>(body.size() - 4)).raw(body);
+  const std::string file = "fLaC" + FlacBlock(0, false, StreamInfoBody()) + shortBlock + std::string(2000, '\xFF');
+  ReadBytes(r, file);
+  EXPECT_EQ(r.result, FileErr_None);
+  EXPECT_TRUE(r.file.Valid());
+  EXPECT_EQ(r.file.Title(), u"x");
+  EXPECT_EQ(r.file.Artist(), u"y");
+  EXPECT_EQ(r.file.Genre(), u"z");
+  EXPECT_EQ(r.file.AudioOffset(), 4 + 38 + 4 + static_cast<int64_t>(body.size()) - 4);
+}
+
 TEST(FlacFile, FileEndingInsideTheMetadata) {
   // No block flagged last and nothing behind the blocks: the walk ends at
   // the end of the file.
