@@ -68,13 +68,14 @@ class SilentOutput final : public Output {
     }
   }
 
+  // Fixed at construction.
   int fRate;
   double fLatencySeconds;
-  DeviceClock fClock;
-  std::thread fThread;
+  DeviceClock fClock;  // Handed by the clock thread only
+  std::thread fThread;  // started and joined by the controlling thread
   std::mutex fMutex;
   std::condition_variable fWake;
-  bool fStop = false;
+  bool fStop = false;  // under fMutex
 };
 
 }  // namespace
