@@ -691,10 +691,19 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
     if (asFloat) {
       done = s->Read(static_cast<float*>(buffer), frames);
     } else {
-      thread_local std::vector<float> scratch;
-      scratch.resize(frames * ch);
-      done = s->Read(scratch.data(), frames);
-      quav::FloatToS16(scratch.data(), static_cast<int16_t*>(buffer), done * ch);
+      // Converted a block at a time, so that the scratch space stays small
+      // whatever the caller asks for (it lives as long as the thread).
+      constexpr size_t kBlock = 4096;
+      thread_local std::vector<float> scratch(kBlock * 2);
+      auto* out = static_cast<int16_t*>(buffer);
+      done = 0;
+      while (done < frames) {
+        const size_t want = std::min(kBlock, frames - done);
+        const size_t got = s->Read(scratch.data(), want);
+        quav::FloatToS16(scratch.data(), out + done * ch, got * ch);
+        done += got;
+        if (got < want) break;
+      }
     }
     if (done == 0) return Fail(BASS_ERROR_ENDED, kBadDword);
     return Ok(static_cast<DWORD>(done * frameBytes));
