@@ -402,6 +402,8 @@ inline std::string RunFile(const uint8_t* data, size_t size, const std::string& 
                            uint64_t maxSamples = 4'000'000) {
   if (size == 0) return "";
   const std::string path = dir + "/input" + kExtensions[data[0] % std::size(kExtensions)];
+  // A new file each time (one rewritten in place is flushed when it closes).
+  std::remove(path.c_str());
   if (FILE* f = std::fopen(path.c_str(), "wb")) {
     std::fwrite(data + 1, 1, size - 1, f);
     std::fclose(f);
