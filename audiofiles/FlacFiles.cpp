@@ -188,9 +188,10 @@ TAudioError TFlacFile::ReadFromStream(TStream& fs) {
         }
         TFlacMetaBlock& current = *block;
         fMetaBlocks.push_back(std::move(block));
-        // A block that runs past the end of the file ends the walk.
+        // A block that runs past the end of the file ends the walk there.
         if (!current.ReadFromStream(header, fs)) {
           result = FlacErr_InvalidFlacFile;
+          fs.Seek(std::min(fs.Position(), fs.Size()));
           break;
         }
         if (current.LastBlockInFile()) break;
@@ -198,7 +199,9 @@ TAudioError TFlacFile::ReadFromStream(TStream& fs) {
       EnsureCommentsBlock();
     }
   }
-  fAudioOffset = std::min(fs.Position(), fs.Size());
+  // The position as it stands, also where a leading tag claims more bytes
+  // than the file holds and no marker was found behind it.
+  fAudioOffset = fs.Position();
   return result;
 }
 

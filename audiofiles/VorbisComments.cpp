@@ -44,40 +44,38 @@ void TVorbisComments::Clear() {
 bool TVorbisComments::ReadFromStream(TStream& Source, int64_t Size, bool SkipHeader) {
   const int64_t start = Source.Position();
   Clear();
-  // Every read below stays before `end`: lengths and counts that promise
-  // more than the block holds end the parse instead.
-  const int64_t end = Size >= 0 ? std::min(start + Size, Source.Size()) : Source.Size();
-  auto available = [&] { return std::max<int64_t>(0, end - Source.Position()); };
+  // The parse reads on from the stream whatever Size says: a length, a
+  // count or the framing byte may reach past P + Size into the bytes that
+  // follow. Only the end of the stream stops it early; every length is
+  // checked against the bytes that remain before anything is read.
   auto readLength = [&](int32_t& value) {
-    if (available() < 4) return false;
+    if (Source.Remaining() < 4) return false;
     value = Source.ReadI32LE();
+    return true;
+  };
+  auto readText = [&](int32_t length, std::string& text) {
+    if (length <= 0) return true;  // 0, or the top bit set: nothing to read
+    if (length > Source.Remaining()) return false;
+    text = Source.ReadBytes(length);
     return true;
   };
 
   bool complete = [&] {
     if (!SkipHeader) {
       uint8_t header[7] = {};
-      Source.Read(header, std::min<int64_t>(sizeof header, available()));
+      Source.Read(header, sizeof header);
       fHeader.PacketType = header[0];
       std::memcpy(fHeader.ID, header + 1, sizeof fHeader.ID);
       if (fHeader.PacketType != kCommentPacketType || std::memcmp(fHeader.ID, kVorbisID, 6) != 0) return false;
     }
     int32_t vendorLength = 0;
-    if (!readLength(vendorLength)) return false;
-    if (vendorLength > 0) {
-      if (vendorLength > available()) return false;
-      fVendorString = Source.ReadBytes(vendorLength);
-    }
+    if (!readLength(vendorLength) || !readText(vendorLength, fVendorString)) return false;
     int32_t count = 0;
     if (!readLength(count)) return false;
     for (int32_t i = 0; i < count; ++i) {
       int32_t length = 0;
-      if (i >= kMaxComments || !readLength(length)) return false;
       std::string text;
-      if (length > 0) {
-        if (length > available()) return false;
-        text = Source.ReadBytes(length);
-      }
+      if (i >= kMaxComments || !readLength(length) || !readText(length, text)) return false;
       auto comment = std::make_unique<TCommentVector>();
       comment->SetFromText(text);
       fCommentVectorList.push_back(std::move(comment));
@@ -85,7 +83,8 @@ bool TVorbisComments::ReadFromStream(TStream& Source, int64_t Size, bool SkipHea
     return true;
   }();
 
-  if (complete && !SkipHeader) complete = available() >= 1 && Source.ReadU8() == 1;
+  // The framing byte is the one where the parse ended.
+  if (complete && !SkipHeader) complete = Source.Remaining() >= 1 && Source.ReadU8() == 1;
   fValidComment = complete;
   if (Size >= 0) Source.Seek(start + Size);
   return fValidComment;

@@ -63,13 +63,16 @@ class TVorbisComments {
   void Clear();
 
   // Reads one block from the stream's position P. `Size` is the number of
-  // bytes the block occupies from P; nothing at or beyond P + Size (nor
-  // beyond the stream's end) is read. With `SkipHeader` the block has no
-  // packet header and no framing byte (FLAC). On return the stream stands
-  // at P + Size (when Size >= 0). Returns ValidComment(): the header
-  // matched, every promised comment was there and, with a header, the
-  // framing byte is 1. A block that ends early keeps the comments read
-  // before the shortfall. Never raises for the block's content.
+  // bytes the block occupies from P; it decides only where the stream is
+  // left: on return it stands at P + Size (when Size >= 0), wherever the
+  // parse ended. The parse itself follows the block's own lengths and
+  // count, also past P + Size, and reads the framing byte where it ended;
+  // only the end of the stream stops it early. With `SkipHeader` the block
+  // has no packet header and no framing byte (FLAC). Returns
+  // ValidComment(): the header matched, every promised comment was there
+  // and, with a header, the framing byte is 1. A block cut by the end of
+  // the stream keeps the comments read before it. Never raises for the
+  // block's content.
   bool ReadFromStream(TStream& Source, int64_t Size, bool SkipHeader);
 
   bool ValidComment() const { return fValidComment; }

@@ -135,21 +135,23 @@ void ReadExtendedContentDescription(TStream& stream, TWMAfile::FileData& data) {
   }
 }
 
-// Walks the objects of the header object at the start of the stream. A
-// count larger than the objects present ends at the end of the header
-// object (or of the file, when the header's size is implausible), and an
-// object of size 0 ends the walk since it would only be read again.
+// Walks the objects of the header object at the start of the stream, as
+// many as its count says. Only an intact header object (its size within the
+// file and at least its own head) bounds the walk: a count larger than the
+// objects present then ends at the header's end. A header whose size is
+// implausible or reaches past the end of the file is walked by its count,
+// so a file cut inside it raises EReadError when a read passes the end. An
+// object of size 0 ends the walk, since it would only be read again.
 void ReadHeaderObjects(TStream& stream, TWMAfile::FileData& data) {
   if (ReadGuid(stream) != kHeaderObject) return;
   const uint64_t headerSize = stream.ReadU64LE();
   const int32_t count = stream.ReadI32LE();
   stream.Skip(2);
-  int64_t end = stream.Size();
-  if (headerSize >= static_cast<uint64_t>(kHeaderObjectHeadSize) && headerSize < static_cast<uint64_t>(end))
-    end = static_cast<int64_t>(headerSize);
+  const bool intact = headerSize >= static_cast<uint64_t>(kHeaderObjectHeadSize) &&
+                      headerSize <= static_cast<uint64_t>(stream.Size());
   for (int32_t i = 0; i < count; ++i) {
     const int64_t start = stream.Position();
-    if (start >= end) break;
+    if (intact && start >= static_cast<int64_t>(headerSize)) break;
     const Guid id = ReadGuid(stream);
     const uint32_t size = stream.ReadU32LE();  // the low half; objects in a header are small
     if (id == kFilePropertiesObject) {

@@ -1,11 +1,15 @@
 // The C interface: handle tables, the device, and the engine thread that
 // renders playing streams into the output ring.
 //
-// Locking: E.mutex guards the tables and the device; a stream guards itself
-// (Stream.h). Order: engine mutex, then a stream's, never the other way
-// round: anything that needs the engine (the heard frame, the time until
-// new audio is heard) is asked before a stream is touched. The output side
-// (callback or silent clock) only reads the ring.
+// Threads: any number of callers; the engine thread (MixerLoop), which
+// renders playing streams into the ring; the output's consumer (PortAudio
+// callback or silent clock), which only reads the ring. Who writes what is
+// written beside each field of Engine. Locks, always taken in this order:
+// E.lifecycle (held through the whole of BASS_Init and BASS_Free, so that
+// one device comes up only after the last one is wholly down), E.mutex,
+// then a stream's locks (Stream.h). Anything that needs the engine (the
+// heard frame, the time until new audio is heard) is asked before a stream
+// is touched. E.wakeMutex is a leaf, held only to signal the engine thread.
 #include "bass.h"
 
 #include <time.h>
@@ -81,27 +85,42 @@ double NowSeconds() {
 }
 
 struct Engine {
+  // Serialises BASS_Init and BASS_Free; never held by anything else.
+  std::mutex lifecycle;
+
   std::mutex mutex;
+  // ---- Under mutex (written by BASS_Init, BASS_Free and the handle calls,
+  // read by any caller) ----
   bool initialised = false;
   int device = -1;
+  std::unique_ptr<quav::Output> output;
+  std::map<DWORD, std::shared_ptr<Stream>> streams;
+  std::map<DWORD, DWORD> effects;  // effect -> stream
+  std::map<std::string, DWORD> plugins;
+  std::map<DWORD, DWORD> config{{BASS_CONFIG_NET_PLAYLIST, 0}, {BASS_CONFIG_MF_VIDEO, 1}, {BASS_CONFIG_DEV_BUFFER, 0}};
+  DWORD nextHandle = 1;
+  // Counts the devices brought up, so that a stream opened for one device
+  // is never handed to the next.
+  uint64_t generation = 0;
+
+  // ---- The device's figures and ring: written under mutex by BASS_Init
+  // before the engine thread starts, and the ring freed by BASS_Free only
+  // after that thread has been joined, so the engine thread reads them
+  // without the lock; callers read them under mutex. The ring's two
+  // counters are its own (FrameRing.h). ----
   int rate = 44100;
   std::unique_ptr<quav::FrameRing> ring;
-  std::unique_ptr<quav::Output> output;
   double latencyFrames = 0;
   size_t targetFrames = 0;
 
+  // Started by BASS_Init, joined by BASS_Free (under lifecycle only).
   std::thread mixer;
   std::mutex wakeMutex;
   std::condition_variable wake;
   bool stopMixer = false;  // under wakeMutex
   bool wakeUp = false;     // under wakeMutex: a stream started
 
-  std::map<DWORD, std::shared_ptr<Stream>> streams;
-  std::map<DWORD, DWORD> effects;  // effect -> stream
-  std::map<std::string, DWORD> plugins;
-  std::map<DWORD, DWORD> config{{BASS_CONFIG_NET_PLAYLIST, 0}, {BASS_CONFIG_MF_VIDEO, 1}, {BASS_CONFIG_DEV_BUFFER, 0}};
-  DWORD nextHandle = 1;
-
+  // Written by the engine thread (and reset by BASS_Free), read by anyone.
   std::atomic<float> cpu{0.0f};
 
   DWORD NewHandle() {
@@ -299,6 +318,7 @@ std::optional<Stream::Attribute> AttributeOf(DWORD attrib) {
   }
 }
 
+// Brings the device down; E.lifecycle held.
 void ShutDown() {
   std::unique_ptr<quav::Output> output;
   std::thread mixer;
@@ -376,6 +396,7 @@ BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
   return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    std::lock_guard<std::mutex> lifecycle(E.lifecycle);
     if (freq == 0) freq = 44100;
     if (freq < 8000 || freq > 384000) return Fail(BASS_ERROR_ILLPARAM);
     {
@@ -416,6 +437,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
     E.output = std::move(output);
     E.device = device;
     E.initialised = true;
+    ++E.generation;
     {
       std::lock_guard<std::mutex> wakeLock(E.wakeMutex);
       E.stopMixer = false;
@@ -428,6 +450,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
 
 BOOL BASS_Free(void) {
   return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    std::lock_guard<std::mutex> lifecycle(E.lifecycle);
     {
       std::lock_guard<std::mutex> lock(E.mutex);
       if (!E.initialised) return Fail(BASS_ERROR_INIT);
@@ -469,10 +492,12 @@ int BASS_ErrorGetCode(void) { return tLastError; }
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
   return Guarded(HSTREAM{0}, [&]() -> HSTREAM {
     int rate;
+    uint64_t generation;
     {
       std::lock_guard<std::mutex> lock(E.mutex);
       if (!E.initialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
       rate = E.rate;
+      generation = E.generation;
     }
     if (mem || offset != 0 || length != 0) return Fail(BASS_ERROR_ILLPARAM, HSTREAM{0});
     if (file == nullptr) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
@@ -492,7 +517,9 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
     const int outRate = decodeOnly ? decoder->Rate() : rate;
     auto stream = std::make_shared<Stream>(std::move(decoder), decodeOnly, outRate);
     std::lock_guard<std::mutex> lock(E.mutex);
-    if (!E.initialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
+    // The device it was opened for went away meanwhile (and another, maybe
+    // at another rate, may have come up).
+    if (!E.initialised || E.generation != generation) return Fail(BASS_ERROR_INIT, HSTREAM{0});
     const DWORD h = E.NewHandle();
     E.streams[h] = std::move(stream);
     return Ok(h);
@@ -672,10 +699,19 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
     if (asFloat) {
       done = s->Read(static_cast<float*>(buffer), frames);
     } else {
-      thread_local std::vector<float> scratch;
-      scratch.resize(frames * ch);
-      done = s->Read(scratch.data(), frames);
-      quav::FloatToS16(scratch.data(), static_cast<int16_t*>(buffer), done * ch);
+      // Converted a block at a time, so that the scratch space stays small
+      // whatever the caller asks for (it lives as long as the thread).
+      constexpr size_t kBlock = 4096;
+      thread_local std::vector<float> scratch(kBlock * 2);
+      auto* out = static_cast<int16_t*>(buffer);
+      done = 0;
+      while (done < frames) {
+        const size_t want = std::min(kBlock, frames - done);
+        const size_t got = s->Read(scratch.data(), want);
+        quav::FloatToS16(scratch.data(), out + done * ch, got * ch);
+        done += got;
+        if (got < want) break;
+      }
     }
     if (done == 0) return Fail(BASS_ERROR_ENDED, kBadDword);
     return Ok(static_cast<DWORD>(done * frameBytes));

@@ -64,11 +64,13 @@ class FrameRing {
   }
 
  private:
+  // The frames between fRead and fWritten belong to the consumer, the rest
+  // to the producer; a side hands frames over by storing its counter.
   std::vector<float> fBuffer;
-  size_t fCapacity;
-  int fChannels;
-  std::atomic<uint64_t> fWritten{0};  // owned by the producer
-  std::atomic<uint64_t> fRead{0};     // owned by the consumer
+  const size_t fCapacity;
+  const int fChannels;
+  std::atomic<uint64_t> fWritten{0};  // stored by the producer only
+  std::atomic<uint64_t> fRead{0};     // stored by the consumer only
 };
 
 }  // namespace quav

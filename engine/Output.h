@@ -1,6 +1,7 @@
 // Output devices. An output pulls stereo float frames from a FrameRing at
-// its own pace: the silent device on a clock thread, a PortAudio device in
-// its real-time callback. Neither locks nor allocates while pulling.
+// its own pace: a PortAudio device in its real-time callback, which neither
+// locks nor allocates; the silent device whenever it is brought up to the
+// present (under its own lock, from the engine thread or a caller).
 #pragma once
 
 #include <algorithm>
@@ -23,7 +24,8 @@ namespace quav {
 //
 // Threads: Handed() belongs to the output's consumer (the real-time
 // callback or the silent clock) and touches only plain fields and one
-// atomic store; Heard() may be called from any thread.
+// atomic store; Heard() may be called from any thread. Reset() runs on the
+// thread that starts the output, before the consumer runs.
 class DeviceClock {
  public:
   explicit DeviceClock(uint64_t latencyFrames = 0) : fLatency(latencyFrames) {}
@@ -77,15 +79,24 @@ class DeviceClock {
   uint64_t LatencyFrames() const { return fLatency; }
 
  private:
+  // Written by Reset (no consumer running) and read by the consumer; also
+  // read by LatencyFrames, which callers use only while the output stands.
   uint64_t fLatency;
+  // ---- The consumer's alone (Handed), set by Reset ----
   uint64_t fDevice = 0;  // frames handed to the device, silence included
   uint64_t fRing = 0;    // of which from the ring
   bool fHaveGap = false;
   bool fInGap = false;
   uint64_t fGapStart = 0, fGapLength = 0, fRingAtGap = 0;
+  // Stored by the consumer only, loaded by anyone.
   std::atomic<uint64_t> fHeard{0};
 };
 
+// Threads: Start, Stop and destruction come from one controlling thread at
+// a time (the engine's BASS_Init and BASS_Free); LatencySeconds, Rate,
+// HeardFrames and Advance may be called from any thread while the output
+// exists. The consumer, once started, reads only the ring and writes only
+// its clock.
 class Output {
  public:
   virtual ~Output() = default;

@@ -145,11 +145,13 @@ class PortAudioOutput final : public Output {
   }
 
  private:
+  // Set before the stream starts (construction, SetStream, Start) by the
+  // controlling thread; the callback only reads fRing and fChannels.
   PaStream* fStream;
   int fRate;
   int fChannels;
   FrameRing* fRing = nullptr;
-  DeviceClock fClock;  // written by the callback
+  DeviceClock fClock;  // Handed by the callback only
 };
 
 }  // namespace

@@ -28,5 +28,6 @@ void ListOutputDevices();
 // hint names line 1 of the configuration file and the silent device.
 void InitialiseEngine(int device, const std::string& configurationFile);
 
-// Opens a file as a played stream; 0 when the engine cannot play it.
-HSTREAM OpenFileStream(const std::string& path);
+// Opens a file as a played stream (flags: BASS_STREAM_DECODE for a
+// decode-only one); 0 when the engine cannot play it.
+HSTREAM OpenFileStream(const std::string& path, DWORD flags = 0);

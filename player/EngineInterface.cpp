@@ -48,6 +48,6 @@ void InitialiseEngine(int device, const std::string& configurationFile) {
     BASS_PluginLoad(addOn, BASS_UNICODE);
 }
 
-HSTREAM OpenFileStream(const std::string& path) {
-  return BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+HSTREAM OpenFileStream(const std::string& path, DWORD flags) {
+  return BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, flags);
 }

@@ -72,18 +72,44 @@ int64_t BufferedBytes(HSTREAM stream) {
   return static_cast<int64_t>(Count(download)) - static_cast<int64_t>(Count(current));
 }
 
-void WindDown(HSTREAM stream) {
+}  // namespace
+
+void WindDown(HSTREAM stream, const std::function<void(unsigned microseconds)>& wait) {
   WriteBlankingLine();
   BASS_ChannelSlideAttribute(stream, BASS_ATTRIB_FREQ, 1000.0f, 500);
-  ::usleep(kRunDownMicroseconds);
+  wait(kRunDownMicroseconds);
   BASS_ChannelSlideAttribute(stream, BASS_ATTRIB_VOL, 0.0f, 200);
   // The fade takes 200 ms; the bound only guards against a slide that never
   // reports its end.
   for (int polls = 0; polls < 5000 && BASS_ChannelIsSliding(stream, BASS_ATTRIB_VOL); ++polls)
-    ::usleep(kFadePollMicroseconds);
+    wait(kFadePollMicroseconds);
 }
 
-}  // namespace
+uint32_t PrepareTrack(const std::string& path, HSTREAM stream, const TrackDisplay& display,
+                      const PlayerSettings& settings, TrackMemory& memory) {
+  SetEqualizerBands(stream);
+  const QWORD length = Count(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
+  if (length != 0) {
+    memory.Total = WholeSeconds(stream, length);
+    SetVolume(stream, settings);
+    WriteHeader(path, stream, display.Number, memory.Total, display.Count);
+  } else {
+    console::WriteLine();
+  }
+  return memory.Total;
+}
+
+StatusValues PollStatus(HSTREAM stream, uint32_t state, uint32_t total) {
+  StatusValues values;
+  values.State = state;
+  values.Total = total;
+  const DWORD level = BASS_ChannelGetLevel(stream);
+  values.Level = level == static_cast<DWORD>(-1) ? 0 : level;
+  values.Elapsed = WholeSeconds(stream, Count(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)));
+  if (state == BASS_ACTIVE_STALLED) values.Buffered = BufferedBytes(stream);
+  values.Cpu = BASS_GetCPU();
+  return values;
+}
 
 TrackDisplay SingleFileDisplay() {
   TrackDisplay d;
@@ -104,29 +130,13 @@ TrackDisplay ListEntryDisplay(int number, int count) {
 
 void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display,
                    const PlayerSettings& settings, TrackMemory& memory) {
-  SetEqualizerBands(stream);
-  const QWORD length = Count(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
-  if (length != 0) {
-    memory.Total = WholeSeconds(stream, length);
-    SetVolume(stream, settings);
-    WriteHeader(path, stream, display.Number, memory.Total, display.Count);
-  } else {
-    console::WriteLine();
-  }
-  const uint32_t total = memory.Total;
+  const uint32_t total = PrepareTrack(path, stream, display, settings, memory);
 
   BASS_ChannelPlay(stream, FALSE);
   DWORD state = BASS_ChannelIsActive(stream);
   while (!(display.SpaceBarStops && StopKeyPressed()) && state != BASS_ACTIVE_STOPPED) {
-    StatusValues values;
-    values.State = state;
-    values.Total = total;
-    const DWORD level = BASS_ChannelGetLevel(stream);
-    values.Level = level == static_cast<DWORD>(-1) ? 0 : level;
-    values.Elapsed = WholeSeconds(stream, Count(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)));
+    const StatusValues values = PollStatus(stream, state, total);
     if (display.SetVolumeEveryTick) SetVolume(stream, settings);
-    if (state == BASS_ACTIVE_STALLED) values.Buffered = BufferedBytes(stream);
-    values.Cpu = BASS_GetCPU();
     StatusLine(values);
     ::usleep(kTickMicroseconds);
     // A total of 0 (a track under one second) would stop at the first tick.
@@ -134,7 +144,7 @@ void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& 
     state = BASS_ChannelIsActive(stream);
   }
 
-  WindDown(stream);
+  WindDown(stream, [](unsigned microseconds) { ::usleep(microseconds); });
   BASS_StreamFree(stream);
   if (display.FreeEngineAfter) BASS_Free();
 }

@@ -2,10 +2,12 @@
 // The same routine serves single-file, folder and playlist playback.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "Settings.h"
+#include "StatusLine.h"
 #include "bass.h"
 
 struct TrackDisplay {
@@ -30,3 +32,17 @@ struct TrackMemory {
 // so), then releases the stream. The caller keeps ownership of nothing.
 void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display,
                    const PlayerSettings& settings, TrackMemory& memory);
+
+// The steps of TrackPlayback, also for callers that drive a stream their
+// own way (the soak test reads decode-only streams instead of playing).
+//
+// Nine flat equaliser bands, the length, the volume and the two header
+// lines (texts from the tag library, or from the engine for a file it
+// does not read); returns the total in whole seconds, kept in memory.
+uint32_t PrepareTrack(const std::string& path, HSTREAM stream, const TrackDisplay& display,
+                      const PlayerSettings& settings, TrackMemory& memory);
+// What one tick shows of the stream in the given state.
+StatusValues PollStatus(HSTREAM stream, uint32_t state, uint32_t total);
+// The run-down of the rate and the fade, then waiting for the fade's end;
+// wait(microseconds) passes the time between (the player sleeps).
+void WindDown(HSTREAM stream, const std::function<void(unsigned microseconds)>& wait);

@@ -226,14 +226,23 @@ TEST(FlacFile, TwoCommentBlocks) {
 }
 
 TEST(FlacFile, CommentBlockBoundsAreTheBlocks) {
-  // The comment count promises more than the block holds; the walk goes on
-  // at the block's end and reads the block behind it.
+  // The comment count and a comment length promise more than the block
+  // holds: the comment takes its bytes from the block and audio behind it,
+  // and the further comments are read from the audio (lengths of -1, empty
+  // comments) until the file ends. The walk goes on at the block's end and
+  // reads the block behind it.
   const std::string body = Bytes().u32le(0).u32le(1000).u32le(7).raw("TITLE=x").u32le(900).raw("GENRE=y");
   FlacRead r;
   ReadBytes(r, FlacFile({FlacBlock(4, false, body), FlacBlock(6, true, PictureBody(3, "image/jpeg", "", "J"))}));
   EXPECT_EQ(r.result, FileErr_None);
   EXPECT_EQ(r.file.Title(), u"x");
-  EXPECT_EQ(r.file.Genre(), u"");
+  EXPECT_EQ(r.file.Genre().substr(0, 1), u"y");
+  EXPECT_NE(r.file.Genre().find(u"image/jpeg"), std::u16string::npos) << "the picture block's bytes";
+  std::vector<std::u16string> names;
+  r.file.GetAllFields(names);
+  EXPECT_GT(names.size(), 2u);
+  EXPECT_LT(names.size(), 1000u) << "the file ends before the count";
+  EXPECT_EQ(r.file.GetPropertyByIndex(2), u"");
   std::vector<TFlacPictureBlock*> pictures;
   r.file.GetAllPictureBlocks(pictures);
   ASSERT_EQ(pictures.size(), 1u);
@@ -334,6 +343,44 @@ TEST(FlacFile, LeadingId3v2Tags) {
   EXPECT_EQ(r.file.FlacOffset(), 1020) << "the footer counts";
   EXPECT_EQ(r.file.Title(), u"y");
   EXPECT_EQ(r.file.MetaBlocks()[0]->PositionInStream(), 1020 + 42);
+}
+
+TEST(FlacFile, OffsetsAreThePositionsAsTheyStand) {
+  // No marker behind a leading ID3v2 tag that claims more bytes than the
+  // file holds: the audio offset is where the seek went, like the FLAC
+  // offset, not the file's size.
+  FlacRead r;
+  const std::string tag = Id3v2Tag(100, 3).substr(0, 10);  // claims 110 bytes, holds 10
+  std::string claimed = Bytes().raw("ID3").u8(3).u8(0).u8(0).syncsafe(100000).str() + std::string(40, 'x');
+  ReadBytes(r, claimed);
+  EXPECT_EQ(r.result, FlacErr_InvalidFlacFile);
+  EXPECT_FALSE(r.file.Valid());
+  EXPECT_EQ(r.file.FileSize(), 50);
+  EXPECT_EQ(r.file.FlacOffset(), 100010);
+  EXPECT_EQ(r.file.AudioOffset(), 100010);
+  ReadBytes(r, tag + "no marker here");
+  EXPECT_EQ(r.result, FlacErr_InvalidFlacFile);
+  EXPECT_EQ(r.file.FlacOffset(), 110);
+  EXPECT_EQ(r.file.AudioOffset(), 110);
+  // With the tag inside the file the failed read of the 42 header bytes
+  // stops at the file's end.
+  ReadBytes(r, Id3v2Tag(20, 3) + "short");
+  EXPECT_EQ(r.result, FlacErr_InvalidFlacFile);
+  EXPECT_EQ(r.file.AudioOffset(), 35);
+
+  // A comment block whose length falls 4 bytes short: every comment is
+  // read from the file, and the metadata still ends at the block's end as
+  // its header states it.
+  const std::string body = CommentFields({"TITLE=x", "ARTIST=y", "GENRE=z"});
+  const std::string shortBlock = Bytes().u8(0x84).u24be(static_cast<uint32_t>(body.size() - 4)).raw(body);
+  const std::string file = "fLaC" + FlacBlock(0, false, StreamInfoBody()) + shortBlock + std::string(2000, '\xFF');
+  ReadBytes(r, file);
+  EXPECT_EQ(r.result, FileErr_None);
+  EXPECT_TRUE(r.file.Valid());
+  EXPECT_EQ(r.file.Title(), u"x");
+  EXPECT_EQ(r.file.Artist(), u"y");
+  EXPECT_EQ(r.file.Genre(), u"z");
+  EXPECT_EQ(r.file.AudioOffset(), 4 + 38 + 4 + static_cast<int64_t>(body.size()) - 4);
 }
 
 TEST(FlacFile, FileEndingInsideTheMetadata) {

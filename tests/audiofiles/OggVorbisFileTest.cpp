@@ -206,6 +206,62 @@ TEST(OggVorbisFile, CommentPacketAcrossLacingValues) {
   }
 }
 
+TEST(OggVorbisFile, CommentPacketLongerThanItsLacingSays) {
+  // The lacing values give the comment packet 4 bytes less than it holds
+  // (the setup packet 4 more, so the page stays whole): the comments and
+  // the framing byte are read from the file all the same.
+  OggFileParams params;
+  const std::string comment = CommentPacket(params.comments);
+  const std::string setup = Bytes().u8(5).raw("vorbis").fill(40, 0x11);
+  const std::string good = OggVorbisFile(params);
+  const size_t second = good.find("OggS", 4);
+  const size_t third = good.find("OggS", second + 4);
+  std::string file = good.substr(0, second);
+  file += OggPage(Concat(Lacing(comment.size() - 4), Lacing(setup.size() + 4)), comment + setup, 0, 1);
+  file += good.substr(third);
+  ASSERT_EQ(file.size(), good.size());
+  OggRead r;
+  ReadBytes(r, file);
+  EXPECT_EQ(r.result, FileErr_None);
+  EXPECT_TRUE(r.file.Valid());
+  EXPECT_EQ(r.file.SecondOggVorbisPage().CommentSize(), static_cast<int32_t>(comment.size() - 4));
+  EXPECT_EQ(r.file.Samplerate(), 44100);
+  EXPECT_EQ(r.file.Channels(), 2);
+  EXPECT_EQ(r.file.BitRateNominal(), 128);
+  EXPECT_EQ(r.file.Samples(), 441000);
+  EXPECT_EQ(r.file.Duration(), 10);
+  std::vector<std::u16string> names;
+  r.file.GetAllFields(names);
+  EXPECT_EQ(names.size(), params.comments.size());
+  EXPECT_EQ(r.file.Title(), u"Song");
+  EXPECT_EQ(r.file.Genre(), u"Rock") << "the last comment, wholly beyond the lacing's end";
+
+  // A real encoder's file damaged the same way.
+  if (!testsupport::HaveProgram("oggenc") || !testsupport::HaveProgram("ffmpeg"))
+    GTEST_SKIP() << "oggenc or ffmpeg not installed";
+  TempDir dir;
+  const std::string wav = dir.file("s.wav");
+  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:duration=1 -ac 2 '" + wav + "'"));
+  const std::string ogg = dir.file("s.ogg");
+  ASSERT_TRUE(testsupport::Shell("oggenc -Q -t Title -a Artist -G Genre -o '" + ogg + "' '" + wav + "'"));
+  std::string bytes = testsupport::ReadWholeFile(ogg);
+  const size_t page = bytes.find("OggS", 4);
+  ASSERT_NE(page, std::string::npos);
+  auto& lacing = reinterpret_cast<unsigned char&>(bytes[page + 27]);
+  ASSERT_GT(lacing, 4);
+  ASSERT_LT(lacing, 255) << "the encoder's comment packet fits one lacing value";
+  lacing = static_cast<unsigned char>(lacing - 4);
+  testsupport::WriteWholeFile(ogg, bytes);
+  TGeneralAudioFile f(ogg);
+  EXPECT_EQ(f.LastError(), FileErr_None);
+  EXPECT_TRUE(f.Valid());
+  EXPECT_EQ(f.Samplerate(), 44100);
+  EXPECT_EQ(f.Duration(), 1);
+  EXPECT_EQ(f.Title(), u"Title");
+  EXPECT_EQ(f.Artist(), u"Artist");
+  EXPECT_EQ(f.Genre(), u"Genre");
+}
+
 TEST(OggVorbisFile, CommentPacketSpillingOntoNextPageIsRefused) {
   // 255 lacing values of 255: the packet continues on the third page.
   const std::string packet = CommentPacket({"TITLE=Song", "COVER=" + std::string(70000, 'p')});

@@ -184,25 +184,50 @@ TEST(VorbisComments, StreamEndsAtBlockEndNotParseEnd) {
   EXPECT_EQ(p.endPosition, 5 + static_cast<int64_t>(block.size()));
 }
 
-TEST(VorbisComments, PromisesBeyondTheBlockStopTheParse) {
+TEST(VorbisComments, LengthsReachingPastTheBlockReadOnFromTheStream) {
   Parsed p;
-  // A count of 2^31 - 1 with one comment behind it: one comment is kept, the
-  // parse ends at once, the block is invalid.
+  // A count of 2^31 - 1 with one comment behind it: the next length comes
+  // from the trailer and promises more than the stream holds, so the parse
+  // ends there with the one comment; the block is invalid.
   Parse(p, Bytes().u32le(0).u32le(0x7FFFFFFF).u32le(5).raw("A=one"), true, -2, std::string(100, 'z'));
   EXPECT_FALSE(p.result);
   EXPECT_EQ(p.comments.Count(), 1);
   EXPECT_EQ(p.endPosition, 5 + 17);
 
-  // A comment longer than the block does not reach into what follows,
-  // even though the stream holds enough bytes.
+  // A comment longer than the block takes its bytes from what follows;
+  // the block's size only decides where the stream is left.
   const std::string block = Bytes().u32le(0).u32le(2).u32le(7).raw("TITLE=x").u32le(40).raw("ARTIST=y");
   const std::string after = CommentFields({"ARTIST=outside"});
   Parse(p, block, true, -2, after + std::string(40, 'z'));
-  EXPECT_FALSE(p.result);
+  EXPECT_TRUE(p.result);
+  EXPECT_EQ(p.comments.Count(), 2);
   EXPECT_EQ(p.comments.Title(), u"x");
-  EXPECT_EQ(p.comments.Artist(), u"");
-  EXPECT_EQ(p.comments.Count(), 1);
+  const std::u16string artist = p.comments.Artist();
+  ASSERT_EQ(artist.size(), 33u);
+  EXPECT_EQ(artist.front(), u'y');
+  EXPECT_EQ(artist.substr(artist.size() - 11), u"ARTIST=outs");
   EXPECT_EQ(p.endPosition, 5 + static_cast<int64_t>(block.size()));
+
+  // The framing byte, the comments, the count, the vendor string and the
+  // packet header likewise: an Ogg packet (44 bytes) whose size falls
+  // short by 1 to 44 bytes still reads whole.
+  const std::string twoComments = CommentPacket({"TITLE=x", "ALBUM=y"}, "vendor");
+  ASSERT_EQ(twoComments.size(), 44u);
+  for (int64_t shortBy : {1, 4, 12, 20, 26, 32, 44}) {
+    SCOPED_TRACE(shortBy);
+    const int64_t size = static_cast<int64_t>(twoComments.size()) - shortBy;
+    Parse(p, twoComments, false, size, "trailer");
+    EXPECT_TRUE(p.result);
+    EXPECT_EQ(p.comments.VendorString(), "vendor");
+    EXPECT_EQ(p.comments.Title(), u"x");
+    EXPECT_EQ(p.comments.Album(), u"y");
+    EXPECT_EQ(p.endPosition, 5 + size) << "stream at P + Size, not where the parse ended";
+  }
+  // The framing byte is read where the parse ended, not at P + Size.
+  Parse(p, twoComments.substr(0, twoComments.size() - 1), false, static_cast<int64_t>(twoComments.size()) - 9,
+        std::string(1, '\x00') + "\x01");
+  EXPECT_FALSE(p.result) << "the byte after the last comment is 0";
+  EXPECT_EQ(p.comments.Album(), u"y");
 
   // A vendor length beyond the stream's end.
   Parse(p, Bytes().u32le(0x7FFFFFF0).raw("abc"), true);

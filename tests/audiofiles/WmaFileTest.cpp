@@ -311,6 +311,73 @@ TEST(WmaFile, ObjectWalkEnds) {
   EXPECT_EQ(wma.Duration(), 3);
 }
 
+TEST(WmaFile, AHeaderCutByTheEndOfTheFileFailsTheRead) {
+  // A file cut inside its header object, at an object boundary or inside
+  // an object: the header's size is larger than the file, the count goes
+  // on past the objects present.
+  const std::string header = Header({FileProperties(128000), StreamProperties(2, 44100, 16000),
+                                     ContentDescription(TextZ(u"Title"), TextZ(u"Artist"), "", "", "")});
+  const std::string file = File(header, 4000);
+  const size_t firstObject = 30;
+  const size_t secondObject = firstObject + FileProperties(128000).size();
+  TWMAfile wma;
+  for (size_t cut : {secondObject, secondObject + 7, header.size() - 1, firstObject + 3}) {
+    SCOPED_TRACE(cut);
+    EXPECT_EQ(ReadWma(file.substr(0, cut), wma), FileErr_FileOpenR);
+    ExpectResetState(wma);
+    EXPECT_EQ(wma.FileSize(), static_cast<int64_t>(cut));
+    EXPECT_EQ(wma.Genre(), u"");
+    EXPECT_EQ(wma.ChannelModeID(), 0);
+  }
+  // Cut exactly at the header's end, the header is intact: the walk ends
+  // there.
+  ASSERT_EQ(ReadWma(file.substr(0, header.size()), wma), FileErr_None);
+  EXPECT_TRUE(wma.Valid());
+  EXPECT_EQ(wma.Title(), u"Title");
+
+  // A header size below its own 30 bytes bounds nothing: a count beyond the
+  // objects walks on to the file's end and fails there...
+  std::string tooSmall = File(Header({FileProperties(128000)}, 50, 12), 2000);
+  EXPECT_EQ(ReadWma(tooSmall, wma), FileErr_FileOpenR);
+  ExpectResetState(wma);
+  // ... while the true count reads the file.
+  tooSmall = File(Header({FileProperties(128000)}, std::nullopt, 12), 2000);
+  EXPECT_EQ(ReadWma(tooSmall, wma), FileErr_None);
+  EXPECT_TRUE(wma.Valid());
+
+  // A real encoder's file, cut inside its header.
+  if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  TempDir dir;
+  const std::string path = dir.file("real.wma");
+  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+                                 "sine=frequency=440:duration=1 -c:a wmav2 -metadata title=Cut '" + path + "'"));
+  const std::string real = testsupport::ReadWholeFile(path);
+  ASSERT_GT(real.size(), 100u);
+  const uint64_t realHeader = GetU64LE(real.data() + 16);
+  ASSERT_LT(realHeader, real.size());
+  // Cuts at the start of every object but the first, and 7 bytes into it.
+  std::vector<uint64_t> cuts;
+  for (uint64_t at = 30; at + 24 <= realHeader;) {
+    if (at > 30) cuts.insert(cuts.end(), {at, at + 7});
+    const uint64_t size = GetU64LE(real.data() + at + 16);
+    ASSERT_GE(size, 24u);
+    at += size;
+  }
+  ASSERT_GE(cuts.size(), 4u) << "the encoder writes several header objects";
+  for (uint64_t cut : cuts) {
+    SCOPED_TRACE(cut);
+    TGeneralAudioFile f(dir.write("cut.wma", real.substr(0, cut)));
+    EXPECT_EQ(f.LastError(), FileErr_FileOpenR);
+    EXPECT_FALSE(f.Valid());
+    EXPECT_EQ(f.Title(), u"");
+    EXPECT_EQ(f.Duration(), 0);
+    EXPECT_EQ(f.FileSize(), static_cast<int64_t>(cut));
+  }
+  TGeneralAudioFile whole(dir.write("header-only.wma", real.substr(0, realHeader)));
+  EXPECT_EQ(whole.LastError(), FileErr_None);
+  EXPECT_EQ(whole.Title(), u"Cut");
+}
+
 TEST(WmaFile, WritingIsNotSupported) {
   TempDir dir;
   const std::string bytes = TaggedFile();

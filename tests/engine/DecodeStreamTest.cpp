@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "Dsp.h"
 #include "EngineTestSupport.h"
 
 using namespace enginetest;
@@ -52,6 +53,32 @@ TEST_F(DecodeStream, LengthAndPositionOfWavAreExactBytesOf16BitPcm) {
   EXPECT_TRUE(BASS_StreamFree(h));
   EXPECT_FALSE(BASS_StreamFree(h));
   EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+TEST_F(DecodeStream, OneLarge16BitReadEqualsTheFloatSamplesConverted) {
+  // A read far larger than the engine's conversion block, through a band
+  // and a volume so that the samples are the engine's own.
+  const std::string path = ToneFile(fDir, "big.wav", 523.25, 1.0, 44100, 2);
+  std::vector<float> floats;
+  std::vector<int16_t> shorts(44100 * 2 + 10);
+  DWORD got16 = 0;
+  for (bool asFloat : {true, false}) {
+    const HSTREAM h = Open(path);
+    const HFX fx = Band(h, 1000, 12, 6);
+    ASSERT_NE(fx, 0u);
+    ASSERT_TRUE(BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 0.7f));
+    if (asFloat) {
+      floats = ReadAll(h, 8192);
+    } else {
+      got16 = BASS_ChannelGetData(h, shorts.data(), static_cast<DWORD>(shorts.size() * 2));
+    }
+    BASS_StreamFree(h);
+  }
+  ASSERT_EQ(got16, 44100u * 4);
+  ASSERT_EQ(floats.size(), 44100u * 2);
+  std::vector<int16_t> converted(floats.size());
+  quav::FloatToS16(floats.data(), converted.data(), floats.size());
+  for (size_t i = 0; i < converted.size(); ++i) ASSERT_EQ(shorts[i], converted[i]) << "sample " << i;
 }
 
 TEST_F(DecodeStream, LengthsOfEncodedFilesMatchTheirDuration) {
