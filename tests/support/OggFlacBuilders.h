@@ -86,9 +86,16 @@ struct OggFileParams {
   size_t audioBytes = 4000;
 };
 
+// The defaults as one object: a temporary OggFileParams{} as the default
+// argument makes GCC 12 report its strings "maybe uninitialized" at -O3.
+inline const OggFileParams& DefaultOggFileParams() {
+  static const OggFileParams params;
+  return params;
+}
+
 // First page (identification), second page (comment and a stand-in setup
 // packet), an audio page and the last page with the total granule.
-inline std::string OggVorbisFile(const OggFileParams& params = {}) {
+inline std::string OggVorbisFile(const OggFileParams& params = DefaultOggFileParams()) {
   const std::string comment = CommentPacket(params.comments);
   const std::string setup = Bytes().u8(5).raw("vorbis").fill(40, 0x11);
   std::string file = OggPage({30}, IdentificationPacket(params.id), 0, 0, 2);
