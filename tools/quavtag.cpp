@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (options && arg == "--version") {
-      std::puts("quavtag 0.92");
+      std::puts("quavtag " QUAV_VERSION);
       return 0;
     } else if (options && arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "quavtag: unknown option %s\n%s", arg.c_str(), kUsage);
