@@ -13,7 +13,8 @@
 
 namespace {
 
-// An absolute path without trailing slashes ("/" stays); empty otherwise.
+// An absolute path without trailing slashes; empty otherwise. The root
+// folder counts as no folder: nobody's files belong there.
 std::string BaseFolder(const char* value) {
   if (value == nullptr || value[0] != '/') return {};
   std::string folder = value;
