@@ -353,6 +353,19 @@ extern "C" {
 
 DWORD BASS_GetVersion(void) { return 0x02040000u; }
 
+DWORD BASS_GetLibraryVersion(DWORD library) {
+  switch (library) {
+    case BASS_LIBRARY_AVFORMAT:
+      return Ok(DWORD{quav::AvformatVersion()});
+    case BASS_LIBRARY_AVCODEC:
+      return Ok(DWORD{quav::AvcodecVersion()});
+    case BASS_LIBRARY_PORTAUDIO:
+      return Ok(DWORD{quav::PortAudioVersion()});
+    default:
+      return Fail(BASS_ERROR_ILLTYPE, DWORD{0});
+  }
+}
+
 BOOL BASS_SetConfig(DWORD option, DWORD value) {
   std::lock_guard<std::mutex> lock(E.mutex);
   const auto it = E.config.find(option);

@@ -166,6 +166,9 @@ void QuietFFmpeg() {
   std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
 
+uint32_t AvformatVersion() { return avformat_version(); }
+uint32_t AvcodecVersion() { return avcodec_version(); }
+
 struct Decoder::Impl {
   AVFormatContext* format = nullptr;
   AVCodecContext* codec = nullptr;

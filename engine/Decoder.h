@@ -95,4 +95,9 @@ class RateConverter {
 // Silences FFmpeg's own logging; safe to call more than once.
 void QuietFFmpeg();
 
+// The versions of the FFmpeg libraries loaded at run time, as FFmpeg packs
+// them: major << 16 | minor << 8 | micro.
+uint32_t AvformatVersion();
+uint32_t AvcodecVersion();
+
 }  // namespace quav

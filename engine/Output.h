@@ -135,6 +135,10 @@ struct SystemDevice {
 // life of the process.
 const std::vector<SystemDevice>& SystemDevices();
 
+// The version of the PortAudio library loaded at run time: major << 16 |
+// minor << 8 | subminor. Needs no initialisation.
+uint32_t PortAudioVersion();
+
 // Opens a system device; nullptr when it cannot be opened at that rate.
 // bufferSeconds: the latency to ask for (0: the engine's default).
 std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, double bufferSeconds = 0.0);

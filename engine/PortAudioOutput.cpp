@@ -156,6 +156,8 @@ class PortAudioOutput final : public Output {
 
 }  // namespace
 
+uint32_t PortAudioVersion() { return static_cast<uint32_t>(Pa_GetVersion()); }
+
 const std::vector<SystemDevice>& SystemDevices() {
   static const std::vector<SystemDevice> devices = Probe();
   return devices;

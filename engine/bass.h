@@ -134,6 +134,15 @@ typedef struct BASS_DX8_PARAMEQ {
 /* Version: 0x0204 in the high 16 bits. */
 DWORD BASS_GetVersion(void);
 
+/* The version of a library the engine runs on, as loaded at run time (not
+ * the headers it was built with): major in bits 16..23, minor in bits
+ * 8..15, micro in bits 0..7 (FFmpeg's libavformat 59.27.100 is 0x3b1b64).
+ * Needs no BASS_Init. An unknown library: 0 with BASS_ERROR_ILLTYPE. */
+#define BASS_LIBRARY_AVFORMAT 1      /* FFmpeg's demuxers */
+#define BASS_LIBRARY_AVCODEC 2       /* FFmpeg's decoders */
+#define BASS_LIBRARY_PORTAUDIO 3     /* the output of the system devices */
+DWORD BASS_GetLibraryVersion(DWORD library);
+
 /* Stores an option; unknown options fail with BASS_ERROR_ILLTYPE. */
 BOOL BASS_SetConfig(DWORD option, DWORD value);
 DWORD BASS_GetConfig(DWORD option);

@@ -23,7 +23,8 @@ class EInOutError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-inline constexpr const char* kPlayerVersion = "0.92";
+// The project's version, from the build.
+inline constexpr const char* kPlayerVersion = QUAV_VERSION;
 inline constexpr std::string_view kLineEnd = "\r\n";
 
 namespace console {

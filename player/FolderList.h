@@ -1,5 +1,5 @@
 // The play list of a folder: collecting the files beneath it, shuffling,
-// and the last-playlist file written beside the program.
+// and the last-playlist file (PlayerFiles.h says where it lives).
 #pragma once
 
 #include <cstdint>

@@ -4,12 +4,14 @@
 #include "TrackHeader.h"
 #include "TrackPlayback.h"
 
-void PlayFolder(const std::string& folder, bool shuffle, const PlayerSettings& settings,
-                const std::string& programDirectory) {
+void PlayFolder(const std::string& folder, bool shuffle, const PlayerSettings& settings, const PlayerFiles& files) {
   std::vector<std::string> entries = CollectFolderFiles(folder);
   if (shuffle) ShuffleEntries(entries);
   const int listed = ListedCount(entries);
-  if (settings.KeepLastPlaylist) WriteLastPlaylist(LastPlaylistFile(programDirectory), entries);
+  if (settings.KeepLastPlaylist) {
+    CreateLastPlaylistFolder(files);
+    WriteLastPlaylist(files.LastPlaylist, entries);
+  }
 
   TrackMemory memory;
   int position = 0;

@@ -3,12 +3,12 @@
 
 #include <string>
 
+#include "PlayerFiles.h"
 #include "Settings.h"
 
 // Plays every file beneath the folder, in name order or shuffled, after
 // writing the play order to the last-playlist file (unless switched off).
-void PlayFolder(const std::string& folder, bool shuffle, const PlayerSettings& settings,
-                const std::string& programDirectory);
+void PlayFolder(const std::string& folder, bool shuffle, const PlayerSettings& settings, const PlayerFiles& files);
 
 // Plays every line of the playlist that names an existing file.
 void PlayPlaylist(const std::string& path, const PlayerSettings& settings);

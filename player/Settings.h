@@ -1,5 +1,5 @@
-// The player's settings: defaults, the configuration file beside the
-// program and the command-line scan.
+// The player's settings: defaults, the configuration file (PlayerFiles.h
+// says where it lives) and the command-line scan.
 #pragma once
 
 #include <cstdint>

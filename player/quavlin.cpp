@@ -12,6 +12,8 @@
 #include "Console.h"
 #include "Engine.h"
 #include "FolderList.h"
+#include "Help.h"
+#include "PlayerFiles.h"
 #include "Players.h"
 #include "Settings.h"
 #include "Terminal.h"
@@ -21,16 +23,29 @@
 
 namespace {
 
-void WriteUsage() {
+void WriteUsage(const PlayerFiles& files) {
   console::WriteLine("\tusage: quavlin <file> or folder");
   console::WriteLine("optional /r for shuffle play only folder");
-  console::WriteLine("You can change the device and volume in the config");
+  console::WriteLine("You can change the device and volume in the config: " + ConsoleName(files.Configuration));
   console::WriteLine("Output Devices");
 }
 
 int RunPlayer(const std::vector<std::string>& args) {
-  const std::string programDirectory = ProgramDirectory();
-  ::unlink(LastPlaylistFile(programDirectory).c_str());
+  const PlayerFiles files = LocatePlayerFiles(ProgramDirectory());
+  // --help and --version change nothing, not even the last playlist.
+  switch (FindInfoRequest(args)) {
+    case InfoRequest::Help:
+      console::Write(HelpText(files));
+      return kExitDone;
+    case InfoRequest::Version:
+      console::Write(VersionText({BASS_GetLibraryVersion(BASS_LIBRARY_AVFORMAT),
+                                  BASS_GetLibraryVersion(BASS_LIBRARY_AVCODEC),
+                                  BASS_GetLibraryVersion(BASS_LIBRARY_PORTAUDIO)}));
+      return kExitDone;
+    case InfoRequest::None:
+      break;
+  }
+  ::unlink(files.LastPlaylist.c_str());
 
   PlayerSettings settings;
   console::WriteLine(std::string("Quavlin ") + kPlayerVersion);
@@ -41,14 +56,13 @@ int RunPlayer(const std::vector<std::string>& args) {
     return kExitEngineFailure;
   }
   if (args.empty()) {
-    WriteUsage();
+    WriteUsage(files);
     ListOutputDevices();
     return kExitDone;
   }
 
-  const std::string configurationFile = ConfigurationFile(programDirectory);
-  ReadConfiguration(configurationFile, settings);
-  InitialiseEngine(settings.Device, configurationFile);
+  ReadConfiguration(files.Configuration, settings);
+  InitialiseEngine(settings.Device, files.Configuration);
   ScanArguments(args, settings);
   console::WriteLine(Format("Volume: %d", settings.Volume) + (settings.Shuffle ? " Shuffle: yes" : " Shuffle: no"));
 
@@ -56,7 +70,7 @@ int RunPlayer(const std::vector<std::string>& args) {
   // is discarded at the end.
   const KeyInputMode keys;
   if (IsExistingDirectory(settings.Folder)) {
-    PlayFolder(settings.Folder, settings.Shuffle, settings, programDirectory);
+    PlayFolder(settings.Folder, settings.Shuffle, settings, files);
     return kExitDone;
   }
   const std::string& file = args.front();

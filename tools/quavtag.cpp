@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (options && arg == "--version") {
-      std::puts("quavtag 0.92");
+      std::puts("quavtag " QUAV_VERSION);
       return 0;
     } else if (options && (arg == "-r" || arg == "--recursive")) {
       recursive = true;

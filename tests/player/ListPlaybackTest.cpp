@@ -234,43 +234,6 @@ TEST(PlaylistPlayback, LinesWithoutAFileArePassedOver) {
   EXPECT_TRUE(TrackLines(away.out).empty()) << away.out;
 }
 
-// Runs the program as the unprivileged user nobody when this process is
-// root (as in CI), so that a file of mode 000 cannot be read; otherwise as
-// it is. The installation is made readable for that user; `skip` tells why
-// it could not run.
-PlayerRun RunUnprivileged(const PlayerInstall& install, const std::vector<std::string>& args, std::string& skip) {
-  namespace fs = std::filesystem;
-  std::vector<std::string> argv;
-  if (::geteuid() == 0) {
-    if (testsupport::HaveProgram("setpriv")) {
-      argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-    } else if (testsupport::HaveProgram("runuser")) {
-      argv = {"runuser", "-u", "nobody", "--"};
-    } else {
-      skip = "running as root without setpriv or runuser";
-      return {};
-    }
-    // The directories above the installation are not ours to open up.
-    for (fs::path p = install.Dir().path().parent_path(); !p.empty() && p != p.root_path(); p = p.parent_path()) {
-      if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none) {
-        skip = p.string() + " cannot be entered by nobody";
-        return {};
-      }
-    }
-    const auto reachable = fs::perms::others_read | fs::perms::others_exec;
-    fs::permissions(install.Program(), reachable | fs::perms::group_read | fs::perms::group_exec, fs::perm_options::add);
-    fs::permissions(install.Dir().path(), reachable, fs::perm_options::add);
-    for (const auto& entry : fs::recursive_directory_iterator(install.Dir().path()))
-      if (entry.is_directory()) fs::permissions(entry.path(), reachable, fs::perm_options::add);
-  }
-  argv.push_back(install.Program());
-  argv.insert(argv.end(), args.begin(), args.end());
-  playertest::RunOptions options;
-  options.cwd = install.Dir().path().string();
-  options.timeoutSeconds = 60;
-  return testsupport::Run(argv, options);
-}
-
 TEST(ListPlayback, FileThatCannotBeReadIsReportedAndTheRunGoesOn) {
   REQUIRE_ENGINE();
   PlayerInstall install;
@@ -282,7 +245,7 @@ TEST(ListPlayback, FileThatCannotBeReadIsReportedAndTheRunGoesOn) {
   const std::string reason = "Cannot open file \"" + locked + "\". Permission denied\r\n";
 
   std::string skip;
-  const PlayerRun folder = RunUnprivileged(install, {"music", "/n"}, skip);
+  const PlayerRun folder = playertest::RunUnprivileged(install, {"music", "/n"}, skip);
   if (!skip.empty()) GTEST_SKIP() << skip;
   EXPECT_EQ(folder.exitCode, 0) << folder.err;
   EXPECT_EQ(TrackLines(folder.out), (std::vector<std::string>{"Playing file: 1 a 0:00 from 3", "can't play music/b.wav",
@@ -290,7 +253,7 @@ TEST(ListPlayback, FileThatCannotBeReadIsReportedAndTheRunGoesOn) {
       << folder.out;
   EXPECT_EQ(folder.err, reason);
 
-  const PlayerRun list = RunUnprivileged(install, {"list.m3u"}, skip);
+  const PlayerRun list = playertest::RunUnprivileged(install, {"list.m3u"}, skip);
   EXPECT_EQ(list.exitCode, 0) << list.err;
   EXPECT_EQ(TrackLines(list.out),
             (std::vector<std::string>{"can't play music/b.wav", "Playing file: 2 c 0:00 from 2"}))

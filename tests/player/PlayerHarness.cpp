@@ -42,13 +42,60 @@ PlayerInstall::PlayerInstall(std::optional<std::string> config) {
   if (config) fDir.write("quavlin.cfg", *config);
 }
 
-PlayerRun PlayerInstall::Run(const std::vector<std::string>& args, const RunOptions& options) const {
+std::vector<std::string> PlayerInstall::Environment() const {
+  return {"HOME=" + fHome.path().string(), "XDG_CONFIG_HOME=", "XDG_STATE_HOME="};
+}
+
+namespace {
+
+// The options of a run: the installation as working directory, the home
+// folder's settings before the run's own (which win), a timeout.
+RunOptions InInstall(const PlayerInstall& install, const RunOptions& options) {
   RunOptions inInstall = options;
-  if (inInstall.cwd.empty()) inInstall.cwd = fDir.path().string();
+  if (inInstall.cwd.empty()) inInstall.cwd = install.Dir().path().string();
   if (inInstall.timeoutSeconds <= 0) inInstall.timeoutSeconds = 60;
+  inInstall.env = install.Environment();
+  inInstall.env.insert(inInstall.env.end(), options.env.begin(), options.env.end());
+  return inInstall;
+}
+
+}  // namespace
+
+PlayerRun PlayerInstall::Run(const std::vector<std::string>& args, const RunOptions& options) const {
   std::vector<std::string> argv{Program()};
   argv.insert(argv.end(), args.begin(), args.end());
-  return testsupport::Run(argv, inInstall);
+  return testsupport::Run(argv, InInstall(*this, options));
+}
+
+PlayerRun RunUnprivileged(const PlayerInstall& install, const std::vector<std::string>& args, std::string& skip,
+                          const RunOptions& options) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> argv;
+  if (::geteuid() == 0) {
+    if (testsupport::HaveProgram("setpriv")) {
+      argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    } else if (testsupport::HaveProgram("runuser")) {
+      argv = {"runuser", "-u", "nobody", "--"};
+    } else {
+      skip = "running as root without setpriv or runuser";
+      return {};
+    }
+    // The directories above the installation are not ours to open up.
+    for (fs::path p = install.Dir().path().parent_path(); !p.empty() && p != p.root_path(); p = p.parent_path()) {
+      if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none) {
+        skip = p.string() + " cannot be entered by nobody";
+        return {};
+      }
+    }
+    const auto reachable = fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(install.Program(), reachable | fs::perms::group_read | fs::perms::group_exec, fs::perm_options::add);
+    fs::permissions(install.Dir().path(), reachable, fs::perm_options::add);
+    for (const auto& entry : fs::recursive_directory_iterator(install.Dir().path()))
+      if (entry.is_directory()) fs::permissions(entry.path(), reachable, fs::perm_options::add);
+  }
+  argv.push_back(install.Program());
+  argv.insert(argv.end(), args.begin(), args.end());
+  return testsupport::Run(argv, InInstall(install, options));
 }
 
 bool EngineCanPlay() {
@@ -123,10 +170,12 @@ PtySession::PtySession(const PlayerInstall& install, const std::vector<std::stri
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  const std::vector<std::string> environment = install.Environment();
   fStart = Now();
   fPid = ::forkpty(&fMaster, nullptr, nullptr, nullptr);
   if (fPid < 0) throw std::runtime_error("forkpty");
   if (fPid == 0) {
+    for (const std::string& setting : environment) ::putenv(const_cast<char*>(setting.c_str()));
     if (launch != Launch::Direct) StandInForShell(argv.data(), cwd, launch == Launch::Background);
     if (::chdir(cwd.c_str()) != 0) std::_Exit(126);
     ::execv(argv[0], argv.data());

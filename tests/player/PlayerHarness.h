@@ -1,6 +1,8 @@
 // Running the built quavlin program as a black box: a private copy in a
 // temporary directory beside its own quavlin.cfg, runs with a chosen
-// working directory, and sessions on a pseudo-terminal.
+// working directory, and sessions on a pseudo-terminal. Every run has a
+// home folder of its own, so a copy without quavlin.cfg never reads or
+// writes the files of the user who runs the tests.
 #pragma once
 
 #include <sys/types.h>
@@ -27,6 +29,11 @@ class PlayerInstall {
   explicit PlayerInstall(std::optional<std::string> config = std::string("0\r\n20\r\n"));
 
   const testsupport::TempDir& Dir() const { return fDir; }
+  // The runs' home folder: HOME, with XDG_CONFIG_HOME and XDG_STATE_HOME
+  // empty (their defaults below HOME) unless a run's options set them.
+  const testsupport::TempDir& Home() const { return fHome; }
+  // The settings above, as "NAME=value".
+  std::vector<std::string> Environment() const;
   std::string Program() const { return fDir.file("quavlin"); }
   std::string File(const std::string& name) const { return fDir.file(name); }
   std::string Write(const std::string& name, const std::string& bytes) const { return fDir.write(name, bytes); }
@@ -35,7 +42,15 @@ class PlayerInstall {
 
  private:
   testsupport::TempDir fDir;
+  testsupport::TempDir fHome;
 };
+
+// Runs the program as the unprivileged user nobody when this process is
+// root (as in CI), so that file permissions apply; otherwise as it is. The
+// installation is made readable for that user (not the home folder: a test
+// that needs it gives it away). `skip` tells why it could not run.
+PlayerRun RunUnprivileged(const PlayerInstall& install, const std::vector<std::string>& args, std::string& skip,
+                          const RunOptions& options = {});
 
 // True when the engine opens the silent device and plays a short tone.
 bool EngineCanPlay();

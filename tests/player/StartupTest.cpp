@@ -32,7 +32,9 @@ TEST(Startup, NoArgumentsPrintsUsageAndDevicesOnly) {
   const std::string usage = kBanner +
                             "\tusage: quavlin <file> or folder\r\n"
                             "optional /r for shuffle play only folder\r\n"
-                            "You can change the device and volume in the config\r\n"
+                            "You can change the device and volume in the config: " +
+                            install.File("quavlin.cfg") +
+                            "\r\n"
                             "Output Devices\r\n";
   ASSERT_EQ(r.out.substr(0, usage.size()), usage);
   // Devices from 1 on, four lines each; the silent device 0 is not listed.
@@ -144,7 +146,8 @@ TEST(Startup, WithoutConfigurationTheDefaultDeviceAndVolume20) {
     // Without any device, a hint to the silent device follows on standard
     // error; a device that exists and failed gets none.
     if (noDevice) {
-      EXPECT_EQ(r.err, "No output device found; line 1 of " + install.File("quavlin.cfg") +
+      // Without quavlin.cfg beside the program, the user's configuration.
+      EXPECT_EQ(r.err, "No output device found; line 1 of " + install.Home().file(".config/quavlin/quavlin.cfg") +
                            " set to 0 plays on the silent device.\r\n");
     } else {
       EXPECT_EQ(r.err, "");
