@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "NativeFiles.h"
+
 class EReadError : public std::runtime_error {
  public:
   EReadError() : std::runtime_error("Stream read error") {}
@@ -65,14 +67,13 @@ class TFileStream final : public TStream {
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
 
-  int64_t Size() const override { return fSize; }
+  int64_t Size() const override { return fFile.Size(); }
 
  protected:
   int64_t DoRead(void* buffer, int64_t count) override;
 
  private:
-  int fFd = -1;
-  int64_t fSize = 0;
+  TNativeFile fFile;
 };
 
 // Bytes held in memory: tag bodies, picture data, test fixtures.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -119,6 +120,11 @@ struct SystemDevice {
 // the sound system's diagnostics kept off the terminal). Stable for the
 // life of the process.
 const std::vector<SystemDevice>& SystemDevices();
+
+// Runs fn with standard error silenced where sound systems write their
+// probing diagnostics straight to it (ALSA plug-ins, JACK: quiet_posix.cpp);
+// Windows' audio interfaces write none (quiet_win.cpp).
+int WithoutStderr(const std::function<int()>& fn);
 
 // Opens a system device; nullptr when it cannot be opened at that rate.
 // bufferSeconds: the latency to ask for (0: the engine's default).

@@ -1,7 +1,5 @@
 // quavlin: plays an audio file, every file beneath a folder, or an M3U
 // playlist, with a live status line.
-#include <unistd.h>
-
 #include <clocale>
 #include <cstdio>
 #include <exception>
@@ -12,6 +10,7 @@
 #include "Console.h"
 #include "Engine.h"
 #include "FolderList.h"
+#include "NativeFiles.h"
 #include "Players.h"
 #include "Settings.h"
 #include "Terminal.h"
@@ -30,7 +29,7 @@ void WriteUsage() {
 
 int RunPlayer(const std::vector<std::string>& args) {
   const std::string programDirectory = ProgramDirectory();
-  ::unlink(LastPlaylistFile(programDirectory).c_str());
+  DeleteNamedFile(LastPlaylistFile(programDirectory));
 
   PlayerSettings settings;
   console::WriteLine(std::string("Quavlin ") + kPlayerVersion);
@@ -73,7 +72,7 @@ int RunPlayer(const std::vector<std::string>& args) {
 
 std::string ProgramFileName() {
   const std::string path = ProgramPath();
-  return path.empty() ? "quavlin" : path.substr(path.rfind('/') + 1);
+  return path.empty() ? "quavlin" : path.substr(path.find_last_of(PathSeparators()) + 1);
 }
 
 // The report of an error that no step handles: kind, module, a code offset
@@ -87,7 +86,7 @@ int ReportError(const char* kind, const std::string& rawMessage) {
                      " at 0000000000000000.\r\n" + message;
   if (!message.empty() && message.back() != '.') text += '.';
   text += "\r\n\r\n";
-  std::fwrite(text.data(), 1, text.size(), stderr);
+  console::WriteText(stderr, text);
   std::fflush(stderr);
   return kExitErrorReport;
 }
@@ -96,7 +95,8 @@ int ReportError(const char* kind, const std::string& rawMessage) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "");
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  UseBinaryStandardStreams();
+  const std::vector<std::string> args = ProgramArguments(argc, argv);
   try {
     return RunPlayer(args);
   } catch (const EConvertError& e) {

@@ -11,6 +11,7 @@
 #include "AudioFiles.h"
 #include "Details.h"
 #include "Json.h"
+#include "NativeFiles.h"
 
 namespace {
 
@@ -64,10 +65,10 @@ void WriteDetails(JsonWriter& json, const TGeneralAudioFile& file) {
 }
 
 int main(int argc, char** argv) {
+  UseBinaryStandardStreams();
   std::vector<std::string> files;
   bool options = true;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  for (const std::string& arg : ProgramArguments(argc, argv)) {
     if (options && arg == "--") {
       options = false;
     } else if (options && arg == "--help") {
