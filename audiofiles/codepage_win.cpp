@@ -10,6 +10,29 @@ namespace {
 constexpr uint32_t kWindows1252 = 1252;
 constexpr uint32_t kUtf8 = 65001;
 
+// Some pages (Windows-1258 among them) hold combining accents, which the
+// system's conversion leaves apart from their letters: composed here, so a
+// page gives the same text as on other platforms.
+std::u16string Precomposed(const std::u16string& text) {
+  if (text.empty() || text.size() > static_cast<size_t>(INT32_MAX / 2)) return text;
+  const auto* source = reinterpret_cast<const wchar_t*>(text.data());
+  const int length = static_cast<int>(text.size());
+  int room = ::NormalizeString(NormalizationC, source, length, nullptr, 0);
+  // The first answer is an estimate; the second call says when it was short.
+  for (int attempt = 0; attempt < 3 && room > 0; ++attempt) {
+    std::u16string composed(static_cast<size_t>(room), u'\0');
+    const int got =
+        ::NormalizeString(NormalizationC, source, length, reinterpret_cast<wchar_t*>(composed.data()), room);
+    if (got > 0) {
+      composed.resize(static_cast<size_t>(got));
+      return composed;
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    room = -got;
+  }
+  return text;
+}
+
 }  // namespace
 
 uint32_t SystemAnsiCodePage() { return ::GetACP(); }
@@ -29,7 +52,7 @@ std::u16string CodePageToUtf16(std::string_view bytes, uint32_t codePage) {
   const int got = ::MultiByteToWideChar(codePage, 0, bytes.data(), length, reinterpret_cast<wchar_t*>(text.data()),
                                         needed);
   text.resize(static_cast<size_t>(got > 0 ? got : 0));
-  return text;
+  return Precomposed(text);
 }
 
 std::u16string AnsiToUtf16(std::string_view bytes) { return CodePageToUtf16(bytes, 0); }
