@@ -77,10 +77,6 @@ std::string CannotOpenMessage(const std::string& path, const std::string& reason
   return "Cannot open file \"" + FullPathName(path) + "\". " + reason;
 }
 
-std::string CannotOpenMessage(const std::string& path, int error) {
-  return CannotOpenMessage(path, std::string(std::strerror(error)));
-}
-
 std::string ReadFileBytes(const std::string& path, size_t limit) {
   std::string bytes, reason;
   if (!ReadFileStart(path, limit, bytes, reason)) throw EFOpenError(CannotOpenMessage(path, reason));

@@ -66,9 +66,8 @@ std::string ConsoleText(std::u16string_view text);
 std::string ConsoleName(std::string_view utf8);
 
 // The message "Cannot open file "%s". %s" for a path (shown in full) and
-// the system's reason, or an errno value.
+// the system's reason.
 std::string CannotOpenMessage(const std::string& path, const std::string& reason);
-std::string CannotOpenMessage(const std::string& path, int error);
 
 // Up to limit bytes from the start of a file (the whole file by default).
 // Raises EFOpenError when it cannot be opened or read, a directory
