@@ -1,7 +1,5 @@
 #include "AudioFileBasics.h"
 
-#include <sys/stat.h>
-
 #include <array>
 
 namespace {
@@ -47,8 +45,7 @@ const char* AudioErrorName(TAudioError error) {
 }
 
 bool AudioFileExists(const std::string& aFilename) {
-  struct stat st {};
-  return !aFilename.empty() && ::stat(aFilename.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return PathKindOf(aFilename) == TPathKind::File;
 }
 
 uint32_t SyncSafeToInteger(const uint8_t bytes[4]) {

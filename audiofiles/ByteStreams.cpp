@@ -1,9 +1,5 @@
 #include "ByteStreams.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -81,32 +77,16 @@ uint64_t TStream::ReadU64LE() {
 }
 
 TFileStream::TFileStream(const std::string& filename) {
-  // O_NONBLOCK: opening a named pipe must not wait for a writer; it is then
-  // refused below. Reads of regular files are not affected by the flag.
-  fFd = ::open(filename.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fFd < 0) throw EReadError("Cannot open file \"" + filename + "\". " + std::strerror(errno));
-  struct stat st {};
-  if (::fstat(fFd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fFd);
-    fFd = -1;
-    throw EReadError("Cannot open file \"" + filename + "\". Not a regular file");
-  }
-  fSize = st.st_size;
+  std::string reason;
+  if (!fFile.Open(filename, reason)) throw EReadError("Cannot open file \"" + filename + "\". " + reason);
 }
 
-TFileStream::~TFileStream() {
-  if (fFd >= 0) ::close(fFd);
-}
+TFileStream::~TFileStream() = default;
 
 int64_t TFileStream::ReadAt(int64_t offset, char* buffer, int64_t count) {
-  int64_t done = 0;
-  while (done < count) {
-    const ssize_t n = ::pread(fFd, buffer + done, static_cast<size_t>(count - done), offset + done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EReadError(std::string("Read error: ") + std::strerror(errno));
-    if (n == 0) break;  // the file shrank under us
-    done += n;
-  }
+  std::string reason;
+  const int64_t done = fFile.ReadAt(offset, buffer, count, reason);
+  if (done < 0) throw EReadError("Read error: " + reason);
   return done;
 }
 
@@ -131,8 +111,8 @@ int64_t TFileStream::DoRead(void* buffer, int64_t count) {
     }
     // Near the end the block is the file's last one, so that tags read
     // backwards from the end share it.
-    const int64_t start = std::max<int64_t>(0, std::min(at, fSize - kBlockSize));
-    fBlock.resize(static_cast<size_t>(std::min(kBlockSize, std::max<int64_t>(fSize - start, 0))));
+    const int64_t start = std::max<int64_t>(0, std::min(at, Size() - kBlockSize));
+    fBlock.resize(static_cast<size_t>(std::min(kBlockSize, std::max<int64_t>(Size() - start, 0))));
     fBlockStart = start;
     fBlock.resize(static_cast<size_t>(ReadAt(start, fBlock.data(), static_cast<int64_t>(fBlock.size()))));
     if (at >= fBlockStart + static_cast<int64_t>(fBlock.size())) break;

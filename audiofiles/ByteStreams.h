@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "NativeFiles.h"
+
 class EReadError : public std::runtime_error {
  public:
   EReadError() : std::runtime_error("Stream read error") {}
@@ -73,7 +75,7 @@ class TFileStream final : public TStream {
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
 
-  int64_t Size() const override { return fSize; }
+  int64_t Size() const override { return fFile.Size(); }
 
   static constexpr int64_t kBlockSize = 64 * 1024;
 
@@ -84,8 +86,7 @@ class TFileStream final : public TStream {
   // Up to count bytes at offset, straight from the file (fewer at its end).
   int64_t ReadAt(int64_t offset, char* buffer, int64_t count);
 
-  int fFd = -1;
-  int64_t fSize = 0;
+  TNativeFile fFile;
   std::vector<char> fBlock;  // the file's bytes from fBlockStart on
   int64_t fBlockStart = 0;
 };

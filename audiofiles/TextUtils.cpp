@@ -1,13 +1,9 @@
 #include "TextUtils.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <mutex>
-#include <unordered_map>
 
 namespace {
 
@@ -21,15 +17,6 @@ constexpr char16_t kWindows1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-std::u16string Windows1252ToUtf16(std::string_view bytes) {
-  std::u16string out(bytes.size(), u'\0');
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const auto b = static_cast<uint8_t>(bytes[i]);
-    out[i] = (b >= 0x80 && b <= 0x9F) ? kWindows1252High[b - 0x80] : static_cast<char16_t>(b);
-  }
-  return out;
-}
 
 void AppendUtf16(std::u16string& out, uint32_t cp) {
   if (cp >= 0x10000) {
@@ -149,28 +136,6 @@ bool SameTextImpl(std::basic_string_view<Char> a, std::basic_string_view<Char> b
   return true;
 }
 
-// iconv descriptors are cached per code page; conversion holds the lock.
-// The descriptors are closed at exit.
-const iconv_t kNoDecoder = reinterpret_cast<iconv_t>(-1);
-struct IconvCache {
-  std::unordered_map<uint32_t, iconv_t> decoders;
-  ~IconvCache() {
-    for (const auto& entry : decoders)
-      if (entry.second != kNoDecoder) iconv_close(entry.second);
-  }
-};
-std::mutex gIconvLock;
-IconvCache gIconvCache;
-
-iconv_t DecoderFor(uint32_t codePage) {
-  auto it = gIconvCache.decoders.find(codePage);
-  if (it != gIconvCache.decoders.end()) return it->second;
-  const std::string name = "CP" + std::to_string(codePage);
-  iconv_t cd = iconv_open("UTF-16LE", name.c_str());
-  gIconvCache.decoders.emplace(codePage, cd);
-  return cd;
-}
-
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
@@ -231,49 +196,16 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
-std::u16string CodePageToUtf16(std::string_view bytes, uint32_t codePage) {
-  if (bytes.empty()) return {};
-  if (codePage == 0) codePage = kSystemAnsiCodePage;
-  if (codePage == 65001) return Utf8ToUtf16(bytes);
-  if (codePage == 1252) return Windows1252ToUtf16(bytes);
-  std::lock_guard<std::mutex> lock(gIconvLock);
-  iconv_t cd = DecoderFor(codePage);
-  if (cd == kNoDecoder) return {};
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  std::string in(bytes);
-  std::string out(bytes.size() * 4 + 16, '\0');
-  char* inPtr = in.data();
-  size_t inLeft = in.size();
-  char* outPtr = out.data();
-  size_t outLeft = out.size();
-  std::u16string result;
-  while (inLeft > 0) {
-    const size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    if (rc != static_cast<size_t>(-1)) break;
-    if (errno == EILSEQ || errno == EINVAL) {
-      // A byte the page does not define: keep going with a replacement.
-      const char16_t repl[1] = {kReplacement};
-      if (outLeft < 2) break;
-      std::memcpy(outPtr, repl, 2);
-      outPtr += 2;
-      outLeft -= 2;
-      ++inPtr;
-      --inLeft;
-      continue;
-    }
-    break;
+std::u16string Windows1252ToUtf16(std::string_view bytes) {
+  std::u16string out(bytes.size(), u'\0');
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<uint8_t>(bytes[i]);
+    out[i] = (b >= 0x80 && b <= 0x9F) ? kWindows1252High[b - 0x80] : static_cast<char16_t>(b);
   }
-  const size_t produced = (out.size() - outLeft) / 2;
-  result.resize(produced);
-  for (size_t k = 0; k < produced; ++k)
-    result[k] = static_cast<char16_t>(static_cast<uint8_t>(out[2 * k]) |
-                                      (static_cast<uint8_t>(out[2 * k + 1]) << 8));
-  return result;
+  return out;
 }
 
-std::u16string AnsiToUtf16(std::string_view bytes) { return CodePageToUtf16(bytes, 0); }
-
-std::string Utf16ToAnsi(std::u16string_view text) {
+std::string Utf16ToWindows1252(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char16_t c : text) {

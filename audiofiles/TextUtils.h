@@ -21,17 +21,25 @@ bool TryUtf8ToUtf16(std::string_view utf8, std::u16string& out);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
-// The 8-bit code page standing for the system's ANSI code page.
-inline constexpr uint32_t kSystemAnsiCodePage = 1252;
+// The system's 8-bit (ANSI) code page: the one Windows names, and
+// Windows-1252 standing in for it elsewhere.
+uint32_t SystemAnsiCodePage();
 
 // Decodes 8-bit text in Windows code page `codePage` (0 = the system ANSI
 // code page). Returns the empty string when the page is unknown here or
 // the bytes do not convert; callers fall back as their format requires.
+// UTF-8 (65001) and Windows-1252 are converted here on every platform;
+// other pages by the system (iconv, or Windows' own tables).
 std::u16string CodePageToUtf16(std::string_view bytes, uint32_t codePage);
 // Decodes with the system ANSI code page.
 std::u16string AnsiToUtf16(std::string_view bytes);
 // Encodes to the system ANSI code page; characters it lacks become '?'.
 std::string Utf16ToAnsi(std::u16string_view text);
+// Windows-1252 both ways. The five bytes the page leaves undefined stand
+// for the C1 controls of the same number; characters the page lacks become
+// '?'.
+std::u16string Windows1252ToUtf16(std::string_view bytes);
+std::string Utf16ToWindows1252(std::u16string_view text);
 // Bytes as the characters U+0000 to U+00FF, one for one.
 std::u16string BytesToUtf16(std::string_view bytes);
 // Characters below U+0100 as one byte each; others become '?'.

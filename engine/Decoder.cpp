@@ -1,7 +1,5 @@
 #include "Decoder.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -19,6 +17,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "NativeFiles.h"
 #include "StreamLength.h"
 
 namespace quav {
@@ -248,16 +247,13 @@ std::unique_ptr<Decoder> Decoder::Open(const std::string& path, OpenError& error
   QuietFFmpeg();
   error = OpenError::None;
   // Missing, unreadable and non-regular files are open errors, not format errors.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    error = OpenError::FileOpen;
-    return nullptr;
-  }
-  if (FILE* probe = std::fopen(path.c_str(), "rb")) {
-    std::fclose(probe);
-  } else {
-    error = OpenError::FileOpen;
-    return nullptr;
+  {
+    TNativeFile probe;
+    std::string reason;
+    if (!probe.Open(path, reason)) {
+      error = OpenError::FileOpen;
+      return nullptr;
+    }
   }
 
   auto impl = std::make_unique<Impl>();

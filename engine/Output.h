@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,6 +139,11 @@ const std::vector<SystemDevice>& SystemDevices();
 // The version of the PortAudio library loaded at run time: major << 16 |
 // minor << 8 | subminor. Needs no initialisation.
 uint32_t PortAudioVersion();
+
+// Runs fn with standard error silenced where sound systems write their
+// probing diagnostics straight to it (ALSA plug-ins, JACK: quiet_posix.cpp);
+// Windows' audio interfaces write none (quiet_win.cpp).
+int WithoutStderr(const std::function<int()>& fn);
 
 // Opens a system device; nullptr when it cannot be opened at that rate.
 // bufferSeconds: the latency to ask for (0: the engine's default).

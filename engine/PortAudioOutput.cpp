@@ -1,10 +1,8 @@
 // System output devices through PortAudio.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -22,28 +20,6 @@ namespace {
 #if QUAV_HAVE_ALSA
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 #endif
-
-// Runs fn with file descriptor 2 pointed at /dev/null: ALSA plug-ins and
-// JACK write their probing diagnostics straight to stderr.
-template <class Fn>
-auto WithoutStderr(Fn fn) {
-  std::fflush(stderr);
-  const int saved = ::dup(2);
-  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (saved >= 0 && null >= 0) ::dup2(null, 2);
-  if (null >= 0) ::close(null);
-  struct Restore {
-    int saved;
-    ~Restore() {
-      std::fflush(stderr);
-      if (saved >= 0) {
-        ::dup2(saved, 2);
-        ::close(saved);
-      }
-    }
-  } restore{saved};
-  return fn();
-}
 
 bool Contains(std::string hay, const char* needle) {
   std::transform(hay.begin(), hay.end(), hay.begin(), [](unsigned char c) { return std::tolower(c); });

@@ -3,21 +3,21 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <vector>
 
+#include "NativeFiles.h"
 #include "TextUtils.h"
 
 namespace console {
 
 void Write(std::string_view text) {
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
+  WriteText(stdout, text);
   std::fflush(stdout);
 }
 
 void WriteLine(std::string_view text) {
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fwrite(kLineEnd.data(), 1, kLineEnd.size(), stdout);
+  WriteText(stdout, text);
+  WriteText(stdout, kLineEnd);
   std::fflush(stdout);
 }
 
@@ -25,8 +25,8 @@ void Flush() { std::fflush(stdout); }
 
 void WriteErrorLine(std::string_view text) {
   std::fflush(stdout);
-  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fwrite(kLineEnd.data(), 1, kLineEnd.size(), stderr);
+  WriteText(stderr, text);
+  WriteText(stderr, kLineEnd);
   std::fflush(stderr);
 }
 
@@ -73,9 +73,12 @@ std::string ConsoleText(std::u16string_view text) {
 
 std::string ConsoleName(std::string_view utf8) { return ConsoleText(Utf8ToUtf16(utf8)); }
 
-std::string CannotOpenMessage(const std::string& path, int error) {
-  std::error_code ec;
-  auto full = std::filesystem::absolute(path, ec);
-  const std::string shown = ec ? path : full.lexically_normal().string();
-  return "Cannot open file \"" + shown + "\". " + std::strerror(error);
+std::string CannotOpenMessage(const std::string& path, const std::string& reason) {
+  return "Cannot open file \"" + FullPathName(path) + "\". " + reason;
+}
+
+std::string ReadFileBytes(const std::string& path, size_t limit) {
+  std::string bytes, reason;
+  if (!ReadFileStart(path, limit, bytes, reason)) throw EFOpenError(CannotOpenMessage(path, reason));
+  return bytes;
 }

@@ -3,6 +3,8 @@
 // lines end in CR LF.
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,6 +41,13 @@ void Flush();
 // output so that the two keep their order on a terminal.
 void WriteErrorLine(std::string_view text);
 
+// Writes UTF-8 text to standard output or standard error as the platform
+// shows text (console_posix.cpp, console_win.cpp): unchanged on POSIX; on
+// Windows converted to the console's output code page when the stream is a
+// console, and otherwise to the system's 8-bit code page (standard output)
+// or the OEM code page (standard error). Does not flush.
+void WriteText(std::FILE* stream, std::string_view text);
+
 }  // namespace console
 
 // printf-style formatting into a std::string; numbers follow LC_NUMERIC.
@@ -57,5 +66,11 @@ std::string ConsoleText(std::u16string_view text);
 // terminal that reads 8-bit text.
 std::string ConsoleName(std::string_view utf8);
 
-// The message "Cannot open file "%s". %s" for a path and an errno value.
-std::string CannotOpenMessage(const std::string& path, int error);
+// The message "Cannot open file "%s". %s" for a path (shown in full) and
+// the system's reason.
+std::string CannotOpenMessage(const std::string& path, const std::string& reason);
+
+// Up to limit bytes from the start of a file (the whole file by default).
+// Raises EFOpenError when it cannot be opened or read, a directory
+// included.
+std::string ReadFileBytes(const std::string& path, size_t limit = static_cast<size_t>(-1));

@@ -1,25 +1,13 @@
 #include "FolderList.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <utility>
 
 #include "Console.h"
+#include "NativeFiles.h"
 
 namespace {
-
-struct DirectoryId {
-  dev_t Device;
-  ino_t Inode;
-  bool operator==(const DirectoryId&) const = default;
-};
 
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
@@ -35,32 +23,22 @@ bool NameLess(const std::string& a, const std::string& b) {
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '/') return folder + name;
-  return folder + "/" + name;
+  if (!folder.empty() && PathSeparators().find(folder.back()) != std::string_view::npos) return folder + name;
+  return folder + PreferredSeparator() + name;
 }
 
 // ancestors: the directories being listed above this one, for cycle checks.
-void Collect(const std::string& folder, std::vector<DirectoryId>& ancestors, std::vector<std::string>& out) {
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
-  const DirectoryId id{st.st_dev, st.st_ino};
-  if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) return;
-
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
+void Collect(const std::string& folder, std::vector<TDirectoryId>& ancestors, std::vector<std::string>& out) {
+  TDirectoryId id;
   std::vector<std::string> names;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  ::closedir(dir);
+  if (!ListDirectory(folder, id, names)) return;
+  if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) return;
   std::sort(names.begin(), names.end(), NameLess);
 
   ancestors.push_back(id);
   for (const std::string& name : names) {
     const std::string path = JoinPath(folder, name);
-    struct stat entryStat {};
-    if (::stat(path.c_str(), &entryStat) == 0 && S_ISDIR(entryStat.st_mode))
+    if (PathKindOf(path) == TPathKind::Directory)
       Collect(path, ancestors, out);
     else
       out.push_back(path);
@@ -72,7 +50,7 @@ void Collect(const std::string& folder, std::vector<DirectoryId>& ancestors, std
 
 std::vector<std::string> CollectFolderFiles(const std::string& folder) {
   std::vector<std::string> files;
-  std::vector<DirectoryId> ancestors;
+  std::vector<TDirectoryId> ancestors;
   Collect(folder, ancestors, files);
   return files;
 }
@@ -102,7 +80,7 @@ void ShuffleEntries(std::vector<std::string>& entries, PlayerRandom& random) {
 void ShuffleEntries(std::vector<std::string>& entries) { ShuffleEntries(entries, ProcessRandom()); }
 
 bool IsListedEntry(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(PathSeparators());
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   const size_t dot = name.rfind('.');
   const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
@@ -125,19 +103,6 @@ std::string LastPlaylistText(const std::vector<std::string>& entries) {
 }
 
 void WriteLastPlaylist(const std::string& path, const std::vector<std::string>& entries) {
-  const std::string text = LastPlaylistText(entries);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) throw EInOutError(std::strerror(errno));
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = n < 0 ? errno : EIO;
-      ::close(fd);
-      throw EInOutError(std::strerror(error));
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0) throw EInOutError(std::strerror(errno));
+  std::string reason;
+  if (!WriteNamedFile(path, LastPlaylistText(entries), reason)) throw EInOutError(reason);
 }

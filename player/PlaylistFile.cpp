@@ -1,9 +1,5 @@
 #include "PlaylistFile.h"
 
-#include <cerrno>
-#include <fstream>
-#include <sstream>
-
 #include "Console.h"
 #include "TextUtils.h"
 
@@ -24,11 +20,7 @@ std::vector<std::string> SplitPlaylistLines(std::string_view text) {
 }
 
 std::vector<std::string> ReadPlaylistLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EFOpenError(CannotOpenMessage(path, errno));
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  std::string text = buffer.str();
+  std::string text = ReadFileBytes(path);
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   std::u16string checked;
   if (!TryUtf8ToUtf16(text, checked))

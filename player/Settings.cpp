@@ -1,26 +1,14 @@
 #include "Settings.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <fstream>
+#include <sstream>
 #include <string_view>
 
 #include "Console.h"
 #include "TextUtils.h"
 
-std::string ProgramPath() {
-  std::string buffer(4096, '\0');
-  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return {};
-  buffer.resize(static_cast<size_t>(n));
-  return buffer;
-}
-
 std::string ProgramDirectory() {
   const std::string path = ProgramPath();
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(PathSeparators());
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
@@ -32,8 +20,7 @@ namespace {
 
 // Reads up to `wanted` lines; lines end in CR LF or LF.
 std::vector<std::string> ReadFirstLines(const std::string& path, size_t wanted) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EFOpenError(CannotOpenMessage(path, errno));
+  std::istringstream in(ReadFileBytes(path));
   std::vector<std::string> lines;
   std::string line;
   while (lines.size() < wanted && std::getline(in, line)) {
@@ -82,12 +69,6 @@ void ScanArguments(const std::vector<std::string>& args, PlayerSettings& setting
   }
 }
 
-bool IsExistingFile(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
+bool IsExistingFile(const std::string& path) { return PathKindOf(path) == TPathKind::File; }
 
-bool IsExistingDirectory(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool IsExistingDirectory(const std::string& path) { return PathKindOf(path) == TPathKind::Directory; }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "NativeFiles.h"
+
 struct PlayerSettings {
   int32_t Volume = 20;  // percent; reaches the engine as Volume / 100
   int32_t Device = -1;  // -1: the engine's default output device
@@ -14,9 +16,8 @@ struct PlayerSettings {
   std::string Folder;  // the last directory argument, cleared by a file argument
 };
 
-// The running executable's full path (empty when it cannot be told) and
-// its directory, ending in '/' ("./" when the path is unknown).
-std::string ProgramPath();
+// The running executable's directory, ending in a path separator ("./"
+// when the program's path is unknown). ProgramPath() is in NativeFiles.h.
 std::string ProgramDirectory();
 
 // "quavlin.cfg" in the program directory.

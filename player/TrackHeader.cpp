@@ -1,17 +1,13 @@
 #include "TrackHeader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "Console.h"
+#include "NativeFiles.h"
 #include "TextUtils.h"
 
 std::string BareName(std::string_view path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of(PathSeparators());
   std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   const size_t dot = name.rfind('.');
   if (dot != std::string_view::npos) name = name.substr(0, dot);
@@ -55,29 +51,6 @@ std::string EngineTypeName(const char* codec, const char* codecName, const char*
 
 namespace {
 
-// Reads up to `limit` bytes from the start of a file. A directory or a file
-// that cannot be opened raises EFOpenError.
-std::string ReadFileStart(const std::string& path, size_t limit) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EFOpenError(CannotOpenMessage(path, errno));
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    throw EFOpenError(CannotOpenMessage(path, EISDIR));
-  }
-  std::string bytes(limit, '\0');
-  size_t got = 0;
-  while (got < limit) {
-    const ssize_t n = ::read(fd, bytes.data() + got, limit - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  bytes.resize(got);
-  return bytes;
-}
-
 constexpr std::string_view kDashHeader{
     "\x00\x00\x00\x18"
     "ftypdash"
@@ -120,7 +93,7 @@ bool IsUtf8Start(std::string_view bytes, bool cut) {
 
 bool LooksLikeTextFile(const std::string& path) {
   // One byte more than is tested tells whether the limit cut the file.
-  const std::string start = ReadFileStart(path, kTextTestBytes + 1);
+  const std::string start = ReadFileBytes(path, kTextTestBytes + 1);
   const bool cut = start.size() > kTextTestBytes;
   return IsUtf8Start(std::string_view(start).substr(0, kTextTestBytes), cut);
 }
@@ -130,7 +103,7 @@ bool IsDashAudioHeader(std::string_view firstBytes) {
 }
 
 void AdviseOnDashFile(const std::string& path) {
-  if (IsDashAudioHeader(ReadFileStart(path, kDashHeader.size())))
+  if (IsDashAudioHeader(ReadFileBytes(path, kDashHeader.size())))
     console::WriteLine("Convert YouTube DASH audio to m4a: ffmpeg -i input_file -vn -acodec copy output.m4a");
 }
 

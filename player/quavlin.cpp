@@ -1,7 +1,5 @@
 // quavlin: plays an audio file, every file beneath a folder, or an M3U
 // playlist, with a live status line.
-#include <unistd.h>
-
 #include <clocale>
 #include <cstdio>
 #include <exception>
@@ -13,6 +11,7 @@
 #include "Engine.h"
 #include "FolderList.h"
 #include "Help.h"
+#include "NativeFiles.h"
 #include "PlayerFiles.h"
 #include "Players.h"
 #include "Settings.h"
@@ -45,7 +44,7 @@ int RunPlayer(const std::vector<std::string>& args) {
     case InfoRequest::None:
       break;
   }
-  ::unlink(files.LastPlaylist.c_str());
+  DeleteNamedFile(files.LastPlaylist);
 
   PlayerSettings settings;
   console::WriteLine(std::string("Quavlin ") + kPlayerVersion);
@@ -87,7 +86,7 @@ int RunPlayer(const std::vector<std::string>& args) {
 
 std::string ProgramFileName() {
   const std::string path = ProgramPath();
-  return path.empty() ? "quavlin" : path.substr(path.rfind('/') + 1);
+  return path.empty() ? "quavlin" : path.substr(path.find_last_of(PathSeparators()) + 1);
 }
 
 // The report of an error that no step handles: kind, module, a code offset
@@ -101,7 +100,7 @@ int ReportError(const char* kind, const std::string& rawMessage) {
                      " at 0000000000000000.\r\n" + message;
   if (!message.empty() && message.back() != '.') text += '.';
   text += "\r\n\r\n";
-  std::fwrite(text.data(), 1, text.size(), stderr);
+  console::WriteText(stderr, text);
   std::fflush(stderr);
   return kExitErrorReport;
 }
@@ -110,7 +109,8 @@ int ReportError(const char* kind, const std::string& rawMessage) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "");
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  UseBinaryStandardStreams();
+  const std::vector<std::string> args = ProgramArguments(argc, argv);
   try {
     return RunPlayer(args);
   } catch (const EConvertError& e) {

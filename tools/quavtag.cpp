@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +16,7 @@
 #include "Details.h"
 #include "FileWalk.h"
 #include "Json.h"
+#include "NativeFiles.h"
 
 namespace {
 
@@ -137,6 +137,8 @@ bool ParseJobs(const std::string& text, unsigned& jobs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  UseBinaryStandardStreams();
+  const std::vector<std::string> argList = ProgramArguments(argc, argv);
   std::vector<std::string> args;
   bool options = true, recursive = false;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
@@ -144,8 +146,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quavtag: %s\n%s", message.c_str(), kUsage);
     return 2;
   };
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  for (size_t i = 0; i < argList.size(); ++i) {
+    const std::string& arg = argList[i];
     if (options && arg == "--") {
       options = false;
     } else if (options && arg == "--help") {
@@ -157,7 +159,7 @@ int main(int argc, char** argv) {
     } else if (options && (arg == "-r" || arg == "--recursive")) {
       recursive = true;
     } else if (options && (arg == "-j" || arg == "--jobs")) {
-      if (i + 1 >= argc || !ParseJobs(argv[++i], jobs)) return usageError(arg + " needs a number of threads");
+      if (i + 1 >= argList.size() || !ParseJobs(argList[++i], jobs)) return usageError(arg + " needs a number of threads");
     } else if (options && arg.size() > 2 && arg.compare(0, 2, "-j") == 0) {
       if (!ParseJobs(arg.substr(2), jobs)) return usageError(arg + ": not a number of threads");
     } else if (options && arg.size() > 1 && arg[0] == '-') {
@@ -173,8 +175,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> files;
   bool walked = true;
   for (const std::string& arg : args) {
-    std::error_code ec;
-    if (recursive && std::filesystem::is_directory(std::filesystem::path(std::u8string(arg.begin(), arg.end())), ec))
+    if (recursive && PathKindOf(arg) == TPathKind::Directory)
       walked = WalkFolder(arg, files, [](const std::string& problem) {
                  std::fprintf(stderr, "quavtag: %s\n", problem.c_str());
                }) && walked;

@@ -1,0 +1,157 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "NativeFiles.h"
+
+TNativeFile::~TNativeFile() { Close(); }
+
+void TNativeFile::Close() {
+  if (fHandle != kClosed) ::close(static_cast<int>(fHandle));
+  fHandle = kClosed;
+  fSize = 0;
+}
+
+bool TNativeFile::Open(const std::string& name, std::string& reason) {
+  Close();
+  // O_NONBLOCK: opening a named pipe must not wait for a writer; it is then
+  // refused below. Reads of regular files are not affected by the flag.
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    reason = "Not a regular file";
+    return false;
+  }
+  fHandle = fd;
+  fSize = st.st_size;
+  return true;
+}
+
+int64_t TNativeFile::ReadAt(int64_t offset, void* buffer, int64_t count, std::string& reason) {
+  auto out = static_cast<char*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n =
+        ::pread(static_cast<int>(fHandle), out + done, static_cast<size_t>(count - done), offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      reason = SystemErrorText(errno);
+      return -1;
+    }
+    if (n == 0) break;  // the file shrank under us
+    done += n;
+  }
+  return done;
+}
+
+bool ReadFileStart(const std::string& name, size_t limit, std::string& bytes, std::string& reason) {
+  bytes.clear();
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    reason = SystemErrorText(EISDIR);
+    return false;
+  }
+  char chunk[65536];
+  while (bytes.size() < limit) {
+    const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, limit - bytes.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      reason = SystemErrorText(errno);
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    bytes.append(chunk, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+bool WriteNamedFile(const std::string& name, std::string_view bytes, std::string& reason) {
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      reason = SystemErrorText(n < 0 ? errno : EIO);
+      ::close(fd);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (::close(fd) != 0) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
+  return true;
+}
+
+bool DeleteNamedFile(const std::string& name) { return ::unlink(name.c_str()) == 0; }
+
+TPathKind PathKindOf(const std::string& name) {
+  struct stat st {};
+  if (name.empty() || ::stat(name.c_str(), &st) != 0) return TPathKind::Missing;
+  return S_ISDIR(st.st_mode) ? TPathKind::Directory : TPathKind::File;
+}
+
+bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries) {
+  entries.clear();
+  struct stat st {};
+  if (::stat(name.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  id = TDirectoryId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  DIR* dir = ::opendir(name.c_str());
+  if (!dir) return false;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string entryName = entry->d_name;
+    if (entryName != "." && entryName != "..") entries.push_back(entryName);
+  }
+  ::closedir(dir);
+  return true;
+}
+
+std::string_view PathSeparators() { return "/"; }
+char PreferredSeparator() { return '/'; }
+
+std::string FullPathName(const std::string& name) {
+  std::error_code ec;
+  const auto full = std::filesystem::absolute(name, ec);
+  return ec ? name : full.lexically_normal().string();
+}
+
+std::string ProgramPath() {
+  std::string buffer(4096, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return {};
+  buffer.resize(static_cast<size_t>(n));
+  return buffer;
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>{};
+}
+
+void UseBinaryStandardStreams() {}
+
+std::string SystemErrorText(int code) { return std::strerror(code); }
