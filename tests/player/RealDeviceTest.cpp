@@ -51,7 +51,9 @@ TEST_F(RealDevice, SingleFileEndsByItselfWithItsRunDown) {
   const std::vector<float> x = fServer.StopRecording();
   ASSERT_EQ(r.exitCode, 0) << r.err << r.out.substr(0, 400);
   EXPECT_EQ(r.err, "");
-  EXPECT_LT(r.seconds, 3.5 + 2.0) << "the track did not end by itself";
+  // About 4.3 s on a quiet machine; the bound leaves room for a loaded one
+  // (a player that never ends runs into the 15 s timeout).
+  EXPECT_LT(r.seconds, 3.5 + 4.0) << "the track did not end by itself";
   EXPECT_NE(r.out.find("Playing: 100%  - 0:03 - "), std::string::npos) << "stopped at the total";
 
   const auto spans = SoundSpans(x, 0.01f, kRate / 10);
