@@ -388,7 +388,13 @@ int main(int argc, char** argv) {
   double firstLine = 1e300;
   for (int round = 0; round < 5; ++round)
     firstLine = std::min(firstLine, Spawn({silent, shortMp3}, "", "Playing: ").markerAt);
+  const std::string floorProgram = Built("bench/bench_start_floor");
+  double floorLine = 1e300;
+  for (int round = 0; round < 5; ++round)
+    floorLine = std::min(floorLine, Spawn({floorProgram}, "", "Playing: ").markerAt);
   std::printf("player start-up, first status line on device 0: %.1f ms (goal: at most 60)\n", firstLine * 1e3);
+  std::printf("  floor: a program that only loads the same FFmpeg and PortAudio: %.1f ms; player / floor %.2f\n",
+              floorLine * 1e3, firstLine / floorLine);
 
   // Playing: the whole process over a 10 s track, and the cost of each
   // further second (10 s track less 2 s track over 8 s), which leaves out
