@@ -77,6 +77,11 @@ constexpr double kAheadSeconds = 0.1;
 constexpr auto kMixPeriod = std::chrono::milliseconds(40);
 constexpr auto kIdlePeriod = std::chrono::milliseconds(100);
 constexpr size_t kMixBlockFrames = 1024;
+// The least it tops up at once. The output takes frames out while it
+// renders, so "until the ring holds the target" alone could go on in
+// blocks of a few frames, each a record entry of its own in every stream,
+// for as long as a pass takes longer than a frame lasts.
+constexpr size_t kMixLeastFrames = 256;
 constexpr DWORD kMaxDeviceBufferMs = 5000;
 
 double NowSeconds() {
@@ -207,7 +212,7 @@ void MixerLoop(quav::Output* output) {
     for (;;) {
       output->Advance();
       const size_t available = E.ring->Available();
-      if (available >= E.targetFrames) break;
+      if (available + kMixLeastFrames > E.targetFrames) break;
       const size_t frames = std::min(kMixBlockFrames, E.targetFrames - available);
       std::vector<std::shared_ptr<Stream>> playing;
       {
