@@ -83,20 +83,15 @@ bool TBaseApeFile::ReadAudioProperties(TStream&) {
   return true;
 }
 
-TAudioError TBaseApeFile::ReadFromFile(const std::string& aFilename) {
-  Clear();
-  if (!AudioFileExists(aFilename)) return FileErr_NoFile;
-  try {
-    TFileStream stream(aFilename);
-    fFileSize = stream.Size();
-    fID3v2TagSize = GetID3v2Size(stream);
-    const TAudioError result = ReadTag(stream);
-    stream.Seek(fID3v2TagSize);
-    ReadAudioProperties(stream);
-    return result;
-  } catch (...) {
-    return FileErr_FileOpenR;
-  }
+void TBaseApeFile::ResetForRead() { Clear(); }
+
+TAudioError TBaseApeFile::ReadFromStream(TStream& stream) {
+  fFileSize = stream.Size();
+  fID3v2TagSize = GetID3v2Size(stream);
+  const TAudioError result = ReadTag(stream);
+  stream.Seek(fID3v2TagSize);
+  ReadAudioProperties(stream);
+  return result;
 }
 
 TAudioError TBaseApeFile::ReadTag(TStream& stream) {

@@ -78,7 +78,7 @@ class TBaseApeFile : public TBaseAudioFile {
   // Clears, then reads tags and the stream header. FileErr_None for a good
   // APE tag, ApeErr_NoTag without one, ApeErr_InvalidTag for a broken one
   // (then no items are kept); the stream header's outcome is Valid().
-  TAudioError ReadFromFile(const std::string& aFilename) override;
+  TAudioError ReadFromStream(TStream& stream) override;
   // Writing is not supported: FileErr_FileOpenRW, the file is not touched.
   TAudioError WriteToFile(const std::string& aFilename) override;
   TAudioError RemoveFromFile(const std::string& aFilename) override;
@@ -86,7 +86,7 @@ class TBaseApeFile : public TBaseAudioFile {
   // Reads the format's stream header from the stream's position (behind a
   // leading ID3v2 tag) and sets duration, bitrate, sample rate, channels and
   // validity. The base sets the four numbers to 0 and returns true. The
-  // stream may raise EReadError; ReadFromFile turns that into
+  // stream may raise EReadError; the read frame turns that into
   // FileErr_FileOpenR.
   virtual bool ReadAudioProperties(TStream& stream);
 
@@ -158,6 +158,8 @@ class TBaseApeFile : public TBaseAudioFile {
   std::u16string Bibliography() const { return GetValueByKey("Bibliography"); }
 
  protected:
+  void ResetForRead() override;
+
   TApeHeader fApev2TagFooter;
   TApeHeader fApev2TagHeader;
   TID3v1Structure fID3v1tag;

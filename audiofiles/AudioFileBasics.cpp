@@ -48,6 +48,41 @@ bool AudioFileExists(const std::string& aFilename) {
   return PathKindOf(aFilename) == TPathKind::File;
 }
 
+bool ParseFile(const std::string& aFilename, const std::function<void(TStream&)>& parse) {
+  try {
+    TFileStream stream(aFilename);
+    parse(stream);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+TAudioError TBaseAudioFile::ReadFromFile(const std::string& aFilename) {
+  ResetForRead();
+  if (!AudioFileExists(aFilename)) return FileErr_NoFile;
+  TAudioError result = FileErr_None;
+  const bool parsed = ParseFile(aFilename, [&](TStream& stream) { result = ReadFromStream(stream); });
+  return FinishRead(result, parsed);
+}
+
+TAudioError TBaseAudioFile::ReadFromOpenStream(TStream& stream) {
+  ResetForRead();
+  TAudioError result = FileErr_None;
+  bool parsed = false;
+  try {
+    stream.Seek(0);
+    result = ReadFromStream(stream);
+    parsed = true;
+  } catch (...) {
+  }
+  return FinishRead(result, parsed);
+}
+
+TAudioError TBaseAudioFile::FinishRead(TAudioError result, bool parsed) {
+  return parsed ? result : FileErr_FileOpenR;
+}
+
 uint32_t SyncSafeToInteger(const uint8_t bytes[4]) {
   return (uint32_t(bytes[0]) << 21) | (uint32_t(bytes[1]) << 14) | (uint32_t(bytes[2]) << 7) |
          uint32_t(bytes[3]);

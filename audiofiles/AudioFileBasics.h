@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ByteStreams.h"
@@ -51,10 +52,11 @@ enum TAudioError : uint8_t {
 const char* AudioErrorName(TAudioError error);
 
 // The abstract reader. A new reader starts with every field zero or false.
-// ReadFromFile clears the reader, answers a missing file with
-// FileErr_NoFile, reads the file through a read-only TFileStream opened and
-// closed inside the call, and turns any failure while opening or reading
-// into FileErr_FileOpenR; it never lets an exception escape.
+// The read frame lives here, once for every reader: ReadFromFile clears the
+// reader (ResetForRead), answers a missing file with FileErr_NoFile, opens
+// the file read-only for the length of the call, parses it (ReadFromStream)
+// and turns any failure while opening or reading into FileErr_FileOpenR
+// (FinishRead may adjust the outcome); it never lets an exception escape.
 class TBaseAudioFile {
  public:
   virtual ~TBaseAudioFile() = default;
@@ -80,11 +82,28 @@ class TBaseAudioFile {
   virtual void SetTrack(const std::u16string& value) = 0;
   virtual void SetGenre(const std::u16string& value) = 0;
 
-  virtual TAudioError ReadFromFile(const std::string& aFilename) = 0;
+  virtual TAudioError ReadFromFile(const std::string& aFilename) final;
   virtual TAudioError WriteToFile(const std::string& aFilename) = 0;
   virtual TAudioError RemoveFromFile(const std::string& aFilename) = 0;
 
+  // The same frame over a stream that is already open (a file's bytes in
+  // memory, say): clears the reader, parses the stream and reports what
+  // ReadFromFile would report for a file holding those bytes. Never throws.
+  TAudioError ReadFromOpenStream(TStream& stream);
+
+  // Parses the stream, from offset 0, into a reader that ResetForRead has
+  // just cleared. May raise the stream's errors; the frame catches them.
+  virtual TAudioError ReadFromStream(TStream& stream) = 0;
+
  protected:
+  // Forgets everything the previous read left, before the file is looked at.
+  virtual void ResetForRead() = 0;
+  // The outcome of a read: `parsed` is false when opening or parsing raised
+  // an error, and `result` is then meaningless. The base answers
+  // FileErr_FileOpenR for that and `result` otherwise; a reader overrides it
+  // to adjust what a failed read leaves behind, or to finish the values.
+  virtual TAudioError FinishRead(TAudioError result, bool parsed);
+
   int64_t fFileSize = 0;
   int32_t fDuration = 0;
   int32_t fBitrate = 0;
@@ -95,6 +114,11 @@ class TBaseAudioFile {
 
 // True when a file of that name exists (a link counts by its target).
 bool AudioFileExists(const std::string& aFilename);
+
+// Opens the named file read-only (others may read, not write), hands it to
+// `parse` and closes it before returning. False when the file cannot be
+// opened or `parse` raised an error; the error does not escape.
+bool ParseFile(const std::string& aFilename, const std::function<void(TStream&)>& parse);
 
 // Bytes an ID3v2 tag occupies at the start of the stream (header, body and
 // a v2.4 footer), 0 when there is none. Reads the first 10 bytes exactly

@@ -205,24 +205,17 @@ TAudioError TFlacFile::ReadFromStream(TStream& fs) {
   return result;
 }
 
-TAudioError TFlacFile::ReadFromFile(const std::string& aFilename) {
-  Reset();
-  if (!AudioFileExists(aFilename)) return FileErr_NoFile;
-  TAudioError result = FileErr_None;
-  bool raised = false;
-  try {
-    TFileStream fs(aFilename);
-    result = ReadFromStream(fs);
-  } catch (...) {
-    raised = true;
-  }
+void TFlacFile::ResetForRead() { Reset(); }
+
+TAudioError TFlacFile::FinishRead(TAudioError result, bool parsed) {
+  // The bitrate is finished also when parsing broke off after the header.
   if (Valid()) {
     const int32_t duration = Duration();
     fBitrate = duration > 0 ? RoundToInt32(double(fFileSize - fAudioOffset) * 8 / duration) : 0;
   } else {
     result = FlacErr_InvalidFlacFile;
   }
-  return raised ? FileErr_FileOpenR : result;
+  return parsed ? result : FileErr_FileOpenR;
 }
 
 bool TFlacFile::GetPictureStream(TMemoryStream& Destination, uint32_t& aPicType, std::string& aMime,

@@ -147,11 +147,9 @@ class TFlacFile : public TBaseAudioFile {
   void SetTrack(const std::u16string& value) override { Tag().SetTrackNumber(value); }
   void SetGenre(const std::u16string& value) override { Tag().SetGenre(value); }
 
-  // Never throws; see TBaseAudioFile.
-  TAudioError ReadFromFile(const std::string& aFilename) override;
   // Parses an open stream; raises EReadError where an exact read or copy
-  // falls short (ReadFromFile turns that into FileErr_FileOpenR).
-  TAudioError ReadFromStream(TStream& fs);
+  // falls short (the read frame turns that into FileErr_FileOpenR).
+  TAudioError ReadFromStream(TStream& fs) override;
   // Tags are read only: the file is never touched.
   TAudioError WriteToFile(const std::string& aFilename) override;
   TAudioError RemoveFromFile(const std::string& aFilename) override;
@@ -189,6 +187,11 @@ class TFlacFile : public TBaseAudioFile {
   const TFlacHeader& Header() const { return fHeader; }
   // The metadata blocks in file order, STREAMINFO not included.
   const std::vector<std::unique_ptr<TFlacMetaBlock>>& MetaBlocks() const { return fMetaBlocks; }
+
+ protected:
+  void ResetForRead() override;
+  // Computes the bitrate of a valid file; FlacErr_InvalidFlacFile otherwise.
+  TAudioError FinishRead(TAudioError result, bool parsed) override;
 
  private:
   void Reset();

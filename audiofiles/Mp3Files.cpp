@@ -34,36 +34,36 @@ void TMP3File::Clear() {
   fValid = false;
 }
 
-TAudioError TMP3File::ReadFromFile(const std::string& aFilename) {
-  Clear();
-  if (!AudioFileExists(aFilename)) return FileErr_NoFile;
-  try {
-    TFileStream stream(aFilename);
-    fFileSize = stream.Size();
-    fID3v1Tag.ReadFromStream(stream);
-    stream.Seek(0);
-    const TMP3Error id3v2Result = fID3v2Tag.ReadFromStream(stream);
-    stream.Seek(fID3v2Tag.Exists() ? fID3v2Tag.Size() : 0);
-    const TMP3Error mpegResult = fMpegInfo.LoadFromStream(stream);
+void TMP3File::ResetForRead() { Clear(); }
 
-    if (mpegResult == MP3ERR_None) {
-      fDuration = fMpegInfo.Dauer();
-      fBitrate = int32_t(fMpegInfo.Bitrate()) * 1000;
-      fSamplerate = fMpegInfo.Samplerate();
-      switch (fMpegInfo.Channelmode()) {
-        case 0: case 1: case 2: fChannels = 2; break;
-        case 3: fChannels = 1; break;
-        default: fChannels = 0; break;
-      }
-      fValid = true;
+TAudioError TMP3File::ReadFromStream(TStream& stream) {
+  fFileSize = stream.Size();
+  fID3v1Tag.ReadFromStream(stream);
+  stream.Seek(0);
+  const TMP3Error id3v2Result = fID3v2Tag.ReadFromStream(stream);
+  stream.Seek(fID3v2Tag.Exists() ? fID3v2Tag.Size() : 0);
+  const TMP3Error mpegResult = fMpegInfo.LoadFromStream(stream);
+
+  if (mpegResult == MP3ERR_None) {
+    fDuration = fMpegInfo.Dauer();
+    fBitrate = int32_t(fMpegInfo.Bitrate()) * 1000;
+    fSamplerate = fMpegInfo.Samplerate();
+    switch (fMpegInfo.Channelmode()) {
+      case 0: case 1: case 2: fChannels = 2; break;
+      case 3: fChannels = 1; break;
+      default: fChannels = 0; break;
     }
-    return MapMp3Error(id3v2Result);
-  } catch (const std::exception&) {
-    // Values read before the failure stay; the audio counts as not found.
-    fValid = false;
-    fDuration = fBitrate = fSamplerate = fChannels = 0;
-    return FileErr_FileOpenR;
+    fValid = true;
   }
+  return MapMp3Error(id3v2Result);
+}
+
+TAudioError TMP3File::FinishRead(TAudioError result, bool parsed) {
+  if (parsed) return result;
+  // Values read before the failure stay; the audio counts as not found.
+  fValid = false;
+  fDuration = fBitrate = fSamplerate = fChannels = 0;
+  return FileErr_FileOpenR;
 }
 
 TAudioError TMP3File::WriteToFile(const std::string&) { return FileErr_FileOpenRW; }

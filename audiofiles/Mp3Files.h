@@ -51,7 +51,7 @@ class TMP3File : public TBaseAudioFile {
   // FileErr_NoFile, FileErr_FileOpenR (cannot open, or the ID3v2 tag claims
   // more than the file holds), else the ID3v2 tag's result mapped by
   // MapMp3Error. Whether audio was found shows in Valid(). Never raises.
-  TAudioError ReadFromFile(const std::string& aFilename) override;
+  TAudioError ReadFromStream(TStream& stream) override;
   // Writing is not supported: FileErr_FileOpenRW, the file is not touched.
   TAudioError WriteToFile(const std::string& aFilename) override;
   TAudioError RemoveFromFile(const std::string& aFilename) override;
@@ -73,6 +73,10 @@ class TMP3File : public TBaseAudioFile {
   void SetTagDefaultMode(TTagDefaultMode value) { fTagDefaultMode = value; }
   TTagDeleteMode TagDeleteMode() const { return fTagDeleteMode; }
   void SetTagDeleteMode(TTagDeleteMode value) { fTagDeleteMode = value; }
+
+ protected:
+  void ResetForRead() override;
+  TAudioError FinishRead(TAudioError result, bool parsed) override;
 
  private:
   struct PendingText {

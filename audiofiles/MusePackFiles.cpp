@@ -133,10 +133,10 @@ bool TMusePackFile::fIsCorrupted() const {
   return fValid && (fBitrate < 3000 || fBitrate > 480000);
 }
 
-TAudioError TMusePackFile::ReadFromFile(const std::string& aFilename) {
+void TMusePackFile::ResetForRead() {
   fResetData();
   fHeader = HeaderRecord{};
-  return TBaseApeFile::ReadFromFile(aFilename);
+  TBaseApeFile::ResetForRead();
 }
 
 bool TMusePackFile::ReadAudioProperties(TStream& stream) {

@@ -24,9 +24,6 @@ class TMusePackFile : public TBaseApeFile {
   int32_t Samplerate() const override;
   int32_t Channels() const override;
 
-  // Forgets the previous file's header before reading, so that nothing of
-  // it survives a missing or unreadable file.
-  TAudioError ReadFromFile(const std::string& aFilename) override;
   bool ReadAudioProperties(TStream& stream) override;
 
   // 4, 5, 6, 7, 8, or 71 for SV7.1; 0 when not recognised.
@@ -58,6 +55,11 @@ class TMusePackFile : public TBaseApeFile {
   double fGetRatio() const;
   // A bitrate outside 3 to 480 kbit/s in a valid stream.
   bool fIsCorrupted() const;
+
+ protected:
+  // Forgets the previous file's header as well, so that nothing of it
+  // survives a missing or unreadable file.
+  void ResetForRead() override;
 
  private:
   // 0-based index of the SV8 sample-rate byte, found by walking the two

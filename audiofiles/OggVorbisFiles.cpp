@@ -138,27 +138,27 @@ int32_t TOggVorbisFile::ScanLastPage(TStream& Source) const {
   return 0;
 }
 
-TAudioError TOggVorbisFile::ReadFromFile(const std::string& aFilename) {
-  ClearData();
-  if (!AudioFileExists(aFilename)) return FileErr_NoFile;
-  try {
-    TFileStream source(aFilename);
-    fFileSize = source.Size();
-    TAudioError result = fFirstOggVorbisPage->ReadPage(source);
-    if (result == FileErr_None) result = fSecondOggVorbisPage->ReadPage(source);
-    if (result != FileErr_None) return result;
-    const int32_t samples = ScanLastPage(source);
-    const TVorbisIdentification& id = fFirstOggVorbisPage->VorbisIdentification();
-    fSamplerate = id.SampleRate;
-    fChannels = id.ChannelMode;
-    fBitRateNominal = static_cast<uint16_t>(id.BitRateNominal / 1000);
-    fMaxSamples = samples;
-    fValid = true;
-    return FileErr_None;
-  } catch (...) {
-    fValid = false;
-    return FileErr_FileOpenR;
-  }
+void TOggVorbisFile::ResetForRead() { ClearData(); }
+
+TAudioError TOggVorbisFile::ReadFromStream(TStream& source) {
+  fFileSize = source.Size();
+  TAudioError result = fFirstOggVorbisPage->ReadPage(source);
+  if (result == FileErr_None) result = fSecondOggVorbisPage->ReadPage(source);
+  if (result != FileErr_None) return result;
+  const int32_t samples = ScanLastPage(source);
+  const TVorbisIdentification& id = fFirstOggVorbisPage->VorbisIdentification();
+  fSamplerate = id.SampleRate;
+  fChannels = id.ChannelMode;
+  fBitRateNominal = static_cast<uint16_t>(id.BitRateNominal / 1000);
+  fMaxSamples = samples;
+  fValid = true;
+  return FileErr_None;
+}
+
+TAudioError TOggVorbisFile::FinishRead(TAudioError result, bool parsed) {
+  if (parsed) return result;
+  fValid = false;
+  return FileErr_FileOpenR;
 }
 
 int32_t TOggVorbisFile::Duration() const {

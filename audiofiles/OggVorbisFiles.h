@@ -134,8 +134,7 @@ class TOggVorbisFile : public TBaseAudioFile {
   void SetTrack(const std::u16string& value) override { Tag().SetTrackNumber(value); }
   void SetGenre(const std::u16string& value) override { Tag().SetGenre(value); }
 
-  // Never throws; see TBaseAudioFile.
-  TAudioError ReadFromFile(const std::string& aFilename) override;
+  TAudioError ReadFromStream(TStream& source) override;
   // Tags are read only: the file is never touched.
   TAudioError WriteToFile(const std::string& aFilename) override;
   TAudioError RemoveFromFile(const std::string& aFilename) override;
@@ -165,6 +164,10 @@ class TOggVorbisFile : public TBaseAudioFile {
 
   const TFirstOggVorbisPage& FirstOggVorbisPage() const { return *fFirstOggVorbisPage; }
   const TSecondOggVorbisPage& SecondOggVorbisPage() const { return *fSecondOggVorbisPage; }
+
+ protected:
+  void ResetForRead() override;
+  TAudioError FinishRead(TAudioError result, bool parsed) override;
 
  private:
   const TVorbisComments& Tag() const { return fSecondOggVorbisPage->Comments; }

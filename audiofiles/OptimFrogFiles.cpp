@@ -60,9 +60,9 @@ bool TOptimFrogFile::ReadAudioProperties(TStream& stream) {
   return true;
 }
 
-TAudioError TOptimFrogFile::ReadFromFile(const std::string& aFilename) {
+void TOptimFrogFile::ResetForRead() {
   fHeader = TOfrHeader{};
-  return TBaseApeFile::ReadFromFile(aFilename);
+  TBaseApeFile::ResetForRead();
 }
 
 std::u16string TOptimFrogFile::Version() const {

@@ -32,8 +32,6 @@ class TOptimFrogFile : public TBaseApeFile {
   // range; a stream that ends inside the header is rejected. Bitrate counts
   // the whole file, tags included.
   bool ReadAudioProperties(TStream& stream) override;
-  // Forgets the previous file's header before reading.
-  TAudioError ReadFromFile(const std::string& aFilename) override;
 
   // Encoder version, e.g. "4.694", "%5.3f" with the locale's decimal mark.
   std::u16string Version() const;
@@ -42,6 +40,10 @@ class TOptimFrogFile : public TBaseApeFile {
   // Bits per sample; -32 for 32-bit floating point, 0 for an unknown type.
   int8_t Bits() const;
   const TOfrHeader& Header() const { return fHeader; }
+
+ protected:
+  // Forgets the previous file's header as well.
+  void ResetForRead() override;
 
  private:
   TOfrHeader fHeader;

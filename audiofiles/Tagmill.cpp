@@ -254,12 +254,9 @@ TMP3Error TMpegInfo::LoadFromStream(TStream& stream) {
 
 TMP3Error TMpegInfo::LoadFromFile(const std::string& FileName) {
   if (!AudioFileExists(FileName)) return MP3ERR_NoFile;
-  try {
-    TFileStream stream(FileName);
-    return LoadFromStream(stream);
-  } catch (const std::exception&) {
-    return MP3ERR_FOpenR;
-  }
+  TMP3Error result = MP3ERR_None;
+  if (!ParseFile(FileName, [&](TStream& stream) { result = LoadFromStream(stream); })) return MP3ERR_FOpenR;
+  return result;
 }
 
 // ===========================================================================
@@ -364,12 +361,9 @@ TMP3Error TID3v1Tag::ReadFromStream(TStream& stream) {
 
 TMP3Error TID3v1Tag::ReadFromFile(const std::string& aFilename) {
   if (!AudioFileExists(aFilename)) return MP3ERR_NoFile;
-  try {
-    TFileStream stream(aFilename);
-    return ReadFromStream(stream);
-  } catch (const std::exception&) {
-    return MP3ERR_FOpenR;
-  }
+  TMP3Error result = MP3ERR_None;
+  if (!ParseFile(aFilename, [&](TStream& stream) { result = ReadFromStream(stream); })) return MP3ERR_FOpenR;
+  return result;
 }
 
 std::u16string TID3v1Tag::DecodeField(const std::string& field) const {
@@ -537,12 +531,9 @@ TMP3Error TID3v2Tag::ReadFrames(TStream& body) {
 TMP3Error TID3v2Tag::ReadFromFile(const std::string& Filename) {
   if (!AudioFileExists(Filename)) return MP3ERR_NoFile;
   fFilename = Filename;
-  try {
-    TFileStream stream(Filename);
-    return ReadFromStream(stream);
-  } catch (const std::exception&) {
-    return MP3ERR_FOpenR;
-  }
+  TMP3Error result = MP3ERR_None;
+  if (!ParseFile(Filename, [&](TStream& stream) { result = ReadFromStream(stream); })) return MP3ERR_FOpenR;
+  return result;
 }
 
 const TID3v2Frame* TID3v2Tag::FindFrame(TFrameIDs FrameID) const {

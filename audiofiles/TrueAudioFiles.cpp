@@ -19,9 +19,9 @@ void tta_header::Decode(const uint8_t bytes[kSize]) {
   CRC32 = GetU32LE(bytes + 18);
 }
 
-TAudioError TTrueAudioFile::ReadFromFile(const std::string& aFilename) {
+void TTrueAudioFile::ResetForRead() {
   ResetData();
-  return TBaseApeFile::ReadFromFile(aFilename);
+  TBaseApeFile::ResetForRead();
 }
 
 void TTrueAudioFile::ResetData() {

@@ -29,13 +29,15 @@ class TTrueAudioFile : public TBaseApeFile {
   // zeros past the end. Bitrate counts the whole file, tags included.
   bool ReadAudioProperties(TStream& stream) override;
   // Forgets the previous file's header and values before reading.
-  TAudioError ReadFromFile(const std::string& aFilename) override;
 
   uint32_t Bits() const { return fBits; }
   uint32_t AudioFormat() const { return fAudioFormat; }
   uint32_t Samples() const { return fSamples; }
   uint32_t CRC32() const { return fCRC32; }
   const tta_header& Header() const { return fHeader; }
+
+ protected:
+  void ResetForRead() override;
 
  private:
   void ResetData();

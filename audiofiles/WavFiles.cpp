@@ -42,41 +42,36 @@ void Twavfile::Reset() {
   fBitrate = 0;
 }
 
-TAudioError Twavfile::ReadFromFile(const std::string& aFilename) {
-  Reset();
-  if (!AudioFileExists(aFilename)) return FileErr_NoFile;
-  try {
-    TFileStream stream(aFilename);
-    fFileSize = stream.Size();
-    char riff[4] = {};
-    char wave[4] = {};
-    stream.Read(riff, 4);
-    stream.Skip(4);
-    stream.Read(wave, 4);
-    int32_t size = 0;
-    if (std::memcmp(riff, "RIFF", 4) == 0 && std::memcmp(wave, "WAVE", 4) == 0 &&
-        FindChunk(stream, "fmt ", size)) {
-      // "fmt " data: format tag(2) channels(2) sample rate(4)
-      //              bytes per second(4) block align(2) bits per sample(2)
-      stream.Skip(2);
-      const uint16_t channels = stream.ReadU16LE();
-      fChannels = channels;
-      fSamplerate = stream.ReadI32LE();
-      const int32_t byteRate = stream.ReadI32LE();
-      stream.ReadU16LE();  // block align
-      const uint16_t bitsPerSample = stream.ReadU16LE();
-      // 32-bit arithmetic, wrapping like the stored field would
-      fBitrate =
-          static_cast<int32_t>(uint32_t{channels} * bitsPerSample * static_cast<uint32_t>(fSamplerate));
+void Twavfile::ResetForRead() { Reset(); }
 
-      int32_t dataSize = 0;
-      if (FindChunk(stream, "data", dataSize) && byteRate != 0)
-        // Truncating division; computed in 64 bits so that the one
-        // overflowing pair (-2^31 / -1) wraps instead of trapping.
-        fDuration = static_cast<int32_t>(int64_t{dataSize} / byteRate);
-    }
-  } catch (...) {
-    return FileErr_FileOpenR;
+TAudioError Twavfile::ReadFromStream(TStream& stream) {
+  fFileSize = stream.Size();
+  char riff[4] = {};
+  char wave[4] = {};
+  stream.Read(riff, 4);
+  stream.Skip(4);
+  stream.Read(wave, 4);
+  int32_t size = 0;
+  if (std::memcmp(riff, "RIFF", 4) == 0 && std::memcmp(wave, "WAVE", 4) == 0 &&
+      FindChunk(stream, "fmt ", size)) {
+    // "fmt " data: format tag(2) channels(2) sample rate(4)
+    //              bytes per second(4) block align(2) bits per sample(2)
+    stream.Skip(2);
+    const uint16_t channels = stream.ReadU16LE();
+    fChannels = channels;
+    fSamplerate = stream.ReadI32LE();
+    const int32_t byteRate = stream.ReadI32LE();
+    stream.ReadU16LE();  // block align
+    const uint16_t bitsPerSample = stream.ReadU16LE();
+    // 32-bit arithmetic, wrapping like the stored field would
+    fBitrate =
+        static_cast<int32_t>(uint32_t{channels} * bitsPerSample * static_cast<uint32_t>(fSamplerate));
+
+    int32_t dataSize = 0;
+    if (FindChunk(stream, "data", dataSize) && byteRate != 0)
+      // Truncating division; computed in 64 bits so that the one
+      // overflowing pair (-2^31 / -1) wraps instead of trapping.
+      fDuration = static_cast<int32_t>(int64_t{dataSize} / byteRate);
   }
   fValid = true;
   return FileErr_None;

@@ -34,9 +34,12 @@ class Twavfile final : public TBaseAudioFile {
   void SetTrack(const std::u16string&) override {}
   void SetGenre(const std::u16string&) override {}
 
-  TAudioError ReadFromFile(const std::string& aFilename) override;
+  TAudioError ReadFromStream(TStream& stream) override;
   TAudioError WriteToFile(const std::string&) override { return WavErr_WritingNotSupported; }
   TAudioError RemoveFromFile(const std::string&) override { return WavErr_WritingNotSupported; }
+
+ protected:
+  void ResetForRead() override;
 
  private:
   void Reset();

@@ -193,17 +193,12 @@ std::u16string TWMAfile::ChannelMode() const {
   return fChannelModeID < kChannelModes.size() ? kChannelModes[fChannelModeID] : kChannelModes[0];
 }
 
-TAudioError TWMAfile::ReadFromFile(const std::string& aFilename) {
-  Reset();
+void TWMAfile::ResetForRead() { Reset(); }
+
+TAudioError TWMAfile::ReadFromStream(TStream& stream) {
   FileData data;
-  if (!AudioFileExists(aFilename)) return FileErr_NoFile;
-  try {
-    TFileStream stream(aFilename);
-    fFileSize = stream.Size();
-    ReadHeaderObjects(stream, data);
-  } catch (...) {
-    return FileErr_FileOpenR;
-  }
+  fFileSize = stream.Size();
+  ReadHeaderObjects(stream, data);
 
   fValid = true;
   fChannelModeID = (data.Channels == 1 || data.Channels == 2) ? static_cast<uint8_t>(data.Channels) : 0;

@@ -51,7 +51,7 @@ class TWMAfile final : public TBaseAudioFile {
   void SetTrack(const std::u16string&) override {}
   void SetGenre(const std::u16string&) override {}
 
-  TAudioError ReadFromFile(const std::string& aFilename) override;
+  TAudioError ReadFromStream(TStream& stream) override;
   TAudioError WriteToFile(const std::string&) override { return WmaErr_WritingNotSupported; }
   TAudioError RemoveFromFile(const std::string&) override { return WmaErr_WritingNotSupported; }
 
@@ -59,6 +59,9 @@ class TWMAfile final : public TBaseAudioFile {
   // "Unknown", "Mono" or "Stereo".
   std::u16string ChannelMode() const;
   std::u16string Comment() const { return fComment; }
+
+ protected:
+  void ResetForRead() override;
 
  private:
   void Reset();

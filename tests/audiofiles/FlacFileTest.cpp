@@ -6,6 +6,7 @@
 #include "FlacFiles.h"
 #include "MiniJson.h"
 #include "OggFlacBuilders.h"
+#include "ReadBytes.h"
 
 using namespace oggflac;
 using testsupport::Bytes;
@@ -18,10 +19,7 @@ struct FlacRead {
   TAudioError result = FileErr_None;
 };
 
-void ReadBytes(FlacRead& r, const std::string& bytes) {
-  TempDir dir;
-  r.result = r.file.ReadFromFile(dir.write("a.flac", bytes));
-}
+void ReadBytes(FlacRead& r, const std::string& bytes) { r.result = testsupport::ReadFromBytes(r.file, bytes); }
 
 std::vector<int> BlockTypes(const TFlacFile& f) {
   std::vector<int> types;

@@ -3,6 +3,7 @@
 #include "ApeBuilders.h"
 #include "AudioFiles.h"
 #include "TestSupport.h"
+#include "ReadBytes.h"
 #include "WavPackFiles.h"
 
 using namespace apebuild;
@@ -10,11 +11,11 @@ using testsupport::TempDir;
 
 namespace {
 
-std::unique_ptr<TWavPackFile> Read(const TempDir& dir, std::string bytes, size_t size = 0,
+std::unique_ptr<TWavPackFile> Read(const TempDir&, std::string bytes, size_t size = 0,
                                    const std::string& tail = {}) {
   if (bytes.size() < size) bytes.resize(size, '\x11');
   auto f = std::make_unique<TWavPackFile>();
-  f->ReadFromFile(dir.write("w.wv", bytes + tail));
+  testsupport::ReadFromBytes(*f, bytes + tail);
   return f;
 }
 

@@ -2,6 +2,7 @@
 
 #include "AudioFiles.h"
 #include "MiniJson.h"
+#include "ReadBytes.h"
 #include "RiffAsfBuilders.h"
 #include "TestSupport.h"
 #include "WmaFiles.h"
@@ -12,11 +13,7 @@ using testsupport::TempDir;
 
 namespace {
 
-// Reads bytes written to a ".wma" file.
-TAudioError ReadWma(const std::string& bytes, TWMAfile& wma) {
-  TempDir dir;
-  return wma.ReadFromFile(dir.write("t.wma", bytes));
-}
+TAudioError ReadWma(const std::string& bytes, TWMAfile& wma) { return testsupport::ReadFromBytes(wma, bytes); }
 
 void ExpectResetState(const TWMAfile& wma) {
   EXPECT_FALSE(wma.Valid());
