@@ -20,6 +20,12 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 bool TryUtf8ToUtf16(std::string_view utf8, std::u16string& out);
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view utf16);
+// The code point that starts at utf16[i] (i < size), i moved to its last
+// unit: a surrogate pair gives one code point, an unpaired surrogate U+FFFD.
+char32_t NextCodePoint(std::u16string_view utf16, size_t& i);
+// Appends the UTF-8 bytes of one code point (below 0x110000), as they
+// stand: surrogates are not checked here.
+void AppendUtf8(std::string& out, char32_t cp);
 
 // The system's 8-bit (ANSI) code page: the one Windows names, and
 // Windows-1252 standing in for it elsewhere.

@@ -34,6 +34,7 @@
 #include "FrameRing.h"
 #include "Output.h"
 #include "Stream.h"
+#include "TextUtils.h"
 
 namespace {
 
@@ -254,37 +255,8 @@ void MixerLoop(quav::Output* output) {
   }
 }
 
-std::string Utf16ToUtf8(const char16_t* s) {
-  std::string out;
-  for (size_t i = 0; s[i] != 0; ++i) {
-    char32_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 std::string NameArgument(const void* name, DWORD flags) {
-  if (flags & BASS_UNICODE) return Utf16ToUtf8(static_cast<const char16_t*>(name));
+  if (flags & BASS_UNICODE) return Utf16ToUtf8(std::u16string_view(static_cast<const char16_t*>(name)));
   return static_cast<const char*>(name);
 }
 
