@@ -323,7 +323,7 @@ void ShutDown() {
 
 extern "C" {
 
-DWORD BASS_GetVersion(void) { return 0x02040000u; }
+DWORD BASS_GetVersion(void) { return DWORD{BASSVERSION} << 16; }
 
 DWORD BASS_GetLibraryVersion(DWORD library) {
   switch (library) {

@@ -60,7 +60,7 @@ TEST(Quavtag, OneLinePerFileInOrder) {
 TEST(Quavtag, UsageVersionAndErrors) {
   RunResult r = Quavtag({"--version"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, "quavtag 0.92\n");
+  EXPECT_EQ(r.out, "quavtag " QUAV_VERSION "\n");
 
   r = Quavtag({"--help"});
   EXPECT_EQ(r.exitCode, 0);
