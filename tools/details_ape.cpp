@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::array<const char*, 4> kContentTypeNames = {"ctText", "ctBinary", "ctExternal", "ctreserved"};
 
+}  // namespace
+
 void WriteMonkeyDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   const TMonkeyFile& f = *file.MonkeyFile();
   WriteApeSharedDetails(json, f);
@@ -40,11 +42,6 @@ void WriteWavPackDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   json.Key("ChannelMode").String(f.ChannelMode());
   json.Key("Ratio").Double(f.Ratio());
 }
-
-const QuavtagDetails kMonkey(at_Monkey, &WriteMonkeyDetails);
-const QuavtagDetails kWavPack(at_WavPack, &WriteWavPackDetails);
-
-}  // namespace
 
 void WriteApeSharedDetails(JsonWriter& json, const TBaseApeFile& file) {
   json.Key("ContainsHeader").Bool(file.ContainsHeader());
