@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "TextUtils.h"
 
@@ -59,6 +60,11 @@ void TApeTagItem::SetValue(const std::u16string& value) {
   fData.clear();
   fValueSize = static_cast<int32_t>(fValue.size());
   fFlags &= ~uint32_t{7};  // ctText, writable
+}
+
+const char* ContentTypeName(TApeTagItemContentType type) {
+  static constexpr const char* kNames[] = {QUAV_APE_CONTENT_TYPE_LIST(QUAV_ENUM_NAME)};
+  return type < std::size(kNames) ? kNames[type] : "?";
 }
 
 void TApeTagItem::SetContentType(TApeTagItemContentType type) {

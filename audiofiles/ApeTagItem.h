@@ -15,13 +15,18 @@
 #include <string_view>
 
 #include "ByteStreams.h"
+#include "EnumList.h"
 
-enum TApeTagItemContentType : uint8_t {
-  ctText,      // UTF-8 text
-  ctBinary,    // raw bytes; pictures are "description 0x00 image"
-  ctExternal,  // a locator, UTF-8 text
-  ctreserved,  // kept like text, shown as binary
-};
+#define QUAV_APE_CONTENT_TYPE_LIST(X)                                 \
+  X(ctText)     /* UTF-8 text */                                      \
+  X(ctBinary)   /* raw bytes; pictures are "description 0x00 image" */ \
+  X(ctExternal) /* a locator, UTF-8 text */                           \
+  X(ctreserved) /* kept like text, shown as binary */
+
+enum TApeTagItemContentType : uint8_t { QUAV_APE_CONTENT_TYPE_LIST(QUAV_ENUM_VALUE) };
+
+// The value's name as spelled above ("ctText", ...); "?" otherwise.
+const char* ContentTypeName(TApeTagItemContentType type);
 
 enum TApePictureTypes : uint8_t {
   apt_Arbitrary,

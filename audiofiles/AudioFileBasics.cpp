@@ -4,40 +4,7 @@
 
 namespace {
 constexpr std::array<const char*, FileErr_NotSupportedFileType + 1> kAudioErrorNames = {
-    "FileErr_None",
-    "FileErr_NoFile",
-    "FileErr_FileCreate",
-    "FileErr_FileOpenR",
-    "FileErr_FileOpenRW",
-    "FileErr_ReadOnly",
-    "MP3ERR_StreamRead",
-    "MP3ERR_StreamWrite",
-    "Mp3ERR_Cache",
-    "Mp3ERR_NoTag",
-    "MP3ERR_Invalid_Header",
-    "Mp3ERR_Compression",
-    "Mp3ERR_Unclassified",
-    "MP3ERR_NoMpegFrame",
-    "OVErr_InvalidFirstPageHeader",
-    "OVErr_InvalidFirstPage",
-    "OVErr_InvalidSecondPageHeader",
-    "OVErr_InvalidSecondPage",
-    "OVErr_CommentTooLarge",
-    "OVErr_BackupFailed",
-    "OVErr_DeleteBackupFailed",
-    "OVErr_RemovingNotSupported",
-    "FlacErr_InvalidFlacFile",
-    "FlacErr_MetaDataTooLarge",
-    "FlacErr_BackupFailed",
-    "FlacErr_DeleteBackupFailed",
-    "FlacErr_RemovingNotSupported",
-    "ApeErr_InvalidApeFile",
-    "ApeErr_InvalidTag",
-    "ApeErr_NoTag",
-    "WmaErr_WritingNotSupported",
-    "WavErr_WritingNotSupported",
-    "FileErr_NotSupportedFileType",
-};
+    QUAV_AUDIO_ERROR_LIST(QUAV_ENUM_NAME)};
 }  // namespace
 
 const char* AudioErrorName(TAudioError error) {

@@ -9,44 +9,46 @@
 
 #include "ByteStreams.h"
 #include "TextUtils.h"
+#include "EnumList.h"
 
 // Result of a reader's file operation. Stored in one byte; the order and
 // spellings are part of the interface.
-enum TAudioError : uint8_t {
-  FileErr_None,
-  FileErr_NoFile,
-  FileErr_FileCreate,
-  FileErr_FileOpenR,
-  FileErr_FileOpenRW,
-  FileErr_ReadOnly,
-  MP3ERR_StreamRead,
-  MP3ERR_StreamWrite,
-  Mp3ERR_Cache,
-  Mp3ERR_NoTag,
-  MP3ERR_Invalid_Header,
-  Mp3ERR_Compression,
-  Mp3ERR_Unclassified,
-  MP3ERR_NoMpegFrame,
-  OVErr_InvalidFirstPageHeader,
-  OVErr_InvalidFirstPage,
-  OVErr_InvalidSecondPageHeader,
-  OVErr_InvalidSecondPage,
-  OVErr_CommentTooLarge,
-  OVErr_BackupFailed,
-  OVErr_DeleteBackupFailed,
-  OVErr_RemovingNotSupported,
-  FlacErr_InvalidFlacFile,
-  FlacErr_MetaDataTooLarge,
-  FlacErr_BackupFailed,
-  FlacErr_DeleteBackupFailed,
-  FlacErr_RemovingNotSupported,
-  ApeErr_InvalidApeFile,
-  ApeErr_InvalidTag,
-  ApeErr_NoTag,
-  WmaErr_WritingNotSupported,
-  WavErr_WritingNotSupported,
-  FileErr_NotSupportedFileType,
-};
+#define QUAV_AUDIO_ERROR_LIST(X)   \
+  X(FileErr_None)                  \
+  X(FileErr_NoFile)                \
+  X(FileErr_FileCreate)            \
+  X(FileErr_FileOpenR)             \
+  X(FileErr_FileOpenRW)            \
+  X(FileErr_ReadOnly)              \
+  X(MP3ERR_StreamRead)             \
+  X(MP3ERR_StreamWrite)            \
+  X(Mp3ERR_Cache)                  \
+  X(Mp3ERR_NoTag)                  \
+  X(MP3ERR_Invalid_Header)         \
+  X(Mp3ERR_Compression)            \
+  X(Mp3ERR_Unclassified)           \
+  X(MP3ERR_NoMpegFrame)            \
+  X(OVErr_InvalidFirstPageHeader)  \
+  X(OVErr_InvalidFirstPage)        \
+  X(OVErr_InvalidSecondPageHeader) \
+  X(OVErr_InvalidSecondPage)       \
+  X(OVErr_CommentTooLarge)         \
+  X(OVErr_BackupFailed)            \
+  X(OVErr_DeleteBackupFailed)      \
+  X(OVErr_RemovingNotSupported)    \
+  X(FlacErr_InvalidFlacFile)       \
+  X(FlacErr_MetaDataTooLarge)      \
+  X(FlacErr_BackupFailed)          \
+  X(FlacErr_DeleteBackupFailed)    \
+  X(FlacErr_RemovingNotSupported)  \
+  X(ApeErr_InvalidApeFile)         \
+  X(ApeErr_InvalidTag)             \
+  X(ApeErr_NoTag)                  \
+  X(WmaErr_WritingNotSupported)    \
+  X(WavErr_WritingNotSupported)    \
+  X(FileErr_NotSupportedFileType)
+
+enum TAudioError : uint8_t { QUAV_AUDIO_ERROR_LIST(QUAV_ENUM_VALUE) };
 
 // The value's name as spelled above ("FileErr_None", ...).
 const char* AudioErrorName(TAudioError error);

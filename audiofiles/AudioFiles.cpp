@@ -46,9 +46,7 @@ const std::vector<ReaderRow>& ReaderTable() {
   return rows;
 }
 
-constexpr std::array<const char*, at_Wav + 1> kTypeValueNames = {
-    "at_Invalid", "at_Mp3",       "at_Ogg",        "at_Flac", "at_Monkey", "at_WavPack",
-    "at_MusePack", "at_OptimFrog", "at_TrueAudio", "at_Wma",  "at_Wav"};
+constexpr std::array<const char*, at_Wav + 1> kTypeValueNames = {QUAV_AUDIO_FILE_TYPE_LIST(QUAV_ENUM_NAME)};
 
 constexpr std::array<const char16_t*, at_Wav + 1> kTypeNames = {
     u"Invalid Audiofile",

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "AudioFileBasics.h"
+#include "EnumList.h"
 
 class TMP3File;
 class TOggVorbisFile;
@@ -21,19 +22,20 @@ class TTrueAudioFile;
 class TWMAfile;
 class Twavfile;
 
-enum TAudioFileType : uint8_t {
-  at_Invalid,
-  at_Mp3,
-  at_Ogg,
-  at_Flac,
-  at_Monkey,
-  at_WavPack,
-  at_MusePack,
-  at_OptimFrog,
-  at_TrueAudio,
-  at_Wma,
-  at_Wav,
-};
+#define QUAV_AUDIO_FILE_TYPE_LIST(X) \
+  X(at_Invalid)                      \
+  X(at_Mp3)                          \
+  X(at_Ogg)                          \
+  X(at_Flac)                         \
+  X(at_Monkey)                       \
+  X(at_WavPack)                      \
+  X(at_MusePack)                     \
+  X(at_OptimFrog)                    \
+  X(at_TrueAudio)                    \
+  X(at_Wma)                          \
+  X(at_Wav)
+
+enum TAudioFileType : uint8_t { QUAV_AUDIO_FILE_TYPE_LIST(QUAV_ENUM_VALUE) };
 
 // The value's name ("at_Mp3") and the type's display name ("MPEG Audio").
 const char* AudioFileTypeName(TAudioFileType type);

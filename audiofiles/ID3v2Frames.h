@@ -16,116 +16,119 @@
 
 #include "ByteStreams.h"
 #include "U_CharCode.h"
+#include "EnumList.h"
 
 // Rows of ID3v2FrameTable, in table order.
-enum TFrameIDs : uint8_t {
-  IDv2_UNKNOWN,
-  IDv2_TagmillExperimental,
-  IDv2_ARTIST,
-  IDv2_TITEL,
-  IDv2_ALBUM,
-  IDv2_YEAR,
-  IDv2_GENRE,
-  IDv2_TRACK,
-  IDv2_COMPOSER,
-  IDv2_ORIGINALARTIST,
-  IDv2_COPYRIGHT,
-  IDv2_ENCODEDBY,
-  IDv2_LANGUAGES,
-  IDv2_SOFTWARESETTINGS,
-  IDv2_MEDIATYPE,
-  IDv2_LENGTH,
-  IDv2_PUBLISHER,
-  IDv2_ORIGINALFILENAME,
-  IDv2_ORIGINALLYRICIST,
-  IDv2_ORIGINALRELEASEYEAR,
-  IDv2_ORIGINALALBUMTITEL,
-  IDv2_BPM,
-  IDv2_PLAYLISTDELAY,
-  IDv2_FILETYPE,
-  IDv2_INITIALKEY,
-  IDv2_BANDACCOMPANIMENT,
-  IDv2_CONDUCTORREFINEMENT,
-  IDv2_INTERPRETEDBY,
-  IDv2_PARTOFASET,
-  IDv2_ISRC,
-  IDv2_CONTENTGROUPDESCRIPTION,
-  IDv2_SUBTITLEREFINEMENT,
-  IDv2_LYRICIST,
-  IDv2_FILEOWNER,
-  IDv2_INTERNETRADIONAME,
-  IDv2_INTERNETRADIOOWNER,
-  IDv2_ENCODINGTIME,
-  IDv2_RECORDINGTIME,
-  IDv2_RELEASETIME,
-  IDv2_TAGGINGTIME,
-  IDv2_MUSICIANCREDITLIST,
-  IDv2_MOOD,
-  IDv2_PRODUCEDNOTICE,
-  IDv2_ALBUMSORTORDER,
-  IDv2_PERFORMERSORTORDER,
-  IDv2_TITLESORTORDER,
-  IDv2_SETSUBTITLE,
-  IDv2_USERDEFINEDTEXT,
-  IDv2_AUDIOFILEURL,
-  IDv2_ARTISTURL,
-  IDv2_AUDIOSOURCEURL,
-  IDv2_COMMERCIALURL,
-  IDv2_COPYRIGHTURL,
-  IDv2_PUBLISHERSURL,
-  IDv2_RADIOSTATIONURL,
-  IDv2_PAYMENTURL,
-  IDv2_PICTURE,
-  IDv2_LYRICS,
-  IDv2_COMMENT,
-  IDv2_RATING,
-  IDv2_USERDEFINEDURL,
-  IDv2_RECOMMENDEDBUFFERSIZE,
-  IDv2_PLAYCOUNTER,
-  IDv2_AUDIOENCRYPTION,
-  IDv2_EVENTTIMINGCODES,
-  IDv2_EQUALIZATION,
-  IDv2_GENERALOBJECT,
-  IDv2_LINKEDINFORMATION,
-  IDv2_MUSICCDID,
-  IDv2_MPEGLOOKUPTABLE,
-  IDv2_REVERB,
-  IDv2_VOLUMEADJUSTMENT,
-  IDv2_SYNCHRONIZEDLYRICS,
-  IDv2_SYNCEDTEMPOCODES,
-  IDv2_UNIQUEFILEID,
-  IDv2_COMMERCIALFRAME,
-  IDv2_ENCRYPTIONMETHODREGISTRATION,
-  IDv2_GROUPIDREGISTRATION,
-  IDv2_OWNERSHIP,
-  IDv2_PRIVATE,
-  IDv2_POSITIONSYNCHRONISATION,
-  IDv2_TERMSOFUSE,
-  IDv2_SEEKPOINTINDEX,
-  IDv2_SEEKFRAME,
-  IDv2_SIGNATURE,
-  IDv2_INVOLVEDPEOPLE,
-  IDv2_ENCRYPTEDMETAFRAME,
-  IDv2_RECORDINGDATES,
-  IDv2_DATE,
-  IDv2_TIME,
-  IDv2_SIZE,
-};
-inline constexpr int kFrameIDCount = 91;
+#define QUAV_FRAME_ID_LIST(X)          \
+  X(IDv2_UNKNOWN)                      \
+  X(IDv2_TagmillExperimental)          \
+  X(IDv2_ARTIST)                       \
+  X(IDv2_TITEL)                        \
+  X(IDv2_ALBUM)                        \
+  X(IDv2_YEAR)                         \
+  X(IDv2_GENRE)                        \
+  X(IDv2_TRACK)                        \
+  X(IDv2_COMPOSER)                     \
+  X(IDv2_ORIGINALARTIST)               \
+  X(IDv2_COPYRIGHT)                    \
+  X(IDv2_ENCODEDBY)                    \
+  X(IDv2_LANGUAGES)                    \
+  X(IDv2_SOFTWARESETTINGS)             \
+  X(IDv2_MEDIATYPE)                    \
+  X(IDv2_LENGTH)                       \
+  X(IDv2_PUBLISHER)                    \
+  X(IDv2_ORIGINALFILENAME)             \
+  X(IDv2_ORIGINALLYRICIST)             \
+  X(IDv2_ORIGINALRELEASEYEAR)          \
+  X(IDv2_ORIGINALALBUMTITEL)           \
+  X(IDv2_BPM)                          \
+  X(IDv2_PLAYLISTDELAY)                \
+  X(IDv2_FILETYPE)                     \
+  X(IDv2_INITIALKEY)                   \
+  X(IDv2_BANDACCOMPANIMENT)            \
+  X(IDv2_CONDUCTORREFINEMENT)          \
+  X(IDv2_INTERPRETEDBY)                \
+  X(IDv2_PARTOFASET)                   \
+  X(IDv2_ISRC)                         \
+  X(IDv2_CONTENTGROUPDESCRIPTION)      \
+  X(IDv2_SUBTITLEREFINEMENT)           \
+  X(IDv2_LYRICIST)                     \
+  X(IDv2_FILEOWNER)                    \
+  X(IDv2_INTERNETRADIONAME)            \
+  X(IDv2_INTERNETRADIOOWNER)           \
+  X(IDv2_ENCODINGTIME)                 \
+  X(IDv2_RECORDINGTIME)                \
+  X(IDv2_RELEASETIME)                  \
+  X(IDv2_TAGGINGTIME)                  \
+  X(IDv2_MUSICIANCREDITLIST)           \
+  X(IDv2_MOOD)                         \
+  X(IDv2_PRODUCEDNOTICE)               \
+  X(IDv2_ALBUMSORTORDER)               \
+  X(IDv2_PERFORMERSORTORDER)           \
+  X(IDv2_TITLESORTORDER)               \
+  X(IDv2_SETSUBTITLE)                  \
+  X(IDv2_USERDEFINEDTEXT)              \
+  X(IDv2_AUDIOFILEURL)                 \
+  X(IDv2_ARTISTURL)                    \
+  X(IDv2_AUDIOSOURCEURL)               \
+  X(IDv2_COMMERCIALURL)                \
+  X(IDv2_COPYRIGHTURL)                 \
+  X(IDv2_PUBLISHERSURL)                \
+  X(IDv2_RADIOSTATIONURL)              \
+  X(IDv2_PAYMENTURL)                   \
+  X(IDv2_PICTURE)                      \
+  X(IDv2_LYRICS)                       \
+  X(IDv2_COMMENT)                      \
+  X(IDv2_RATING)                       \
+  X(IDv2_USERDEFINEDURL)               \
+  X(IDv2_RECOMMENDEDBUFFERSIZE)        \
+  X(IDv2_PLAYCOUNTER)                  \
+  X(IDv2_AUDIOENCRYPTION)              \
+  X(IDv2_EVENTTIMINGCODES)             \
+  X(IDv2_EQUALIZATION)                 \
+  X(IDv2_GENERALOBJECT)                \
+  X(IDv2_LINKEDINFORMATION)            \
+  X(IDv2_MUSICCDID)                    \
+  X(IDv2_MPEGLOOKUPTABLE)              \
+  X(IDv2_REVERB)                       \
+  X(IDv2_VOLUMEADJUSTMENT)             \
+  X(IDv2_SYNCHRONIZEDLYRICS)           \
+  X(IDv2_SYNCEDTEMPOCODES)             \
+  X(IDv2_UNIQUEFILEID)                 \
+  X(IDv2_COMMERCIALFRAME)              \
+  X(IDv2_ENCRYPTIONMETHODREGISTRATION) \
+  X(IDv2_GROUPIDREGISTRATION)          \
+  X(IDv2_OWNERSHIP)                    \
+  X(IDv2_PRIVATE)                      \
+  X(IDv2_POSITIONSYNCHRONISATION)      \
+  X(IDv2_TERMSOFUSE)                   \
+  X(IDv2_SEEKPOINTINDEX)               \
+  X(IDv2_SEEKFRAME)                    \
+  X(IDv2_SIGNATURE)                    \
+  X(IDv2_INVOLVEDPEOPLE)               \
+  X(IDv2_ENCRYPTEDMETAFRAME)           \
+  X(IDv2_RECORDINGDATES)               \
+  X(IDv2_DATE)                         \
+  X(IDv2_TIME)                         \
+  X(IDv2_SIZE)
+
+enum TFrameIDs : uint8_t { QUAV_FRAME_ID_LIST(QUAV_ENUM_VALUE) };
+inline constexpr int kFrameIDCount = IDv2_SIZE + 1;
 
 // Kinds of frame content, in this order.
-enum TID3v2FrameTypes : uint8_t {
-  FT_INVALID,
-  FT_UNKNOWN,
-  FT_TextFrame,
-  FT_CommentFrame,
-  FT_LyricFrame,
-  FT_UserDefinedURLFrame,
-  FT_PictureFrame,
-  FT_PopularimeterFrame,
-  FT_URLFrame,
-  FT_UserTextFrame,
-};
+#define QUAV_FRAME_TYPE_LIST(X) \
+  X(FT_INVALID)                 \
+  X(FT_UNKNOWN)                 \
+  X(FT_TextFrame)               \
+  X(FT_CommentFrame)            \
+  X(FT_LyricFrame)              \
+  X(FT_UserDefinedURLFrame)     \
+  X(FT_PictureFrame)            \
+  X(FT_PopularimeterFrame)      \
+  X(FT_URLFrame)                \
+  X(FT_UserTextFrame)
+
+enum TID3v2FrameTypes : uint8_t { QUAV_FRAME_TYPE_LIST(QUAV_ENUM_VALUE) };
 
 // One row of the frame table: the frame's ID in major versions 2, 3 and 4
 // ("---"/"----" where that version has no such frame) and its description.

@@ -15,25 +15,27 @@
 #include "ByteStreams.h"
 #include "ID3v2Frames.h"
 #include "U_CharCode.h"
+#include "EnumList.h"
 
 // Result of the MPEG and ID3 operations. Stored in one byte; the order is
 // part of the interface (the MP3 reader maps it to TAudioError).
-enum TMP3Error : uint8_t {
-  MP3ERR_None,
-  MP3ERR_NoFile,
-  MP3ERR_FOpenCrt,
-  MP3ERR_FOpenR,
-  MP3ERR_FOpenRW,
-  MP3ERR_FOpenW,
-  MP3ERR_SRead,
-  MP3ERR_SWrite,
-  ID3ERR_Cache,
-  ID3ERR_NoTag,
-  ID3ERR_Invalid_Header,
-  ID3ERR_Compression,
-  ID3ERR_Unclassified,
-  MPEGERR_NoFrame,
-};
+#define QUAV_MP3_ERROR_LIST(X) \
+  X(MP3ERR_None)               \
+  X(MP3ERR_NoFile)             \
+  X(MP3ERR_FOpenCrt)           \
+  X(MP3ERR_FOpenR)             \
+  X(MP3ERR_FOpenRW)            \
+  X(MP3ERR_FOpenW)             \
+  X(MP3ERR_SRead)              \
+  X(MP3ERR_SWrite)             \
+  X(ID3ERR_Cache)              \
+  X(ID3ERR_NoTag)              \
+  X(ID3ERR_Invalid_Header)     \
+  X(ID3ERR_Compression)        \
+  X(ID3ERR_Unclassified)       \
+  X(MPEGERR_NoFrame)
+
+enum TMP3Error : uint8_t { QUAV_MP3_ERROR_LIST(QUAV_ENUM_VALUE) };
 
 // The value's name as spelled above ("MP3ERR_None", ...); "?" otherwise.
 const char* MP3ErrorName(TMP3Error error);

@@ -1,17 +1,9 @@
 // Details of the APE-tagged types: the shared tag keys, Monkey's Audio and
 // WavPack.
-#include <array>
-
 #include "Details.h"
 #include "DetailsApe.h"
 #include "MonkeyFiles.h"
 #include "WavPackFiles.h"
-
-namespace {
-
-constexpr std::array<const char*, 4> kContentTypeNames = {"ctText", "ctBinary", "ctExternal", "ctreserved"};
-
-}  // namespace
 
 void WriteMonkeyDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   const TMonkeyFile& f = *file.MonkeyFile();
@@ -55,7 +47,7 @@ void WriteApeSharedDetails(JsonWriter& json, const TBaseApeFile& file) {
   for (const auto& item : file.Items()) {
     json.BeginObject();
     json.Key("Key").Bytes(item->Key());
-    json.Key("ContentType").Utf8(kContentTypeNames[item->ContentType()]);
+    json.Key("ContentType").Utf8(ContentTypeName(item->ContentType()));
     json.Key("ReadOnlyFlag").Bool(item->ReadOnlyFlag());
     json.Key("ValueSize").Number(item->ValueSize());
     json.Key("Value").String(item->Value());
