@@ -36,19 +36,21 @@ constexpr uint32_t kMaxTextChars = 250;
 constexpr uint16_t kValueUnicodeString = 0;
 constexpr uint16_t kValueDword = 3;
 
+using TagSlot = std::u16string TWMAfile::TagData::*;
+
 struct DescriptorSlot {
   std::u16string_view name;  // upper case
-  int slot;
+  TagSlot slot;
 };
 constexpr std::array<DescriptorSlot, 8> kDescriptorSlots = {{
-    {u"WM/TITLE", 1},
-    {u"WM/AUTHOR", 2},
-    {u"WM/ALBUMTITLE", 3},
-    {u"WM/TRACK", 4},
-    {u"WM/YEAR", 5},
-    {u"WM/GENRE", 6},
-    {u"WM/DESCRIPTION", 7},
-    {u"WM/TRACKNUMBER", 8},
+    {u"WM/TITLE", &TWMAfile::TagData::Title},
+    {u"WM/AUTHOR", &TWMAfile::TagData::Artist},
+    {u"WM/ALBUMTITLE", &TWMAfile::TagData::Album},
+    {u"WM/TRACK", &TWMAfile::TagData::Track},
+    {u"WM/YEAR", &TWMAfile::TagData::Year},
+    {u"WM/GENRE", &TWMAfile::TagData::Genre},
+    {u"WM/DESCRIPTION", &TWMAfile::TagData::Description},
+    {u"WM/TRACKNUMBER", &TWMAfile::TagData::TrackNumber},
 }};
 
 constexpr std::array<const char16_t*, 3> kChannelModes = {u"Unknown", u"Mono", u"Stereo"};
@@ -98,14 +100,16 @@ void ReadStreamProperties(TStream& stream, TWMAfile::FileData& data) {
 // Content description object: five 16-bit lengths (title, author,
 // copyright, description, rating), then the texts whose length is not 0.
 void ReadContentDescription(TStream& stream, TWMAfile::FileData& data) {
-  constexpr std::array<int, 5> kSlots = {1, 2, 0, 7, 0};  // 0: read and dropped
+  // Copyright and rating are read and dropped.
+  constexpr std::array<TagSlot, 5> kSlots = {&TWMAfile::TagData::Title, &TWMAfile::TagData::Artist, nullptr,
+                                             &TWMAfile::TagData::Description, nullptr};
   stream.Skip(4);
   std::array<uint16_t, 5> lengths;
   for (uint16_t& length : lengths) length = stream.ReadU16LE();
   for (size_t k = 0; k < lengths.size(); ++k) {
     if (lengths[k] == 0) continue;
     std::u16string text = ReadText(stream, lengths[k]);
-    if (kSlots[k] != 0) data.Tag.Slot[kSlots[k]] = std::move(text);
+    if (kSlots[k]) data.Tag.*kSlots[k] = std::move(text);
   }
 }
 
@@ -131,7 +135,7 @@ void ReadExtendedContentDescription(TStream& stream, TWMAfile::FileData& data) {
     }
     const std::u16string key = UpperCase(Trim(name));
     for (const DescriptorSlot& entry : kDescriptorSlots)
-      if (key == entry.name) data.Tag.Slot[entry.slot] = value;
+      if (key == entry.name) data.Tag.*entry.slot = value;
   }
 }
 
@@ -206,14 +210,14 @@ TAudioError TWMAfile::ReadFromStream(TStream& stream) {
   fDuration = data.MaxBitRate > 0 ? RoundToInt32(static_cast<double>(fFileSize) * 8 / data.MaxBitRate) : 0;
   fBitrate = static_cast<int32_t>(static_cast<uint32_t>(data.ByteRate) * 8u);  // wraps like 32-bit arithmetic
 
-  const auto& tag = data.Tag.Slot;
-  fTitle = Trim(tag[1]);
-  fArtist = Trim(tag[2]);
-  fAlbum = Trim(tag[3]);
-  fYear = Trim(tag[5]);
-  fGenre = Trim(tag[6]);
-  fComment = Trim(tag[7]);
-  fTrack = Trim(tag[8]);
-  if (fTrack.empty()) fTrack = Trim(tag[4]);
+  const TagData& tag = data.Tag;
+  fTitle = Trim(tag.Title);
+  fArtist = Trim(tag.Artist);
+  fAlbum = Trim(tag.Album);
+  fYear = Trim(tag.Year);
+  fGenre = Trim(tag.Genre);
+  fComment = Trim(tag.Description);
+  fTrack = Trim(tag.TrackNumber);
+  if (fTrack.empty()) fTrack = Trim(tag.Track);
   return FileErr_None;
 }

@@ -11,10 +11,10 @@
 
 class TWMAfile final : public TBaseAudioFile {
  public:
-  // The eight tag slots, numbered 1 to 8 as in the descriptor table of
-  // WmaFiles.cpp (index 0 is unused).
+  // The tag values the header objects give, untrimmed. Track is
+  // "WM/Track" (counting from 0), used only when "WM/TrackNumber" is empty.
   struct TagData {
-    std::array<std::u16string, 9> Slot;
+    std::u16string Title, Artist, Album, Track, Year, Genre, Description, TrackNumber;
   };
 
   // What one read gathers from the header before the fields are set.
