@@ -35,16 +35,6 @@ void TApeHeader::Decode(const uint8_t bytes[32]) {
   std::memcpy(Reserved, bytes + 24, 8);
 }
 
-void TID3v1Structure::Decode(const uint8_t bytes[128]) {
-  std::memcpy(ID, bytes, 3);
-  std::memcpy(Title, bytes + 3, 30);
-  std::memcpy(Artist, bytes + 33, 30);
-  std::memcpy(Album, bytes + 63, 30);
-  std::memcpy(Year, bytes + 93, 4);
-  std::memcpy(Comment, bytes + 97, 30);
-  Genre = bytes[127];
-}
-
 TBaseApeFile::TBaseApeFile() = default;
 TBaseApeFile::~TBaseApeFile() = default;
 
@@ -102,7 +92,7 @@ TAudioError TBaseApeFile::ReadTag(TStream& stream) {
   uint8_t id3v1[128];
   bool have = ReadAt(stream, s - 128, id3v1, sizeof id3v1);
   fID3v1tag.Decode(id3v1);
-  if (have && std::memcmp(id3v1, "TAG", 3) == 0) {
+  if (have && fID3v1tag.HasId()) {
     uint8_t preamble[8];
     have = !(ReadAt(stream, s - 131, preamble, 8) && std::memcmp(preamble, kApePreamble, 8) == 0);
   } else {

@@ -15,6 +15,7 @@
 
 #include "ApeTagItem.h"
 #include "AudioFileBasics.h"
+#include "Id3Basics.h"
 
 // Header and footer of an APE tag, 32 bytes, integers little-endian.
 struct TApeHeader {
@@ -32,20 +33,6 @@ struct TApeHeader {
 
 inline constexpr uint32_t kApeFlagHasHeader = 0x80000000u;
 inline constexpr uint32_t kApeFlagIsHeader = 0x20000000u;
-
-// The 128-byte ID3v1 tag at the very end of a file; only ID is looked at.
-struct TID3v1Structure {
-  char ID[3] = {};
-  char Title[30] = {};
-  char Artist[30] = {};
-  char Album[30] = {};
-  char Year[4] = {};
-  char Comment[30] = {};
-  uint8_t Genre = 0;
-
-  // Fills the record from 128 bytes in file layout.
-  void Decode(const uint8_t bytes[128]);
-};
 
 class TBaseApeFile : public TBaseAudioFile {
  public:

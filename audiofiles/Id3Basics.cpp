@@ -1,6 +1,17 @@
 #include "Id3Basics.h"
 
 #include <cstdio>
+#include <cstring>
+
+void TID3v1Structure::Decode(const uint8_t bytes[kSize]) {
+  std::memcpy(ID, bytes, 3);
+  std::memcpy(Title, bytes + 3, 30);
+  std::memcpy(Artist, bytes + 33, 30);
+  std::memcpy(Album, bytes + 63, 30);
+  std::memcpy(Year, bytes + 93, 4);
+  std::memcpy(Comment, bytes + 97, 30);
+  Genre = bytes[127];
+}
 
 std::string RemoveUnsynchronisation(std::string_view bytes) {
   std::string out;
