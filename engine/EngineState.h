@@ -122,9 +122,7 @@ struct Engine {
   // the device plays silence).
   uint64_t HeardFrame() { return output ? output->HeardFrames() : 0; }
   // Seconds from now until a frame written now is heard.
-  double AheadSeconds() const {
-    return (static_cast<double>(ring->Available()) + latencyFrames) / rate;
-  }
+  double AheadSeconds() const { return (static_cast<double>(ring->Available()) + latencyFrames) / rate; }
 };
 
 // The one engine. Deliberately never destroyed: the output's threads may

@@ -190,14 +190,13 @@ std::u16string TID3v2Tag::GetText(TFrameIDs FrameID) const {
 }
 
 const TID3v2Frame* TID3v2Tag::FindCommentFrame(TFrameIDs FrameID, std::string_view Language,
-                                                std::u16string_view Description) const {
+                                               std::u16string_view Description) const {
   for (const TID3v2Frame* frame : FramesWithID(FrameID))
     if (CommentFrameMatches(*frame, Language, Description)) return frame;
   return nullptr;
 }
 
-std::u16string TID3v2Tag::GetExtendedComment(std::string_view Language,
-                                             std::u16string_view Description) const {
+std::u16string TID3v2Tag::GetExtendedComment(std::string_view Language, std::u16string_view Description) const {
   const TID3v2Frame* frame = FindCommentFrame(IDv2_COMMENT, Language, Description);
   if (!frame) return {};
   std::string language;
@@ -205,8 +204,7 @@ std::u16string TID3v2Tag::GetExtendedComment(std::string_view Language,
   return frame->GetCommentsLyrics(language, description);
 }
 
-std::u16string TID3v2Tag::GetLyrics(std::string_view Language,
-                                    std::u16string_view Description) const {
+std::u16string TID3v2Tag::GetLyrics(std::string_view Language, std::u16string_view Description) const {
   const TID3v2Frame* frame = FindCommentFrame(IDv2_LYRICS, Language, Description);
   if (!frame) return {};
   std::string language;
@@ -309,20 +307,16 @@ TID3v2FrameRefs TID3v2Tag::GetAllTextFrames() const { return FramesOfType(FT_Tex
 TID3v2FrameRefs TID3v2Tag::GetAllUserTextFrames() const { return FramesOfType(FT_UserTextFrame); }
 TID3v2FrameRefs TID3v2Tag::GetAllCommentFrames() const { return FramesWithID(IDv2_COMMENT); }
 TID3v2FrameRefs TID3v2Tag::GetAllLyricFrames() const { return FramesWithID(IDv2_LYRICS); }
-TID3v2FrameRefs TID3v2Tag::GetAllUserDefinedURLFrames() const {
-  return FramesWithID(IDv2_USERDEFINEDURL);
-}
+TID3v2FrameRefs TID3v2Tag::GetAllUserDefinedURLFrames() const { return FramesWithID(IDv2_USERDEFINEDURL); }
 TID3v2FrameRefs TID3v2Tag::GetAllPictureFrames() const { return FramesWithID(IDv2_PICTURE); }
 TID3v2FrameRefs TID3v2Tag::GetAllPopularimeterFrames() const { return FramesWithID(IDv2_RATING); }
 TID3v2FrameRefs TID3v2Tag::GetAllURLFrames() const { return FramesOfType(FT_URLFrame); }
 TID3v2FrameRefs TID3v2Tag::GetAllPrivateFrames() const { return FramesWithID(IDv2_PRIVATE); }
 
-bool TID3v2Tag::ValidNewCommentFrame(std::string_view Language,
-                                     std::u16string_view Description) const {
+bool TID3v2Tag::ValidNewCommentFrame(std::string_view Language, std::u16string_view Description) const {
   return FindCommentFrame(IDv2_COMMENT, Language, Description) == nullptr;
 }
-bool TID3v2Tag::ValidNewLyricFrame(std::string_view Language,
-                                   std::u16string_view Description) const {
+bool TID3v2Tag::ValidNewLyricFrame(std::string_view Language, std::u16string_view Description) const {
   return FindCommentFrame(IDv2_LYRICS, Language, Description) == nullptr;
 }
 bool TID3v2Tag::ValidNewPictureFrame(std::u16string_view Description) const {

@@ -23,8 +23,9 @@ TEST(QuavtagDetails, FlacAndOgg) {
   const std::string quavtag = testsupport::BuiltProgram("tools/quavtag");
   ASSERT_TRUE(std::filesystem::exists(quavtag)) << quavtag;
   TempDir dir;
-  const std::string flac = dir.write(
-      "a.flac", FlacFile({Comments({"TITLE=T", "COMMENT=c=d", "noname"}), FlacBlock(6, true, PictureBody(3, "image/\xE9", "D", "1234"))}));
+  const std::string flac =
+      dir.write("a.flac", FlacFile({Comments({"TITLE=T", "COMMENT=c=d", "noname"}),
+                                    FlacBlock(6, true, PictureBody(3, "image/\xE9", "D", "1234"))}));
   const std::string ogg = dir.write("a.ogg", OggVorbisFile());
   const auto run = testsupport::Run({quavtag, flac, ogg});
   ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -35,9 +36,9 @@ TEST(QuavtagDetails, FlacAndOgg) {
   EXPECT_EQ(f["FileType"].string, "at_Flac");
   EXPECT_EQ(f["Title"].string, "T");
   const auto& fd = f["Details"];
-  for (const char* key : {"Version", "Performer", "Copyright", "License", "Organization", "Description", "Location",
-                          "Contact", "ISRC", "Fields", "BitsPerSample", "Samples", "AudioOffset", "FlacOffset",
-                          "Blocks", "Pictures"})
+  for (const char* key :
+       {"Version", "Performer", "Copyright", "License", "Organization", "Description", "Location", "Contact", "ISRC",
+        "Fields", "BitsPerSample", "Samples", "AudioOffset", "FlacOffset", "Blocks", "Pictures"})
     EXPECT_TRUE(fd.has(key)) << key;
   EXPECT_EQ(fd["Samples"].number, 441000);
   EXPECT_EQ(fd["BitsPerSample"].number, 16);
@@ -62,9 +63,9 @@ TEST(QuavtagDetails, FlacAndOgg) {
   EXPECT_EQ(o["FileType"].string, "at_Ogg");
   EXPECT_EQ(o["Duration"].number, 10);
   const auto& od = o["Details"];
-  for (const char* key : {"Samples", "BitRateNominal", "ValidComment", "VendorString", "Version", "Performer",
-                          "Copyright", "License", "Organization", "Description", "Location", "Contact", "ISRC",
-                          "Fields"})
+  for (const char* key :
+       {"Samples", "BitRateNominal", "ValidComment", "VendorString", "Version", "Performer", "Copyright", "License",
+        "Organization", "Description", "Location", "Contact", "ISRC", "Fields"})
     EXPECT_TRUE(od.has(key)) << key;
   EXPECT_EQ(od["Samples"].number, 441000);
   EXPECT_EQ(od["BitRateNominal"].number, 128);
@@ -89,10 +90,10 @@ TEST(QuavtagDetails, Mp3) {
   const std::string quavtag = testsupport::BuiltProgram("tools/quavtag");
   ASSERT_TRUE(std::filesystem::exists(quavtag)) << quavtag;
   TempDir dir;
-  const std::string path =
-      dir.write("q.mp3", Id3v2Tag(3, Id3v2TextFrame(3, "TIT2", "Song") +
-                                         Id3v2Frame(3, "COMM", CommentContent(0, "eng", u"", u"Hi"))) +
-                             Audio() + Id3v1({.title = "Old", .year = "19"}));
+  const std::string path = dir.write(
+      "q.mp3",
+      Id3v2Tag(3, Id3v2TextFrame(3, "TIT2", "Song") + Id3v2Frame(3, "COMM", CommentContent(0, "eng", u"", u"Hi"))) +
+          Audio() + Id3v1({.title = "Old", .year = "19"}));
   const testsupport::RunResult r = testsupport::Run({quavtag, path});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const testsupport::JsonValue line = testsupport::ParseJson(r.out);
@@ -101,28 +102,26 @@ TEST(QuavtagDetails, Mp3) {
   EXPECT_EQ(d.keys(), (Keys{"Comment", "ID3v1TagSize", "ID3v2TagSize", "ID3v1", "ID3v2", "MpegInfo"}));
   EXPECT_EQ(d["Comment"].string, "Hi");
   EXPECT_EQ(d["ID3v1TagSize"].number, 128);
-  EXPECT_EQ(d["ID3v1"].keys(), (Keys{"Exists", "Version", "Title", "Artist", "Album", "Comment",
-                                     "Genre", "Track", "Year"}));
+  EXPECT_EQ(d["ID3v1"].keys(),
+            (Keys{"Exists", "Version", "Title", "Artist", "Album", "Comment", "Genre", "Track", "Year"}));
   EXPECT_EQ(d["ID3v1"]["Title"].string, "Old");
   EXPECT_EQ(d["ID3v1"]["Year"].string, std::string("19\0\0", 4));  // raw bytes
   EXPECT_EQ(d["ID3v2"].keys(),
-            (Keys{"Exists", "Version", "Size", "PaddingSize", "UsePadding", "FlgUnsynch",
-                  "FlgCompression", "FlgExtended", "FlgExperimental", "FlgFooterPresent",
-                  "FlgUnknown", "Title", "Artist", "Album", "Year", "Track", "Genre", "Comment",
-                  "Lyrics", "Frames"}));
+            (Keys{"Exists",     "Version",        "Size",        "PaddingSize",     "UsePadding",
+                  "FlgUnsynch", "FlgCompression", "FlgExtended", "FlgExperimental", "FlgFooterPresent",
+                  "FlgUnknown", "Title",          "Artist",      "Album",           "Year",
+                  "Track",      "Genre",          "Comment",     "Lyrics",          "Frames"}));
   EXPECT_EQ(d["ID3v2"]["Version"]["Major"].number, 3);
   const testsupport::JsonValue& frames = d["ID3v2"]["Frames"];
   ASSERT_EQ(frames.items.size(), 2u);
-  EXPECT_EQ(frames[0].keys(),
-            (Keys{"ID", "FrameID", "FrameType", "FrameTypeDescription", "DataSize", "Text"}));
+  EXPECT_EQ(frames[0].keys(), (Keys{"ID", "FrameID", "FrameType", "FrameTypeDescription", "DataSize", "Text"}));
   EXPECT_EQ(frames[0]["FrameID"].string, "IDv2_TITEL");
   EXPECT_EQ(frames[0]["Text"].string, "Song");
   EXPECT_EQ(frames[1]["FrameType"].string, "FT_CommentFrame");
   EXPECT_EQ(frames[1]["Text"].string, "");  // only text frames show text
   EXPECT_EQ(d["MpegInfo"].keys(),
-            (Keys{"Valid", "Filesize", "FirstHeaderPosition", "Version", "Layer", "Protection",
-                  "Bitrate", "Samplerate", "Channelmode", "Extension", "Copyright", "Original",
-                  "Emphasis", "Frames", "Dauer", "Vbr"}));
+            (Keys{"Valid", "Filesize", "FirstHeaderPosition", "Version", "Layer", "Protection", "Bitrate", "Samplerate",
+                  "Channelmode", "Extension", "Copyright", "Original", "Emphasis", "Frames", "Dauer", "Vbr"}));
   EXPECT_EQ(d["MpegInfo"]["Bitrate"].number, 128);
   EXPECT_EQ(line["Year"].string, "19");
 }
@@ -156,14 +155,15 @@ using testsupport::TempDir;
 
 TEST(QuavtagDetails, MusePack) {
   TempDir dir;
-  const std::string path =
-      dir.write("d.mpc", MpcSV7Header(11484).str() + std::string(5000, '\0') +
-                             apebuild::ApeTag({apebuild::ApeItem("Title", "T")}));
+  const std::string path = dir.write("d.mpc", MpcSV7Header(11484).str() + std::string(5000, '\0') +
+                                                  apebuild::ApeTag({apebuild::ApeItem("Title", "T")}));
   const auto run = testsupport::Run({testsupport::BuiltProgram("tools/quavtag"), path});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const testsupport::JsonValue details = testsupport::ParseJson(run.out)["Details"];
-  EXPECT_EQ(details.keys(), (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize", "CombinedTagSize", "Comment", "Items", "StreamVersion", "VersionString", "ChannelMode",
-                                                     "ChannelModeID", "FrameCount", "SampleCount", "Ratio", "IsCorrupted"}));
+  EXPECT_EQ(details.keys(), (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize",
+                                                      "ID3v2TagSize", "CombinedTagSize", "Comment", "Items",
+                                                      "StreamVersion", "VersionString", "ChannelMode", "ChannelModeID",
+                                                      "FrameCount", "SampleCount", "Ratio", "IsCorrupted"}));
   EXPECT_EQ(details["StreamVersion"].number, 7);
   EXPECT_EQ(details["VersionString"].string, "7.0");
   EXPECT_EQ(details["ChannelMode"].string, "Joint Stereo");
@@ -186,7 +186,9 @@ TEST(QuavtagDetails, OptimFrog) {
   const auto run = testsupport::Run({testsupport::BuiltProgram("tools/quavtag"), path});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const testsupport::JsonValue details = testsupport::ParseJson(run.out)["Details"];
-  EXPECT_EQ(details.keys(), (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize", "CombinedTagSize", "Comment", "Items", "Version", "Compression", "Bits"}));
+  EXPECT_EQ(details.keys(),
+            (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize",
+                                      "CombinedTagSize", "Comment", "Items", "Version", "Compression", "Bits"}));
   EXPECT_EQ(details["Version"].string, "4.694");
   EXPECT_EQ(details["Compression"].string, "normal");
   EXPECT_EQ(details["Bits"].number, 16);
@@ -206,7 +208,9 @@ TEST(QuavtagDetails, TrueAudio) {
   const auto run = testsupport::Run({testsupport::BuiltProgram("tools/quavtag"), path});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const testsupport::JsonValue details = testsupport::ParseJson(run.out)["Details"];
-  EXPECT_EQ(details.keys(), (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize", "CombinedTagSize", "Comment", "Items", "Bits", "AudioFormat"}));
+  EXPECT_EQ(details.keys(),
+            (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize",
+                                      "CombinedTagSize", "Comment", "Items", "Bits", "AudioFormat"}));
   EXPECT_EQ(details["Bits"].number, 24);
   EXPECT_EQ(details["AudioFormat"].number, 3);
 }
@@ -223,8 +227,7 @@ TEST(QuavtagDetails, WmaAndWav) {
   ASSERT_TRUE(std::filesystem::exists(quavtag)) << quavtag;
   TempDir dir;
   const std::string wma = dir.write(
-      "t.wma",
-      File(Header({StreamProperties(6, 48000, 24000), ContentDescription("", "", "", TextZ(u"Note"), "")})));
+      "t.wma", File(Header({StreamProperties(6, 48000, 24000), ContentDescription("", "", "", TextZ(u"Note"), "")})));
   const std::string wav = dir.write("t.wav", riffbuild::Wave({riffbuild::PcmFmt(2, 44100, 16)}));
   const testsupport::RunResult run = testsupport::Run({quavtag, wma, wav});
   ASSERT_EQ(run.exitCode, 0) << run.err;
