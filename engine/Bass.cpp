@@ -1,295 +1,28 @@
-// The C interface: handle tables, the device, and the engine thread that
-// renders playing streams into the output ring.
-//
-// Threads: any number of callers; the engine thread (MixerLoop), which
-// renders playing streams into the ring; the output's consumer (PortAudio
-// callback or silent clock), which only reads the ring. Who writes what is
-// written beside each field of Engine. Locks, always taken in this order:
-// E.lifecycle (held through the whole of BASS_Init and BASS_Free, so that
-// one device comes up only after the last one is wholly down), E.mutex,
-// then a stream's locks (Stream.h). Anything that needs the engine (the
-// heard frame, the time until new audio is heard) is asked before a stream
-// is touched. E.wakeMutex is a leaf, held only to signal the engine thread.
+// The C interface (bass.h): every entry point checks and translates its
+// arguments and runs in Guarded; the engine's state and handle tables are
+// in EngineState, the mixing in Mixer.cpp.
 #include "bass.h"
 
-#include <time.h>
-
 #include <algorithm>
-#include <atomic>
-#include <chrono>
+#include <cctype>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <map>
-#include <memory>
-#include <mutex>
-#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "Decoder.h"
-#include "FrameRing.h"
-#include "Output.h"
-#include "Stream.h"
+#include "EngineState.h"
+#include "TextUtils.h"
 
 namespace {
 
+using namespace quav::bass;
 using quav::Stream;
 
-thread_local int tLastError = BASS_OK;
-
-template <class T>
-T Fail(int code, T result) {
-  tLastError = code;
-  return result;
-}
-BOOL Fail(int code) { return Fail(code, FALSE); }
-template <class T>
-T Ok(T result) {
-  tLastError = BASS_OK;
-  return result;
-}
-
-// Nothing may leave through the C interface as an exception: running out
-// of memory and other failures deep inside become error codes.
-template <class T, class Fn>
-T Guarded(T failure, Fn&& fn) {
-  try {
-    return fn();
-  } catch (const std::bad_alloc&) {
-    return Fail(BASS_ERROR_MEM, failure);
-  } catch (...) {
-    return Fail(BASS_ERROR_UNKNOWN, failure);
-  }
-}
-
-constexpr QWORD kBadQword = ~QWORD{0};
-constexpr DWORD kBadDword = ~DWORD{0};
-// Output buffered ahead of the device (seconds); slides and volume changes
-// are heard this much (plus the device latency) after they are made.
-constexpr double kAheadSeconds = 0.1;
-// How often the engine thread tops the ring up while streams play, and how
-// long it sleeps when none does (it is woken when one starts; the long
-// timeout keeps the load figure current).
-constexpr auto kMixPeriod = std::chrono::milliseconds(40);
-constexpr auto kIdlePeriod = std::chrono::milliseconds(100);
-constexpr size_t kMixBlockFrames = 1024;
-// The least it tops up at once. The output takes frames out while it
-// renders, so "until the ring holds the target" alone could go on in
-// blocks of a few frames, each a record entry of its own in every stream,
-// for as long as a pass takes longer than a frame lasts.
-constexpr size_t kMixLeastFrames = 256;
-constexpr DWORD kMaxDeviceBufferMs = 5000;
-
-double NowSeconds() {
-  static const auto epoch = std::chrono::steady_clock::now();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - epoch).count();
-}
-
-struct Engine {
-  // Serialises BASS_Init and BASS_Free; never held by anything else.
-  std::mutex lifecycle;
-
-  std::mutex mutex;
-  // ---- Under mutex (written by BASS_Init, BASS_Free and the handle calls,
-  // read by any caller) ----
-  bool initialised = false;
-  int device = -1;
-  std::unique_ptr<quav::Output> output;
-  std::map<DWORD, std::shared_ptr<Stream>> streams;
-  std::map<DWORD, DWORD> effects;  // effect -> stream
-  std::map<std::string, DWORD> plugins;
-  std::map<DWORD, DWORD> config{{BASS_CONFIG_NET_PLAYLIST, 0}, {BASS_CONFIG_MF_VIDEO, 1}, {BASS_CONFIG_DEV_BUFFER, 0}};
-  DWORD nextHandle = 1;
-  // Counts the devices brought up, so that a stream opened for one device
-  // is never handed to the next.
-  uint64_t generation = 0;
-
-  // ---- The device's figures and ring: written under mutex by BASS_Init
-  // before the engine thread starts, and the ring freed by BASS_Free only
-  // after that thread has been joined, so the engine thread reads them
-  // without the lock; callers read them under mutex. The ring's two
-  // counters are its own (FrameRing.h). ----
-  int rate = 44100;
-  std::unique_ptr<quav::FrameRing> ring;
-  double latencyFrames = 0;
-  size_t targetFrames = 0;
-
-  // Started by BASS_Init, joined by BASS_Free (under lifecycle only).
-  std::thread mixer;
-  std::mutex wakeMutex;
-  std::condition_variable wake;
-  bool stopMixer = false;  // under wakeMutex
-  bool wakeUp = false;     // under wakeMutex: a stream started
-
-  // Written by the engine thread (and reset by BASS_Free), read by anyone.
-  std::atomic<float> cpu{0.0f};
-
-  DWORD NewHandle() {
-    DWORD h = nextHandle++;
-    if (nextHandle == 0) nextHandle = 1;
-    return h;
-  }
-
-  // Output frame being heard now (the output's clock, which runs on while
-  // the device plays silence).
-  uint64_t HeardFrame() { return output ? output->HeardFrames() : 0; }
-  // Seconds from now until a frame written now is heard.
-  double AheadSeconds() const {
-    return (static_cast<double>(ring->Available()) + latencyFrames) / rate;
-  }
-};
-
-// Deliberately never destroyed: the output's threads may still run while
-// the process exits without BASS_Free.
-Engine& E = *new Engine;
-
-std::shared_ptr<Stream> FindStream(DWORD handle) {
-  std::lock_guard<std::mutex> lock(E.mutex);
-  const auto it = E.streams.find(handle);
-  return it == E.streams.end() ? nullptr : it->second;
-}
-
-// The stream an effect belongs to.
-std::shared_ptr<Stream> FindEffectStream(HFX fx) {
-  std::lock_guard<std::mutex> lock(E.mutex);
-  const auto it = E.effects.find(fx);
-  if (it == E.effects.end()) return nullptr;
-  const auto s = E.streams.find(it->second);
-  return s == E.streams.end() ? nullptr : s->second;
-}
-
-void WakeMixer() {
-  {
-    std::lock_guard<std::mutex> lock(E.wakeMutex);
-    E.wakeUp = true;
-  }
-  E.wake.notify_all();
-}
-
-// Wall time when audio rendered from now on is heard.
-double HeardChangeTime() {
-  std::lock_guard<std::mutex> lock(E.mutex);
-  return NowSeconds() + (E.ring ? E.AheadSeconds() : 0.0);
-}
-uint64_t HeardFrame() {
-  std::lock_guard<std::mutex> lock(E.mutex);
-  return E.HeardFrame();
-}
-// Output frames written to the ring so far.
-uint64_t WrittenFrames() {
-  std::lock_guard<std::mutex> lock(E.mutex);
-  return E.ring ? E.ring->WriteCount() : 0;
-}
-
-// Processor time of the calling thread: the load figure counts work done,
-// not time spent waiting for a busy machine.
-double ThreadCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-// Renders every playing stream into the ring until it holds the target.
-// The output outlives the thread.
-void MixerLoop(quav::Output* output) {
-  std::vector<float> mix, part;
-  double busy = 0, produced = 0, lastProduced = NowSeconds();
-  bool idle = false;
-  for (;;) {
-    {
-      // Idle, it sleeps until a stream starts (with a long timeout for the
-      // load figure); busy, it tops the ring up every few milliseconds.
-      std::unique_lock<std::mutex> lock(E.wakeMutex);
-      E.wake.wait_for(lock, idle ? kIdlePeriod : kMixPeriod, [] { return E.stopMixer || E.wakeUp; });
-      if (E.stopMixer) return;
-      E.wakeUp = false;
-    }
-    idle = false;
-    for (;;) {
-      output->Advance();
-      const size_t available = E.ring->Available();
-      if (available + kMixLeastFrames > E.targetFrames) break;
-      const size_t frames = std::min(kMixBlockFrames, E.targetFrames - available);
-      std::vector<std::shared_ptr<Stream>> playing;
-      {
-        std::lock_guard<std::mutex> lock(E.mutex);
-        for (auto& [h, s] : E.streams)
-          if (s->WantsMixing()) playing.push_back(s);
-      }
-      if (playing.empty()) {
-        idle = true;
-        break;
-      }
-      const double started = ThreadCpuSeconds();
-      const uint64_t outFrame = E.ring->WriteCount();
-      const double clock = NowSeconds() + (static_cast<double>(available) + E.latencyFrames) / E.rate;
-      mix.assign(frames * 2, 0.0f);
-      size_t longest = 0;
-      for (auto& s : playing) {
-        const int ch = s->Channels();
-        if (part.size() < frames * ch) part.resize(kMixBlockFrames * 2);
-        const size_t got = s->MixInto(part.data(), frames, outFrame, clock);
-        for (size_t i = 0; i < got; ++i) {
-          mix[2 * i] += part[i * ch];
-          mix[2 * i + 1] += part[i * ch + (ch - 1)];
-        }
-        longest = std::max(longest, got);
-      }
-      for (float& v : mix) v = std::clamp(v, -1.0f, 1.0f);
-      output->Advance();  // what played while this block was rendered came before it
-      E.ring->Write(mix.data(), longest);
-      busy += ThreadCpuSeconds() - started;
-      produced += static_cast<double>(longest) / E.rate;
-      if (produced >= 0.5) {
-        E.cpu.store(static_cast<float>(100.0 * busy / produced), std::memory_order_relaxed);
-        busy = produced = 0;
-        lastProduced = NowSeconds();
-      }
-      if (longest == 0) break;
-    }
-    if (NowSeconds() - lastProduced > 1.0) {
-      E.cpu.store(produced > 0 ? static_cast<float>(100.0 * busy / produced) : 0.0f, std::memory_order_relaxed);
-      busy = produced = 0;
-      lastProduced = NowSeconds();
-    }
-  }
-}
-
-std::string Utf16ToUtf8(const char16_t* s) {
-  std::string out;
-  for (size_t i = 0; s[i] != 0; ++i) {
-    char32_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 std::string NameArgument(const void* name, DWORD flags) {
-  if (flags & BASS_UNICODE) return Utf16ToUtf8(static_cast<const char16_t*>(name));
+  if (flags & BASS_UNICODE) return Utf16ToUtf8(std::u16string_view(static_cast<const char16_t*>(name)));
   return static_cast<const char*>(name);
 }
 
@@ -323,68 +56,47 @@ std::optional<Stream::Attribute> AttributeOf(DWORD attrib) {
   }
 }
 
-// Brings the device down; E.lifecycle held.
-void ShutDown() {
-  std::unique_ptr<quav::Output> output;
-  std::thread mixer;
-  std::map<DWORD, std::shared_ptr<Stream>> streams;
-  {
-    std::lock_guard<std::mutex> lock(E.mutex);
-    output = std::move(E.output);
-    mixer = std::move(E.mixer);
-    streams.swap(E.streams);
-    E.effects.clear();
-    for (auto& [h, s] : streams) s->Retire();
-    E.initialised = false;
-    E.device = -1;
-  }
-  {
-    std::lock_guard<std::mutex> lock(E.wakeMutex);
-    E.stopMixer = true;
-  }
-  E.wake.notify_all();
-  if (mixer.joinable()) mixer.join();
-  if (output) output->Stop();
-  output.reset();
-  streams.clear();
-  std::lock_guard<std::mutex> lock(E.mutex);
-  E.ring.reset();
-  E.cpu = 0.0f;
-}
-
 }  // namespace
 
 extern "C" {
 
-DWORD BASS_GetVersion(void) { return 0x02040000u; }
+// Three entry points only read a value and cannot fail; every other one
+// runs in Guarded.
+DWORD BASS_GetVersion(void) { return DWORD{BASSVERSION} << 16; }
 
 DWORD BASS_GetLibraryVersion(DWORD library) {
-  switch (library) {
-    case BASS_LIBRARY_AVFORMAT:
-      return Ok(DWORD{quav::AvformatVersion()});
-    case BASS_LIBRARY_AVCODEC:
-      return Ok(DWORD{quav::AvcodecVersion()});
-    case BASS_LIBRARY_PORTAUDIO:
-      return Ok(DWORD{quav::PortAudioVersion()});
-    default:
-      return Fail(BASS_ERROR_ILLTYPE, DWORD{0});
-  }
+  return Guarded(DWORD{0}, [&]() -> DWORD {
+    switch (library) {
+      case BASS_LIBRARY_AVFORMAT:
+        return Ok(DWORD{quav::AvformatVersion()});
+      case BASS_LIBRARY_AVCODEC:
+        return Ok(DWORD{quav::AvcodecVersion()});
+      case BASS_LIBRARY_PORTAUDIO:
+        return Ok(DWORD{quav::PortAudioVersion()});
+      default:
+        return Fail(BASS_ERROR_ILLTYPE, DWORD{0});
+    }
+  });
 }
 
 BOOL BASS_SetConfig(DWORD option, DWORD value) {
-  std::lock_guard<std::mutex> lock(E.mutex);
-  const auto it = E.config.find(option);
-  if (it == E.config.end()) return Fail(BASS_ERROR_ILLTYPE);
-  if (option == BASS_CONFIG_DEV_BUFFER && value > kMaxDeviceBufferMs) return Fail(BASS_ERROR_ILLPARAM);
-  it->second = value;
-  return Ok(TRUE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    const auto it = E.config.find(option);
+    if (it == E.config.end()) return Fail(BASS_ERROR_ILLTYPE);
+    if (option == BASS_CONFIG_DEV_BUFFER && value > kMaxDeviceBufferMs) return Fail(BASS_ERROR_ILLPARAM);
+    it->second = value;
+    return Ok(TRUE);
+  });
 }
 
 DWORD BASS_GetConfig(DWORD option) {
-  std::lock_guard<std::mutex> lock(E.mutex);
-  const auto it = E.config.find(option);
-  if (it == E.config.end()) return Fail(BASS_ERROR_ILLTYPE, kBadDword);
-  return Ok(it->second);
+  return Guarded(kBadDword, [&]() -> DWORD {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    const auto it = E.config.find(option);
+    if (it == E.config.end()) return Fail(BASS_ERROR_ILLTYPE, kBadDword);
+    return Ok(it->second);
+  });
 }
 
 BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
@@ -479,9 +191,11 @@ BOOL BASS_Free(void) {
 }
 
 DWORD BASS_GetDevice(void) {
-  std::lock_guard<std::mutex> lock(E.mutex);
-  if (!E.initialised) return Fail(BASS_ERROR_INIT, kBadDword);
-  return Ok(static_cast<DWORD>(E.device));
+  return Guarded(kBadDword, [&]() -> DWORD {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    if (!E.initialised) return Fail(BASS_ERROR_INIT, kBadDword);
+    return Ok(static_cast<DWORD>(E.device));
+  });
 }
 
 HPLUGIN BASS_PluginLoad(const void* file, DWORD flags) {
@@ -545,33 +259,37 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
 }
 
 BOOL BASS_StreamFree(HSTREAM handle) {
-  std::shared_ptr<Stream> doomed;
-  {
-    std::lock_guard<std::mutex> lock(E.mutex);
-    const auto it = E.streams.find(handle);
-    if (it == E.streams.end()) return Fail(BASS_ERROR_HANDLE);
-    doomed = std::move(it->second);
-    E.streams.erase(it);
-    std::erase_if(E.effects, [&](const auto& fx) { return fx.second == handle; });
-  }
-  doomed->Retire();
-  return Ok(TRUE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    std::shared_ptr<Stream> doomed;
+    {
+      std::lock_guard<std::mutex> lock(E.mutex);
+      const auto it = E.streams.find(handle);
+      if (it == E.streams.end()) return Fail(BASS_ERROR_HANDLE);
+      doomed = std::move(it->second);
+      E.streams.erase(it);
+      std::erase_if(E.effects, [&](const auto& fx) { return fx.second == handle; });
+    }
+    doomed->Retire();
+    return Ok(TRUE);
+  });
 }
 
 QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
-  switch (mode) {
-    case BASS_FILEPOS_CURRENT:
-      return Ok(static_cast<QWORD>(s->FilePosition()));
-    case BASS_FILEPOS_DOWNLOAD:
-    case BASS_FILEPOS_END:
-      return Ok(static_cast<QWORD>(s->FileSize()));
-    case BASS_FILEPOS_START:
-      return Ok(static_cast<QWORD>(s->DataStart()));
-    default:
-      return Fail(BASS_ERROR_ILLTYPE, kBadQword);
-  }
+  return Guarded(kBadQword, [&]() -> QWORD {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+    switch (mode) {
+      case BASS_FILEPOS_CURRENT:
+        return Ok(static_cast<QWORD>(s->FilePosition()));
+      case BASS_FILEPOS_DOWNLOAD:
+      case BASS_FILEPOS_END:
+        return Ok(static_cast<QWORD>(s->FileSize()));
+      case BASS_FILEPOS_START:
+        return Ok(static_cast<QWORD>(s->DataStart()));
+      default:
+        return Fail(BASS_ERROR_ILLTYPE, kBadQword);
+    }
+  });
 }
 
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
@@ -586,118 +304,142 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
 }
 
 BOOL BASS_ChannelStop(DWORD handle) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE);
-  if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
-  s->Stop();
-  return Ok(TRUE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+    s->Stop();
+    return Ok(TRUE);
+  });
 }
 
 BOOL BASS_ChannelPause(DWORD handle) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE);
-  if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
-  if (!s->Pause()) return Fail(BASS_ERROR_NOPLAY);
-  return Ok(TRUE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+    if (!s->Pause()) return Fail(BASS_ERROR_NOPLAY);
+    return Ok(TRUE);
+  });
 }
 
 DWORD BASS_ChannelIsActive(DWORD handle) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE, DWORD{BASS_ACTIVE_STOPPED});
-  return Ok(ActiveState(*s));
+  return Guarded(DWORD{BASS_ACTIVE_STOPPED}, [&]() -> DWORD {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE, DWORD{BASS_ACTIVE_STOPPED});
+    return Ok(ActiveState(*s));
+  });
 }
 
 QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
-  if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE, kBadQword);
-  return Ok(static_cast<QWORD>(s->LengthFrames()) * s->Channels() * 2);
+  return Guarded(kBadQword, [&]() -> QWORD {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+    if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE, kBadQword);
+    return Ok(static_cast<QWORD>(s->LengthFrames()) * s->Channels() * 2);
+  });
 }
 
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
-  if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE, kBadQword);
-  const int64_t frames = s->PositionAt(HeardFrame());
-  return Ok(static_cast<QWORD>(std::max<int64_t>(0, frames)) * s->Channels() * 2);
+  return Guarded(kBadQword, [&]() -> QWORD {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+    if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE, kBadQword);
+    const int64_t frames = s->PositionAt(HeardFrame());
+    return Ok(static_cast<QWORD>(std::max<int64_t>(0, frames)) * s->Channels() * 2);
+  });
 }
 
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE, -1.0);
-  return Ok(static_cast<double>(pos) / (2.0 * s->Channels() * s->Rate()));
+  return Guarded(-1.0, [&]() -> double {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE, -1.0);
+    return Ok(static_cast<double>(pos) / (2.0 * s->Channels() * s->Rate()));
+  });
 }
 
 QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double pos) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
-  if (!(pos >= 0.0) || pos > 1e9) return Fail(BASS_ERROR_ILLPARAM, kBadQword);
-  return Ok(static_cast<QWORD>(std::floor(pos * s->Rate())) * s->Channels() * 2);
+  return Guarded(kBadQword, [&]() -> QWORD {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+    if (!(pos >= 0.0) || pos > 1e9) return Fail(BASS_ERROR_ILLPARAM, kBadQword);
+    return Ok(static_cast<QWORD>(std::floor(pos * s->Rate())) * s->Channels() * 2);
+  });
 }
 
 DWORD BASS_ChannelGetLevel(DWORD handle) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE, kBadDword);
-  if (s->DecodeOnly()) return Ok(s->LevelAt(0));
-  if (ActiveState(*s) != BASS_ACTIVE_PLAYING) return Fail(BASS_ERROR_NOPLAY, DWORD{0});
-  return Ok(s->LevelAt(HeardFrame()));
+  return Guarded(kBadDword, [&]() -> DWORD {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE, kBadDword);
+    if (s->DecodeOnly()) return Ok(s->LevelAt(0));
+    if (ActiveState(*s) != BASS_ACTIVE_PLAYING) return Fail(BASS_ERROR_NOPLAY, DWORD{0});
+    return Ok(s->LevelAt(HeardFrame()));
+  });
 }
 
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE);
-  if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
-  switch (attrib) {
-    case BASS_ATTRIB_VOL:
-      s->SetAttribute(Stream::Attribute::Volume, std::clamp(value, 0.0f, 10.0f));
-      return Ok(TRUE);
-    case BASS_ATTRIB_FREQ:
-      if (!ValidFreq(value, s->Rate())) return Fail(BASS_ERROR_ILLPARAM);
-      s->SetAttribute(Stream::Attribute::Frequency, value == 0.0f ? static_cast<float>(s->Rate()) : value);
-      return Ok(TRUE);
-    default:
-      return Fail(BASS_ERROR_ILLTYPE);
-  }
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
+    switch (attrib) {
+      case BASS_ATTRIB_VOL:
+        s->SetAttribute(Stream::Attribute::Volume, std::clamp(value, 0.0f, 10.0f));
+        return Ok(TRUE);
+      case BASS_ATTRIB_FREQ:
+        if (!ValidFreq(value, s->Rate())) return Fail(BASS_ERROR_ILLPARAM);
+        s->SetAttribute(Stream::Attribute::Frequency, value == 0.0f ? static_cast<float>(s->Rate()) : value);
+        return Ok(TRUE);
+      default:
+        return Fail(BASS_ERROR_ILLTYPE);
+    }
+  });
 }
 
 BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE);
-  if (value == nullptr) return Fail(BASS_ERROR_ILLPARAM);
-  const auto attribute = AttributeOf(attrib);
-  if (!attribute) return Fail(BASS_ERROR_ILLTYPE);
-  *value = s->AttributeNow(*attribute, NowSeconds());
-  return Ok(TRUE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    if (value == nullptr) return Fail(BASS_ERROR_ILLPARAM);
+    const auto attribute = AttributeOf(attrib);
+    if (!attribute) return Fail(BASS_ERROR_ILLTYPE);
+    *value = s->AttributeNow(*attribute, NowSeconds());
+    return Ok(TRUE);
+  });
 }
 
 BOOL BASS_ChannelSlideAttribute(DWORD handle, DWORD attrib, float value, DWORD time) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE);
-  if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
-  // A slide starts where new audio is first heard: at once for a stream
-  // that is not playing, after the buffered audio for one that is.
-  const double heardStart = s->DecodeOnly() ? 0.0 : HeardChangeTime();
-  const double seconds = time / 1000.0;
-  switch (attrib) {
-    case BASS_ATTRIB_VOL:
-      s->SlideAttribute(Stream::Attribute::Volume, std::clamp(value, 0.0f, 10.0f), heardStart, seconds, NowSeconds());
-      return Ok(TRUE);
-    case BASS_ATTRIB_FREQ:
-      if (!ValidFreq(value, s->Rate())) return Fail(BASS_ERROR_ILLPARAM);
-      s->SlideAttribute(Stream::Attribute::Frequency, value == 0.0f ? static_cast<float>(s->Rate()) : value,
-                        heardStart, seconds, NowSeconds());
-      return Ok(TRUE);
-    default:
-      return Fail(BASS_ERROR_ILLTYPE);
-  }
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
+    // A slide starts where new audio is first heard: at once for a stream
+    // that is not playing, after the buffered audio for one that is.
+    const double heardStart = s->DecodeOnly() ? 0.0 : HeardChangeTime();
+    const double seconds = time / 1000.0;
+    switch (attrib) {
+      case BASS_ATTRIB_VOL:
+        s->SlideAttribute(Stream::Attribute::Volume, std::clamp(value, 0.0f, 10.0f), heardStart, seconds, NowSeconds());
+        return Ok(TRUE);
+      case BASS_ATTRIB_FREQ:
+        if (!ValidFreq(value, s->Rate())) return Fail(BASS_ERROR_ILLPARAM);
+        s->SlideAttribute(Stream::Attribute::Frequency, value == 0.0f ? static_cast<float>(s->Rate()) : value,
+                          heardStart, seconds, NowSeconds());
+        return Ok(TRUE);
+      default:
+        return Fail(BASS_ERROR_ILLTYPE);
+    }
+  });
 }
 
 BOOL BASS_ChannelIsSliding(DWORD handle, DWORD attrib) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE);
-  const auto attribute = AttributeOf(attrib);
-  if (attrib != 0 && !attribute) return Fail(BASS_ERROR_ILLTYPE);
-  return Ok(s->SlidingNow(attribute, NowSeconds()) ? TRUE : FALSE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    const auto attribute = AttributeOf(attrib);
+    if (attrib != 0 && !attribute) return Fail(BASS_ERROR_ILLTYPE);
+    return Ok(s->SlidingNow(attribute, NowSeconds()) ? TRUE : FALSE);
+  });
 }
 
 DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
@@ -754,38 +496,44 @@ HFX BASS_ChannelSetFX(DWORD handle, DWORD type, int priority) {
 }
 
 BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx) {
-  auto s = FindStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE);
-  {
-    std::lock_guard<std::mutex> lock(E.mutex);
-    const auto it = E.effects.find(fx);
-    if (it == E.effects.end() || it->second != handle) return Fail(BASS_ERROR_HANDLE);
-    E.effects.erase(it);
-  }
-  s->RemoveBand(fx);
-  return Ok(TRUE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    {
+      std::lock_guard<std::mutex> lock(E.mutex);
+      const auto it = E.effects.find(fx);
+      if (it == E.effects.end() || it->second != handle) return Fail(BASS_ERROR_HANDLE);
+      E.effects.erase(it);
+    }
+    s->RemoveBand(fx);
+    return Ok(TRUE);
+  });
 }
 
 BOOL BASS_FXSetParameters(HFX handle, const void* params) {
-  auto s = FindEffectStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE);
-  if (params == nullptr) return Fail(BASS_ERROR_ILLPARAM);
-  BASS_DX8_PARAMEQ eq;
-  std::memcpy(&eq, params, sizeof eq);
-  if (!s->BandParams(handle)) return Fail(BASS_ERROR_HANDLE);
-  if (!s->SetBand(handle, quav::PeakingParams{eq.fCenter, eq.fBandwidth, eq.fGain})) return Fail(BASS_ERROR_ILLPARAM);
-  return Ok(TRUE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindEffectStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    if (params == nullptr) return Fail(BASS_ERROR_ILLPARAM);
+    BASS_DX8_PARAMEQ eq;
+    std::memcpy(&eq, params, sizeof eq);
+    if (!s->BandParams(handle)) return Fail(BASS_ERROR_HANDLE);
+    if (!s->SetBand(handle, quav::PeakingParams{eq.fCenter, eq.fBandwidth, eq.fGain})) return Fail(BASS_ERROR_ILLPARAM);
+    return Ok(TRUE);
+  });
 }
 
 BOOL BASS_FXGetParameters(HFX handle, void* params) {
-  auto s = FindEffectStream(handle);
-  if (!s) return Fail(BASS_ERROR_HANDLE);
-  if (params == nullptr) return Fail(BASS_ERROR_ILLPARAM);
-  const auto band = s->BandParams(handle);
-  if (!band) return Fail(BASS_ERROR_HANDLE);
-  const BASS_DX8_PARAMEQ eq{band->center, band->bandwidth, band->gain};
-  std::memcpy(params, &eq, sizeof eq);
-  return Ok(TRUE);
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindEffectStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    if (params == nullptr) return Fail(BASS_ERROR_ILLPARAM);
+    const auto band = s->BandParams(handle);
+    if (!band) return Fail(BASS_ERROR_HANDLE);
+    const BASS_DX8_PARAMEQ eq{band->center, band->bandwidth, band->gain};
+    std::memcpy(params, &eq, sizeof eq);
+    return Ok(TRUE);
+  });
 }
 
 BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {

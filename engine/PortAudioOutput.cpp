@@ -12,6 +12,7 @@
 #endif
 
 #include "Output.h"
+#include "bass.h"
 
 namespace quav {
 
@@ -28,12 +29,12 @@ bool Contains(std::string hay, const char* needle) {
 
 // The kind of device, guessed from its name where the name says it.
 unsigned GuessType(const std::string& name) {
-  if (Contains(name, "hdmi")) return 0x0a000000u;
-  if (Contains(name, "displayport")) return 0x40000000u;
-  if (Contains(name, "spdif") || Contains(name, "s/pdif") || Contains(name, "iec958")) return 0x09000000u;
-  if (Contains(name, "headphone")) return 0x04000000u;
-  if (Contains(name, "headset")) return 0x06000000u;
-  if (Contains(name, "speaker")) return 0x02000000u;
+  if (Contains(name, "hdmi")) return BASS_DEVICE_TYPE_HDMI;
+  if (Contains(name, "displayport")) return BASS_DEVICE_TYPE_DISPLAYPORT;
+  if (Contains(name, "spdif") || Contains(name, "s/pdif") || Contains(name, "iec958")) return BASS_DEVICE_TYPE_SPDIF;
+  if (Contains(name, "headphone")) return BASS_DEVICE_TYPE_HEADPHONES;
+  if (Contains(name, "headset")) return BASS_DEVICE_TYPE_HEADSET;
+  if (Contains(name, "speaker")) return BASS_DEVICE_TYPE_SPEAKERS;
   return 0;
 }
 

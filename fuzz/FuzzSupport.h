@@ -1,27 +1,17 @@
-// Helpers for the fuzz targets: the readers read files, so each input is
-// written to a private temporary file with the extension the target needs.
+// Helpers for the fuzz targets: each input is read by a reader from a
+// memory stream, with the results a file of those bytes would give.
 #pragma once
 
-#include <unistd.h>
-
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "ByteStreams.h"
 
 namespace fuzzsupport {
 
-// Writes the input to a per-process file ending in `extension` and returns
-// its path; the same name is used for every input.
-inline std::string WriteInput(const uint8_t* data, size_t size, const std::string& extension) {
-  const std::string path = "/tmp/quavfuzz-" + std::to_string(::getpid()) + extension;
-  // Removed first: a file truncated and rewritten in place is flushed to
-  // the disk when it closes, which costs more than the read under test.
-  std::remove(path.c_str());
-  if (FILE* f = std::fopen(path.c_str(), "wb")) {
-    if (size) std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
-  return path;
+inline TMemoryStream InputStream(const uint8_t* data, size_t size) {
+  return TMemoryStream(std::string(reinterpret_cast<const char*>(data), size));
 }
 
 }  // namespace fuzzsupport

@@ -42,7 +42,7 @@ int ListedCount(const std::vector<std::string>& entries);
 // "lastplay.m3u" in the program directory.
 std::string LastPlaylistFile(const std::string& programDirectory);
 
-// The whole last-playlist file: "#EXTM3U", "#Last playlist quavlin 0.92",
+// The whole last-playlist file: "#EXTM3U", "#Last playlist quavlin " and the version,
 // then the listed entries, each line ending in CR LF, in UTF-8.
 std::string LastPlaylistText(const std::vector<std::string>& entries);
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "TextUtils.h"
+
 void JsonWriter::Separate() {
   if (fAfterKey) {
     fAfterKey = false;
@@ -57,37 +59,15 @@ void JsonWriter::AppendCodePoint(uint32_t cp) {
     char buf[8];
     std::snprintf(buf, sizeof buf, "\\u%04x", cp);
     fOut += buf;
-  } else if (cp < 0x80) {
-    fOut.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    fOut.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    fOut.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    fOut.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    fOut.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    fOut.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   } else {
-    fOut.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    fOut.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    fOut.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    fOut.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    AppendUtf8(fOut, cp);
   }
 }
 
 JsonWriter& JsonWriter::String(std::u16string_view text) {
   Separate();
   fOut.push_back('"');
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    AppendCodePoint(cp);
-  }
+  for (size_t i = 0; i < text.size(); ++i) AppendCodePoint(NextCodePoint(text, i));
   fOut.push_back('"');
   return *this;
 }

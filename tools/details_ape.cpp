@@ -1,15 +1,9 @@
 // Details of the APE-tagged types: the shared tag keys, Monkey's Audio and
 // WavPack.
-#include <array>
-
 #include "Details.h"
 #include "DetailsApe.h"
 #include "MonkeyFiles.h"
 #include "WavPackFiles.h"
-
-namespace {
-
-constexpr std::array<const char*, 4> kContentTypeNames = {"ctText", "ctBinary", "ctExternal", "ctreserved"};
 
 void WriteMonkeyDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   const TMonkeyFile& f = *file.MonkeyFile();
@@ -41,11 +35,6 @@ void WriteWavPackDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   json.Key("Ratio").Double(f.Ratio());
 }
 
-const QuavtagDetails kMonkey(at_Monkey, &WriteMonkeyDetails);
-const QuavtagDetails kWavPack(at_WavPack, &WriteWavPackDetails);
-
-}  // namespace
-
 void WriteApeSharedDetails(JsonWriter& json, const TBaseApeFile& file) {
   json.Key("ContainsHeader").Bool(file.ContainsHeader());
   json.Key("ID3v1Present").Bool(file.ID3v1Present());
@@ -58,7 +47,7 @@ void WriteApeSharedDetails(JsonWriter& json, const TBaseApeFile& file) {
   for (const auto& item : file.Items()) {
     json.BeginObject();
     json.Key("Key").Bytes(item->Key());
-    json.Key("ContentType").Utf8(kContentTypeNames[item->ContentType()]);
+    json.Key("ContentType").Utf8(ContentTypeName(item->ContentType()));
     json.Key("ReadOnlyFlag").Bool(item->ReadOnlyFlag());
     json.Key("ValueSize").Number(item->ValueSize());
     json.Key("Value").String(item->Value());

@@ -6,8 +6,6 @@
 #include "OptimFrogFiles.h"
 #include "TrueAudioFiles.h"
 
-namespace {
-
 void WriteMusePackDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   const TMusePackFile& f = *file.MusePackFile();
   WriteApeSharedDetails(json, f);
@@ -36,8 +34,3 @@ void WriteTrueAudioDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   json.Key("AudioFormat").Number(f.AudioFormat());
 }
 
-const QuavtagDetails kMusePack(at_MusePack, &WriteMusePackDetails);
-const QuavtagDetails kOptimFrog(at_OptimFrog, &WriteOptimFrogDetails);
-const QuavtagDetails kTrueAudio(at_TrueAudio, &WriteTrueAudioDetails);
-
-}  // namespace

@@ -79,6 +79,8 @@ void WriteMpegInfo(JsonWriter& json, const TMpegInfo& info) {
   json.EndObject();
 }
 
+}  // namespace
+
 void WriteMp3Details(JsonWriter& json, const TGeneralAudioFile& file) {
   const TMP3File* mp3 = file.MP3File();
   if (!mp3) return;
@@ -92,7 +94,3 @@ void WriteMp3Details(JsonWriter& json, const TGeneralAudioFile& file) {
   json.Key("MpegInfo");
   WriteMpegInfo(json, mp3->MpegInfo());
 }
-
-const QuavtagDetails reg(at_Mp3, &WriteMp3Details);
-
-}  // namespace

@@ -32,6 +32,8 @@ void WriteCommentDetails(JsonWriter& json, const Reader& reader) {
   json.EndArray();
 }
 
+}  // namespace
+
 void WriteOggDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   const TOggVorbisFile* ogg = file.OggFile();
   if (!ogg) return;
@@ -71,8 +73,3 @@ void WriteFlacDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   }
   json.EndArray();
 }
-
-QuavtagDetails oggDetails(at_Ogg, &WriteOggDetails);
-QuavtagDetails flacDetails(at_Flac, &WriteFlacDetails);
-
-}  // namespace

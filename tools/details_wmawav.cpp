@@ -1,9 +1,7 @@
 // quavtag Details of the WMA reader. RIFF WAVE files have no details of
-// their own, so at_Wav registers nothing and prints {}.
+// their own: their row of the table is empty and prints {}.
 #include "Details.h"
 #include "WmaFiles.h"
-
-namespace {
 
 void WriteWmaDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   const TWMAfile* wma = file.WmaFile();
@@ -12,7 +10,3 @@ void WriteWmaDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   json.Key("ChannelMode").String(wma->ChannelMode());
   json.Key("Comment").String(wma->Comment());
 }
-
-const QuavtagDetails wmaDetails(at_Wma, &WriteWmaDetails);
-
-}  // namespace

@@ -1,7 +1,6 @@
 // quavtag: prints what the tag library reads from each file, one JSON
 // object per file and line.
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -19,11 +18,6 @@
 #include "NativeFiles.h"
 
 namespace {
-
-std::array<DetailsWriter, at_Wav + 1>& Writers() {
-  static std::array<DetailsWriter, at_Wav + 1> writers{};
-  return writers;
-}
 
 constexpr const char* kUsage =
     "Usage: quavtag [-r] [-j N] FILE...\n"
@@ -64,17 +58,6 @@ std::string Describe(const std::string& arg) {
   json.EndObject();
   return json.str();
 }
-
-}  // namespace
-
-QuavtagDetails::QuavtagDetails(TAudioFileType type, DetailsWriter writer) { Writers()[type] = writer; }
-
-void WriteDetails(JsonWriter& json, const TGeneralAudioFile& file) {
-  if (DetailsWriter writer = Writers()[file.FileType()]; writer && file.BaseAudioFile())
-    writer(json, file);
-}
-
-namespace {
 
 // Reads the files on jobs threads and prints their lines in order, each as
 // soon as it and all before it are ready.

@@ -2,6 +2,7 @@
 // 2 .mpc, 3 .ofr, 4 .tta), the rest is a small file of that format.
 #include "ApeBuilders.h"
 #include "ApeStreamBuilders.h"
+#include "RiffAsfBuilders.h"
 #include "Seeds.h"
 
 namespace {
@@ -29,8 +30,8 @@ std::vector<std::string> Build() {
       Seed(0, Tagged(apebuild::MacDescriptorStream({}), false)),
       Seed(0, Tagged(apebuild::MacOldStream(3970, 2000, 0x20, 2, 44100, 10, 1000, 12345), true)),
       Seed(1, Tagged(apebuild::WvBlockHeader(44100, apebuild::WvRateIndex(9)) + "\x65\x02\x08\x00", false)),
-      Seed(1, apebuild::RiffWave({apebuild::RiffChunk("fmt ", apebuild::WaveFormat(1, 2, 44100, 176400, 16)),
-                                  apebuild::RiffChunk("data", apebuild::WvOldHeader(3, 1, 0x0010, 44100))})),
+      Seed(1, riffbuild::Wave({riffbuild::Fmt(2, 44100, 176400, 4, 16),
+                               riffbuild::Chunk("data", apebuild::WvOldHeader(3, 1, 0x0010, 44100))})),
       Seed(2, Tagged(MpcSV7Header(10000), true)),
       Seed(2, Tagged(MpcSV8Header(4410000, 0, 0, 2, true), false)),
       Seed(2, Tagged(MpcOldHeader(7, 5000, true), false)),

@@ -3,6 +3,7 @@
 #include "ApeBuilders.h"
 #include "Apev2Tags.h"
 #include "AudioFiles.h"
+#include "ReadBytes.h"
 #include "TestSupport.h"
 
 using namespace apebuild;
@@ -26,9 +27,9 @@ struct ReadTag {
   std::unique_ptr<TBaseApeFile> file;
 };
 
-ReadTag ReadBytes(const TempDir& dir, const std::string& bytes) {
+ReadTag ReadBytes(const TempDir&, const std::string& bytes) {
   auto file = std::make_unique<TBaseApeFile>();
-  const TAudioError result = file->ReadFromFile(dir.write("f.ape", bytes));
+  const TAudioError result = testsupport::ReadFromBytes(*file, bytes);
   return {result, std::move(file)};
 }
 

@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "AudioFiles.h"
 #include "FlacFiles.h"
-#include "MiniJson.h"
 #include "OggFlacBuilders.h"
+#include "ReadBytes.h"
 
 using namespace oggflac;
 using testsupport::Bytes;
@@ -18,19 +16,12 @@ struct FlacRead {
   TAudioError result = FileErr_None;
 };
 
-void ReadBytes(FlacRead& r, const std::string& bytes) {
-  TempDir dir;
-  r.result = r.file.ReadFromFile(dir.write("a.flac", bytes));
-}
+void ReadBytes(FlacRead& r, const std::string& bytes) { r.result = testsupport::ReadFromBytes(r.file, bytes); }
 
 std::vector<int> BlockTypes(const TFlacFile& f) {
   std::vector<int> types;
   for (const auto& b : f.MetaBlocks()) types.push_back(b->BlockType());
   return types;
-}
-
-std::string Comments(const std::vector<std::string>& c, bool last = false) {
-  return FlacBlock(4, last, CommentFields(c));
 }
 
 }  // namespace
@@ -497,59 +488,3 @@ TEST(FlacFile, RealEncoderFiles) {
   EXPECT_EQ(out.Data(), testsupport::ReadWholeFile(png));
 }
 
-// quavtag's Details for both formats, as a user of its output sees them.
-TEST(FlacFile, QuavtagDetails) {
-  const std::string quavtag = testsupport::BuiltProgram("tools/quavtag");
-  ASSERT_TRUE(std::filesystem::exists(quavtag)) << quavtag;
-  TempDir dir;
-  const std::string flac = dir.write(
-      "a.flac", FlacFile({Comments({"TITLE=T", "COMMENT=c=d", "noname"}), FlacBlock(6, true, PictureBody(3, "image/\xE9", "D", "1234"))}));
-  const std::string ogg = dir.write("a.ogg", OggVorbisFile());
-  const auto run = testsupport::Run({quavtag, flac, ogg});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  const auto lines = testsupport::SplitLines(run.out);
-  ASSERT_EQ(lines.size(), 2u);
-
-  const auto f = testsupport::ParseJson(lines[0]);
-  EXPECT_EQ(f["FileType"].string, "at_Flac");
-  EXPECT_EQ(f["Title"].string, "T");
-  const auto& fd = f["Details"];
-  for (const char* key : {"Version", "Performer", "Copyright", "License", "Organization", "Description", "Location",
-                          "Contact", "ISRC", "Fields", "BitsPerSample", "Samples", "AudioOffset", "FlacOffset",
-                          "Blocks", "Pictures"})
-    EXPECT_TRUE(fd.has(key)) << key;
-  EXPECT_EQ(fd["Samples"].number, 441000);
-  EXPECT_EQ(fd["BitsPerSample"].number, 16);
-  EXPECT_EQ(fd["FlacOffset"].number, 0);
-  ASSERT_EQ(fd["Fields"].items.size(), 3u);
-  EXPECT_EQ(fd["Fields"][1][0].string, "COMMENT");
-  EXPECT_EQ(fd["Fields"][1][1].string, "c=d");
-  EXPECT_EQ(fd["Fields"][2][0].string, "");
-  EXPECT_EQ(fd["Fields"][2][1].string, "noname");
-  ASSERT_EQ(fd["Blocks"].items.size(), 2u);
-  EXPECT_EQ(fd["Blocks"][0].number, 4);
-  EXPECT_EQ(fd["Blocks"][1].number, 6);
-  ASSERT_EQ(fd["Pictures"].items.size(), 1u);
-  const auto& p = fd["Pictures"][0];
-  EXPECT_EQ(p.keys(), (std::vector<std::string>{"PictureType", "Mime", "Description", "Width", "Height", "ColorDepth",
-                                                "NumberOfColors", "Size"}));
-  EXPECT_EQ(p["Mime"].string, "image/\xC3\xA9") << "raw bytes shown one for one";
-  EXPECT_EQ(p["Size"].number, 4);
-  EXPECT_EQ(p["Width"].number, 300);
-
-  const auto o = testsupport::ParseJson(lines[1]);
-  EXPECT_EQ(o["FileType"].string, "at_Ogg");
-  EXPECT_EQ(o["Duration"].number, 10);
-  const auto& od = o["Details"];
-  for (const char* key : {"Samples", "BitRateNominal", "ValidComment", "VendorString", "Version", "Performer",
-                          "Copyright", "License", "Organization", "Description", "Location", "Contact", "ISRC",
-                          "Fields"})
-    EXPECT_TRUE(od.has(key)) << key;
-  EXPECT_EQ(od["Samples"].number, 441000);
-  EXPECT_EQ(od["BitRateNominal"].number, 128);
-  EXPECT_TRUE(od["ValidComment"].boolean);
-  EXPECT_EQ(od["VendorString"].string, "quav test");
-  ASSERT_EQ(od["Fields"].items.size(), 6u);
-  EXPECT_EQ(od["Fields"][0][0].string, "TITLE");
-  EXPECT_EQ(od["Fields"][0][1].string, "Song");
-}

@@ -3,6 +3,7 @@
 #include "ApeBuilders.h"
 #include "AudioFiles.h"
 #include "MonkeyFiles.h"
+#include "ReadBytes.h"
 #include "TestSupport.h"
 
 using namespace apebuild;
@@ -11,11 +12,11 @@ using testsupport::TempDir;
 namespace {
 
 // Reads bytes (padded with audio to `size`) as a Monkey's Audio file.
-std::unique_ptr<TMonkeyFile> Read(const TempDir& dir, std::string bytes, size_t size = 0,
+std::unique_ptr<TMonkeyFile> Read(const TempDir&, std::string bytes, size_t size = 0,
                                   const std::string& tail = {}) {
   if (bytes.size() < size) bytes.resize(size, '\x33');
   auto f = std::make_unique<TMonkeyFile>();
-  f->ReadFromFile(dir.write("m.ape", bytes + tail));
+  testsupport::ReadFromBytes(*f, bytes + tail);
   return f;
 }
 

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "AudioFiles.h"
 #include "Id3v2Builders.h"
-#include "MiniJson.h"
 #include "Mp3Builders.h"
 #include "Mp3Files.h"
 #include "TestSupport.h"
@@ -206,44 +203,3 @@ TEST(Mp3File, FacadeRow) {
   EXPECT_EQ(other.MP3File(), nullptr);
 }
 
-TEST(Mp3File, QuavtagDetails) {
-  const std::string quavtag = testsupport::BuiltProgram("tools/quavtag");
-  ASSERT_TRUE(std::filesystem::exists(quavtag)) << quavtag;
-  TempDir dir;
-  const std::string path =
-      dir.write("q.mp3", Id3v2Tag(3, Id3v2TextFrame(3, "TIT2", "Song") +
-                                         Id3v2Frame(3, "COMM", CommentContent(0, "eng", u"", u"Hi"))) +
-                             Audio() + Id3v1({.title = "Old", .year = "19"}));
-  const testsupport::RunResult r = testsupport::Run({quavtag, path});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  const testsupport::JsonValue line = testsupport::ParseJson(r.out);
-  const testsupport::JsonValue& d = line["Details"];
-  using Keys = std::vector<std::string>;
-  EXPECT_EQ(d.keys(), (Keys{"Comment", "ID3v1TagSize", "ID3v2TagSize", "ID3v1", "ID3v2", "MpegInfo"}));
-  EXPECT_EQ(d["Comment"].string, "Hi");
-  EXPECT_EQ(d["ID3v1TagSize"].number, 128);
-  EXPECT_EQ(d["ID3v1"].keys(), (Keys{"Exists", "Version", "Title", "Artist", "Album", "Comment",
-                                     "Genre", "Track", "Year"}));
-  EXPECT_EQ(d["ID3v1"]["Title"].string, "Old");
-  EXPECT_EQ(d["ID3v1"]["Year"].string, std::string("19\0\0", 4));  // raw bytes
-  EXPECT_EQ(d["ID3v2"].keys(),
-            (Keys{"Exists", "Version", "Size", "PaddingSize", "UsePadding", "FlgUnsynch",
-                  "FlgCompression", "FlgExtended", "FlgExperimental", "FlgFooterPresent",
-                  "FlgUnknown", "Title", "Artist", "Album", "Year", "Track", "Genre", "Comment",
-                  "Lyrics", "Frames"}));
-  EXPECT_EQ(d["ID3v2"]["Version"]["Major"].number, 3);
-  const testsupport::JsonValue& frames = d["ID3v2"]["Frames"];
-  ASSERT_EQ(frames.items.size(), 2u);
-  EXPECT_EQ(frames[0].keys(),
-            (Keys{"ID", "FrameID", "FrameType", "FrameTypeDescription", "DataSize", "Text"}));
-  EXPECT_EQ(frames[0]["FrameID"].string, "IDv2_TITEL");
-  EXPECT_EQ(frames[0]["Text"].string, "Song");
-  EXPECT_EQ(frames[1]["FrameType"].string, "FT_CommentFrame");
-  EXPECT_EQ(frames[1]["Text"].string, "");  // only text frames show text
-  EXPECT_EQ(d["MpegInfo"].keys(),
-            (Keys{"Valid", "Filesize", "FirstHeaderPosition", "Version", "Layer", "Protection",
-                  "Bitrate", "Samplerate", "Channelmode", "Extension", "Copyright", "Original",
-                  "Emphasis", "Frames", "Dauer", "Vbr"}));
-  EXPECT_EQ(d["MpegInfo"]["Bitrate"].number, 128);
-  EXPECT_EQ(line["Year"].string, "19");
-}

@@ -4,7 +4,6 @@
 #include "ApeStreamBuilders.h"
 #include "AudioFiles.h"
 #include "MusePackFiles.h"
-#include "MiniJson.h"
 #include "TestSupport.h"
 
 using apestream::MpcOldHeader;
@@ -297,20 +296,3 @@ TEST(MusePackFile, FacadeRows) {
   }
 }
 
-TEST(MusePackFile, QuavtagDetails) {
-  TempDir dir;
-  const std::string path =
-      dir.write("d.mpc", MpcSV7Header(11484).str() + std::string(5000, '\0') +
-                             apebuild::ApeTag({apebuild::ApeItem("Title", "T")}));
-  const auto run = testsupport::Run({testsupport::BuiltProgram("tools/quavtag"), path});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  const testsupport::JsonValue details = testsupport::ParseJson(run.out)["Details"];
-  EXPECT_EQ(details.keys(), (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize", "CombinedTagSize", "Comment", "Items", "StreamVersion", "VersionString", "ChannelMode",
-                                                     "ChannelModeID", "FrameCount", "SampleCount", "Ratio", "IsCorrupted"}));
-  EXPECT_EQ(details["StreamVersion"].number, 7);
-  EXPECT_EQ(details["VersionString"].string, "7.0");
-  EXPECT_EQ(details["ChannelMode"].string, "Joint Stereo");
-  EXPECT_EQ(details["FrameCount"].number, 11484);
-  EXPECT_TRUE(details["IsCorrupted"].boolean);  // 5 kB over 300 s
-  EXPECT_EQ(details["Items"][0]["Key"].string, "Title");
-}

@@ -3,6 +3,7 @@
 #include "AudioFiles.h"
 #include "OggFlacBuilders.h"
 #include "OggVorbisFiles.h"
+#include "ReadBytes.h"
 
 using namespace oggflac;
 using testsupport::Bytes;
@@ -15,10 +16,7 @@ struct OggRead {
   TAudioError result = FileErr_None;
 };
 
-void ReadBytes(OggRead& r, const std::string& bytes, const std::string& name = "a.ogg") {
-  TempDir dir;
-  r.result = r.file.ReadFromFile(dir.write(name, bytes));
-}
+void ReadBytes(OggRead& r, const std::string& bytes) { r.result = testsupport::ReadFromBytes(r.file, bytes); }
 
 // Nothing of the stream is taken over after a failed read.
 void ExpectNoStreamValues(const TOggVorbisFile& f) {

@@ -4,7 +4,6 @@
 #include "ApeStreamBuilders.h"
 #include "AudioFiles.h"
 #include "OptimFrogFiles.h"
-#include "MiniJson.h"
 #include "TestSupport.h"
 
 using apestream::OfrFields;
@@ -200,14 +199,3 @@ TEST(OptimFrogFile, FacadeRows) {
   }
 }
 
-TEST(OptimFrogFile, QuavtagDetails) {
-  TempDir dir;
-  const std::string path = WriteExtended(dir, "d.ofr", OfrHeader(), 100000);
-  const auto run = testsupport::Run({testsupport::BuiltProgram("tools/quavtag"), path});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  const testsupport::JsonValue details = testsupport::ParseJson(run.out)["Details"];
-  EXPECT_EQ(details.keys(), (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize", "CombinedTagSize", "Comment", "Items", "Version", "Compression", "Bits"}));
-  EXPECT_EQ(details["Version"].string, "4.694");
-  EXPECT_EQ(details["Compression"].string, "normal");
-  EXPECT_EQ(details["Bits"].number, 16);
-}

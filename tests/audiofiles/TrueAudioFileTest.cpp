@@ -3,7 +3,6 @@
 #include "ApeBuilders.h"
 #include "ApeStreamBuilders.h"
 #include "AudioFiles.h"
-#include "MiniJson.h"
 #include "TestSupport.h"
 #include "TrueAudioFiles.h"
 
@@ -123,13 +122,3 @@ TEST(TrueAudioFile, FacadeRow) {
   EXPECT_EQ(f.WavPackFile(), nullptr);
 }
 
-TEST(TrueAudioFile, QuavtagDetails) {
-  TempDir dir;
-  const std::string path = WriteExtended(dir, "d.tta", TtaHeader(1, 24, 48000, 48000, 3), 1000);
-  const auto run = testsupport::Run({testsupport::BuiltProgram("tools/quavtag"), path});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  const testsupport::JsonValue details = testsupport::ParseJson(run.out)["Details"];
-  EXPECT_EQ(details.keys(), (std::vector<std::string>{"ContainsHeader", "ID3v1Present", "Apev2TagSize", "ID3v1TagSize", "ID3v2TagSize", "CombinedTagSize", "Comment", "Items", "Bits", "AudioFormat"}));
-  EXPECT_EQ(details["Bits"].number, 24);
-  EXPECT_EQ(details["AudioFormat"].number, 3);
-}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "AudioFiles.h"
+#include "ReadBytes.h"
 #include "RiffAsfBuilders.h"
 #include "TestSupport.h"
 #include "WavFiles.h"
@@ -12,10 +13,7 @@ using namespace std::string_literals;
 
 namespace {
 
-TAudioError ReadWav(const std::string& bytes, Twavfile& wav) {
-  TempDir dir;
-  return wav.ReadFromFile(dir.write("t.wav", bytes));
-}
+TAudioError ReadWav(const std::string& bytes, Twavfile& wav) { return testsupport::ReadFromBytes(wav, bytes); }
 
 // CD audio: 16-bit stereo at 44,100 Hz, 176,400 bytes per second.
 const std::string kCdFmt = PcmFmt(2, 44100, 16);

@@ -3,6 +3,8 @@
 #include "ApeBuilders.h"
 #include "AudioFiles.h"
 #include "TestSupport.h"
+#include "ReadBytes.h"
+#include "RiffAsfBuilders.h"
 #include "WavPackFiles.h"
 
 using namespace apebuild;
@@ -10,11 +12,11 @@ using testsupport::TempDir;
 
 namespace {
 
-std::unique_ptr<TWavPackFile> Read(const TempDir& dir, std::string bytes, size_t size = 0,
+std::unique_ptr<TWavPackFile> Read(const TempDir&, std::string bytes, size_t size = 0,
                                    const std::string& tail = {}) {
   if (bytes.size() < size) bytes.resize(size, '\x11');
   auto f = std::make_unique<TWavPackFile>();
-  f->ReadFromFile(dir.write("w.wv", bytes + tail));
+  testsupport::ReadFromBytes(*f, bytes + tail);
   return f;
 }
 
@@ -109,10 +111,10 @@ TEST(WavPackFile, BlockFileEdgeValues) {
 
 TEST(WavPackFile, OlderRiffFiles) {
   TempDir dir;
-  const std::string fmt = RiffChunk("fmt ", WaveFormat(1, 2, 44100, 176400, 16));
+  const std::string fmt = riffbuild::Fmt(2, 44100, 176400, 4, 16);
   const std::string data = "data" + std::string("\x00\x00\x01\x00", 4) + WvOldHeader(3, 0, 0x0010, 441000);
   const std::string tag = ApeTag({ApeItem("Title", "Old")});
-  auto f = Read(dir, RiffWave({fmt}) + data, 40036, tag);
+  auto f = Read(dir, riffbuild::Wave({fmt}) + data, 40036, tag);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->FormatTag(), 1);
   EXPECT_EQ(f->Version(), 3);
@@ -127,8 +129,8 @@ TEST(WavPackFile, OlderRiffFiles) {
 
   // Mono flag; an odd-sized chunk is followed without a pad byte; a zero
   // sample rate becomes 44100.
-  const std::string oddFmt = RiffChunk("fmt ", WaveFormat(1, 1, 0, 0, 8) + "x");
-  f = Read(dir, RiffWave({oddFmt}) + "data" + std::string("\x00\x10\x00\x00", 4) + WvOldHeader(2, 0, 0x0001, 88200), 10000);
+  const std::string oddFmt = riffbuild::Chunk("fmt ", riffbuild::FmtBody(1, 0, 0, 1, 8) + "x");
+  f = Read(dir, riffbuild::Wave({oddFmt}) + "data" + std::string("\x00\x10\x00\x00", 4) + WvOldHeader(2, 0, 0x0001, 88200), 10000);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->Channels(), 1);
   EXPECT_EQ(f->Samplerate(), 44100);
@@ -138,12 +140,12 @@ TEST(WavPackFile, OlderRiffFiles) {
 
 TEST(WavPackFile, OlderFilesStopEarly) {
   TempDir dir;
-  const std::string fmt6 = RiffChunk("fmt ", WaveFormat(1, 6, 48000, 576000, 16));
-  const std::string list = RiffChunk("LIST", "INFOxxxx");
+  const std::string fmt6 = riffbuild::Fmt(6, 48000, 576000, 12, 16);
+  const std::string list = riffbuild::Chunk("LIST", "INFOxxxx");
   const std::string data = "data" + std::string("\x00\x10\x00\x00", 4) + WvOldHeader(3, 0, 0x0010, 441000);
 
   // A LIST chunk between "fmt " and "data" ends the walk.
-  auto f = Read(dir, RiffWave({fmt6, list}) + data, 5000);
+  auto f = Read(dir, riffbuild::Wave({fmt6, list}) + data, 5000);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->Bitrate(), 4608000);
   EXPECT_EQ(f->Duration(), 0);
@@ -151,25 +153,25 @@ TEST(WavPackFile, OlderFilesStopEarly) {
   EXPECT_EQ(f->ChannelMode(), u"Surround");
 
   // A data chunk without "wvpk" leaves what the format chunk gave.
-  f = Read(dir, RiffWave({fmt6}) + "data" + std::string("\x00\x10\x00\x00", 4) + std::string(36, 'z'), 5000);
+  f = Read(dir, riffbuild::Wave({fmt6}) + "data" + std::string("\x00\x10\x00\x00", 4) + std::string(36, 'z'), 5000);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->Encoder(), u"");
   EXPECT_EQ(f->Duration(), 0);
 
   // A data chunk of size 0 ends the walk before its header is looked at.
-  f = Read(dir, RiffWave({fmt6}) + "data" + std::string(4, '\0') + WvOldHeader(3, 0, 0x0010, 441000), 5000);
+  f = Read(dir, riffbuild::Wave({fmt6}) + "data" + std::string(4, '\0') + WvOldHeader(3, 0, 0x0010, 441000), 5000);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->Version(), 0);
 
   // Too few samples for a whole second: no bitrate from the data chunk.
-  f = Read(dir, RiffWave({fmt6}) + "data" + std::string("\x00\x10\x00\x00", 4) + WvOldHeader(3, 0, 0x0010, 100), 5000);
+  f = Read(dir, riffbuild::Wave({fmt6}) + "data" + std::string("\x00\x10\x00\x00", 4) + WvOldHeader(3, 0, 0x0010, 100), 5000);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->Duration(), 0);
   EXPECT_EQ(f->Bitrate(), 4608000);
 
   // "data" before "fmt ", a short format chunk, no WAVE, other identifiers.
   for (const std::string& bytes :
-       {RiffWave({}) + data + fmt6, RiffWave({RiffChunk("fmt ", "short")}) + data,
+       {riffbuild::Wave({}) + data + fmt6, riffbuild::Wave({riffbuild::Chunk("fmt ", "short")}) + data,
         std::string("RIFF\x10\x00\x00\x00WAVX", 12) + fmt6, std::string("RIFF\x10\x00\x00\x00", 8),
         std::string("wvpX") + std::string(100, '\0'), std::string(100, '\0')}) {
     f = Read(dir, bytes, 2000);
@@ -182,8 +184,8 @@ TEST(WavPackFile, OlderFilesStopEarly) {
 TEST(WavPackFile, RatioOfHugeFormatFieldsDoesNotOverflow) {
   // Found by fuzzing: 55810 channels of 56026 bits.
   TempDir dir;
-  const std::string fmt = RiffChunk("fmt ", WaveFormat(1, 55810, 44100, 176400, 56026));
-  const auto f = Read(dir, RiffWave({fmt}) + "data" + std::string("\x00\x10\x00\x00", 4) +
+  const std::string fmt = riffbuild::Fmt(55810, 44100, 176400, 60214, 56026);  // block align wrapped to 16 bits
+  const auto f = Read(dir, riffbuild::Wave({fmt}) + "data" + std::string("\x00\x10\x00\x00", 4) +
                                WvOldHeader(3, 0, 0x0010, 441000), 2000);
   EXPECT_TRUE(f->Valid());
   EXPECT_GT(f->Ratio(), 0);
@@ -201,7 +203,7 @@ TEST(WavPackFile, OlderEncoderTexts) {
   EXPECT_EQ(WavPackOldEncoderText(0, 0x0010), u"lossless");
 }
 
-TEST(WavPackFile, FacadeAndQuavtagDetails) {
+TEST(WavPackFile, Facade) {
   TempDir dir;
   std::string bytes = BlockFile(441000, WvRateIndex(10), "\x65\x02\x08");
   bytes.resize(60000, '\x11');
@@ -209,11 +211,4 @@ TEST(WavPackFile, FacadeAndQuavtagDetails) {
   TGeneralAudioFile f(path);
   ASSERT_NE(f.WavPackFile(), nullptr);
   EXPECT_EQ(f.Samplerate(), 48000);
-
-  const auto run = testsupport::Run({testsupport::BuiltProgram("tools/quavtag"), path});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  for (const char* key : {"\"Encoder\":\"lossless (high)\"", "\"ChannelMode\":\"Stereo\"", "\"Version\":4",
-                          "\"Apev2TagSize\":", "\"Items\":[{\"Key\":\"Artist\",\"ContentType\":\"ctText\"",
-                          "\"Value\":\"<Binary Data>\"", "\"Ratio\":"})
-    EXPECT_NE(run.out.find(key), std::string::npos) << key << "\n" << run.out;
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "AudioFiles.h"
-#include "MiniJson.h"
+#include "ReadBytes.h"
 #include "RiffAsfBuilders.h"
 #include "TestSupport.h"
 #include "WmaFiles.h"
@@ -12,11 +12,7 @@ using testsupport::TempDir;
 
 namespace {
 
-// Reads bytes written to a ".wma" file.
-TAudioError ReadWma(const std::string& bytes, TWMAfile& wma) {
-  TempDir dir;
-  return wma.ReadFromFile(dir.write("t.wma", bytes));
-}
+TAudioError ReadWma(const std::string& bytes, TWMAfile& wma) { return testsupport::ReadFromBytes(wma, bytes); }
 
 void ExpectResetState(const TWMAfile& wma) {
   EXPECT_FALSE(wma.Valid());
@@ -410,36 +406,6 @@ TEST(WmaFile, FacadePicksTheReader) {
   TGeneralAudioFile missing(dir.file("missing.wma"));
   EXPECT_EQ(missing.LastError(), FileErr_NoFile);
   EXPECT_EQ(missing.Track(), u"0");
-}
-
-TEST(WmaFile, QuavtagDetails) {
-  const std::string quavtag = testsupport::BuiltProgram("tools/quavtag");
-  ASSERT_TRUE(std::filesystem::exists(quavtag)) << quavtag;
-  TempDir dir;
-  const std::string wma = dir.write(
-      "t.wma",
-      File(Header({StreamProperties(6, 48000, 24000), ContentDescription("", "", "", TextZ(u"Note"), "")})));
-  const std::string wav = dir.write("t.wav", riffbuild::Wave({riffbuild::PcmFmt(2, 44100, 16)}));
-  const testsupport::RunResult run = testsupport::Run({quavtag, wma, wav});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::vector<std::string> lines = testsupport::SplitLines(run.out);
-  ASSERT_EQ(lines.size(), 2u) << run.out;
-
-  const testsupport::JsonValue first = testsupport::ParseJson(lines[0]);
-  EXPECT_EQ(first["FileType"].string, "at_Wma");
-  EXPECT_EQ(first["Channels"].number, 0);
-  EXPECT_EQ(first["Track"].string, "");
-  const testsupport::JsonValue& details = first["Details"];
-  EXPECT_EQ(details.keys(), (std::vector<std::string>{"ChannelModeID", "ChannelMode", "Comment"}));
-  EXPECT_EQ(details["ChannelModeID"].number, 0);
-  EXPECT_EQ(details["ChannelMode"].string, "Unknown");
-  EXPECT_EQ(details["Comment"].string, "Note");
-
-  const testsupport::JsonValue second = testsupport::ParseJson(lines[1]);
-  EXPECT_EQ(second["FileType"].string, "at_Wav");
-  EXPECT_EQ(second["Channels"].number, 2);
-  EXPECT_EQ(second["Details"].kind, testsupport::JsonValue::Object);
-  EXPECT_TRUE(second["Details"].names.empty());
 }
 
 TEST(WmaFile, RealEncoderFile) {

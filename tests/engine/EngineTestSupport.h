@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "PulseServer.h"
+#include "RiffAsfBuilders.h"
 #include "TestSupport.h"
 #include "bass.h"
 
@@ -23,12 +24,7 @@ inline std::string WavBytes(int rate, int channels, int frames, const std::funct
   for (int f = 0; f < frames; ++f)
     for (int c = 0; c < channels; ++c)
       data.u16le(static_cast<uint16_t>(static_cast<int16_t>(std::lround(std::clamp(sample(f, c), -1.0, 1.0) * 32767.0))));
-  testsupport::Bytes wav;
-  wav.raw("RIFF").u32le(36 + static_cast<uint32_t>(data.str().size())).raw("WAVE");
-  wav.raw("fmt ").u32le(16).u16le(1).u16le(static_cast<uint16_t>(channels)).u32le(static_cast<uint32_t>(rate));
-  wav.u32le(static_cast<uint32_t>(rate * channels * 2)).u16le(static_cast<uint16_t>(channels * 2)).u16le(16);
-  wav.raw("data").u32le(static_cast<uint32_t>(data.str().size())).raw(data.str());
-  return wav.str();
+  return riffbuild::PcmWave(static_cast<uint16_t>(channels), static_cast<uint32_t>(rate), data.str());
 }
 
 inline std::function<double(int, int)> Sine(double hz, int rate, double amplitude = 0.5) {

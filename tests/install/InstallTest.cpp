@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
 
 constexpr const char* kConsumerProject = R"(cmake_minimum_required(VERSION 3.16)
 project(consumer CXX)
-find_package(QuavAudioFiles 0.92 REQUIRED)
+find_package(QuavAudioFiles )" QUAV_VERSION R"( REQUIRED)
 add_executable(consumer main.cpp)
 target_link_libraries(consumer PRIVATE QuavAudioFiles::quavaudiofiles)
 )";
@@ -84,7 +84,7 @@ TEST_F(Installed, TreeHoldsProgramsPagesDocumentsAndTheLibrary) {
   options.env = {"HOME=" + home.path().string(), "XDG_CONFIG_HOME=", "XDG_STATE_HOME="};
   const RunResult version = testsupport::Run({Path("bin/quavlin"), "--version"}, options);
   EXPECT_EQ(version.exitCode, 0) << version.err;
-  EXPECT_EQ(version.out.rfind("Quavlin 0.92\nFFmpeg: libavformat ", 0), 0u) << version.out;
+  EXPECT_EQ(version.out.rfind("Quavlin " QUAV_VERSION "\nFFmpeg: libavformat ", 0), 0u) << version.out;
   // Installed, it reads the user's configuration.
   const RunResult help = testsupport::Run({Path("bin/quavlin"), "--help"}, options);
   EXPECT_NE(help.out.find("\n  " + home.file(".config/quavlin/quavlin.cfg") + "\n"), std::string::npos) << help.out;
@@ -105,7 +105,7 @@ TEST_F(Installed, ManualPagesRenderWithoutWarnings) {
     EXPECT_EQ(shown.err, "") << page;
     EXPECT_NE(shown.out.find("NAME"), std::string::npos) << page;
     EXPECT_NE(shown.out.find(page + " - "), std::string::npos) << shown.out;
-    EXPECT_NE(shown.out.find("quavlin 0.92"), std::string::npos) << "the version in the footer";
+    EXPECT_NE(shown.out.find("quavlin " QUAV_VERSION), std::string::npos) << "the version in the footer";
     // Every warning groff knows of.
     const RunResult strict = Sh("groff -ww -man -Tutf8 -z '" + std::string(QUAV_BINARY_DIR) + "/man/" + page + ".1'", options);
     EXPECT_EQ(strict.exitCode, 0) << page;

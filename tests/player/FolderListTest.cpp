@@ -117,9 +117,9 @@ TEST(LastPlaylist, ListedEntriesAndCount) {
 TEST(LastPlaylist, ContentIsUtf8WithCrLf) {
   const Paths entries{"/m/cover.jpg", "/m/a.mp3", "/m/Bj\xC3\xB6rk/\xE6\x97\xA5.flac", "/m/p.m3u"};
   const std::string expected =
-      "#EXTM3U\r\n#Last playlist quavlin 0.92\r\n/m/a.mp3\r\n/m/Bj\xC3\xB6rk/\xE6\x97\xA5.flac\r\n";
+      "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n/m/a.mp3\r\n/m/Bj\xC3\xB6rk/\xE6\x97\xA5.flac\r\n";
   EXPECT_EQ(LastPlaylistText(entries), expected);
-  EXPECT_EQ(LastPlaylistText({}), "#EXTM3U\r\n#Last playlist quavlin 0.92\r\n");
+  EXPECT_EQ(LastPlaylistText({}), "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n");
 
   TempDir dir;
   const std::string path = dir.write("lastplay.m3u", "old content that is longer than the new one .....................");

@@ -31,5 +31,5 @@ TEST(FolderPlatform, ListedEntriesAndLastPlaylistAcrossSeparators) {
   WriteLastPlaylist(file, {"a.mp3", "c.jpg"});
   std::string bytes, reason;
   ASSERT_TRUE(ReadFileStart(file, 1000, bytes, reason)) << reason;
-  EXPECT_EQ(bytes, "#EXTM3U\r\n#Last playlist quavlin 0.92\r\na.mp3\r\n");
+  EXPECT_EQ(bytes, "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\na.mp3\r\n");
 }

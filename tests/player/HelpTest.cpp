@@ -42,7 +42,7 @@ TEST(Help, TextNamesTheFilesInEffect) {
 
 TEST(Help, VersionTextUnpacksTheLibraryVersions) {
   EXPECT_EQ(VersionText({0x3b1b64, 0x3b2564, 0x130600}),
-            "Quavlin 0.92\nFFmpeg: libavformat 59.27.100, libavcodec 59.37.100\nPortAudio: 19.6.0\n");
+            "Quavlin " QUAV_VERSION "\nFFmpeg: libavformat 59.27.100, libavcodec 59.37.100\nPortAudio: 19.6.0\n");
 }
 
 TEST(Help, RequestsAreFoundAnywhereUnlessAPathHasTheirName) {
@@ -93,11 +93,11 @@ TEST(Help, FileNamedLikeARequestIsPlayed) {
   install.Write("--help", "#EXTM3U\r\n");
   const PlayerRun r = install.Run({"--help"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out, "Quavlin 0.92\r\n" + std::string(35, '-') + "\r\nVolume: 20 Shuffle: no\r\n");
+  EXPECT_EQ(r.out, "Quavlin " QUAV_VERSION "\r\n" + std::string(35, '-') + "\r\nVolume: 20 Shuffle: no\r\n");
   // Beside a file, a request that names nothing still wins.
   const PlayerRun both = install.Run({"--help", "--version"});
   EXPECT_EQ(both.exitCode, 0);
-  EXPECT_EQ(both.out.rfind("Quavlin 0.92\nFFmpeg: ", 0), 0u) << both.out;
+  EXPECT_EQ(both.out.rfind("Quavlin " QUAV_VERSION "\nFFmpeg: ", 0), 0u) << both.out;
 }
 
 }  // namespace

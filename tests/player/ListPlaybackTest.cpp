@@ -18,7 +18,7 @@ using playertest::PlayerInstall;
 using playertest::PlayerRun;
 using playertest::WavTone;
 
-const std::string kBanner = "Quavlin 0.92\r\n" + std::string(35, '-') + "\r\n";
+const std::string kBanner = "Quavlin " QUAV_VERSION "\r\n" + std::string(35, '-') + "\r\n";
 const char* kJpeg = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9";
 
 // The lines a run wrote, without the status lines (which end in a lone CR)
@@ -71,7 +71,7 @@ TEST(FolderPlayback, OrderCountsAndLastPlaylist) {
                                    "can't play " + music + "/Z.JPG",
                                }));
   EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")),
-            "#EXTM3U\r\n#Last playlist quavlin 0.92\r\n" + music + "/a.wav\r\n" + music + "/B/b.wav\r\n" + music +
+            "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n" + music + "/a.wav\r\n" + music + "/B/b.wav\r\n" + music +
                 "/c.wav\r\n" + music + "/Z.JPG\r\n");
 
   // The n switch: no last-playlist file, the same count.
@@ -88,7 +88,7 @@ TEST(FolderPlayback, EmptyFolderAndRelativePaths) {
   const PlayerRun r = install.Run({"empty"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, kBanner + "Volume: 20 Shuffle: no\r\n");
-  EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")), "#EXTM3U\r\n#Last playlist quavlin 0.92\r\n");
+  EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")), "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n");
 
   // A relative folder gives relative entries; the later directory wins.
   install.Write("rel/x.txt", "text");
@@ -96,7 +96,7 @@ TEST(FolderPlayback, EmptyFolderAndRelativePaths) {
   EXPECT_EQ(rel.exitCode, 0) << rel.err;
   EXPECT_EQ(TrackLines(rel.out), std::vector<std::string>{"can't play rel/x.txt"});
   EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")),
-            "#EXTM3U\r\n#Last playlist quavlin 0.92\r\nrel/x.txt\r\n");
+            "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\nrel/x.txt\r\n");
 }
 
 TEST(FolderPlayback, ShuffleDiffersBetweenRuns) {
@@ -118,7 +118,7 @@ TEST(FolderPlayback, ShuffleDiffersBetweenRuns) {
   std::sort(sortedB.begin(), sortedB.end());
   EXPECT_EQ(sortedA, sortedB);
   // The last-playlist file holds the shuffled order of the second run.
-  std::string expected = "#EXTM3U\r\n#Last playlist quavlin 0.92\r\n";
+  std::string expected = "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n";
   for (const auto& l : b) expected += l.substr(std::string("can't play ").size()) + "\r\n";
   EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")), expected);
 

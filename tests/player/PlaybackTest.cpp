@@ -50,7 +50,7 @@ TEST(SingleFile, HeaderStatusLinesAndStopAtTotal) {
   const PlayerRun r = install.Run({"Song.Live.tone"}, options);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  const std::string head = "Quavlin 0.92\r\n" + std::string(35, '-') +
+  const std::string head = "Quavlin " QUAV_VERSION "\r\n" + std::string(35, '-') +
                            "\r\nVolume: 100 Shuffle: no\r\n"
                            "Playing file: 1 Song.Live 0:02\r\n"
                            "Bitrate:  1411 kBit/s Channels: 2 Type: WAV / WAVE (Waveform Audio)\r\n";

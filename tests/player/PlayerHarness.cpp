@@ -17,22 +17,19 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "RiffAsfBuilders.h"
+
 namespace playertest {
 
 std::string WavTone(double seconds, double frequency, int channels, int rate) {
   const uint32_t frames = static_cast<uint32_t>(std::lround(seconds * rate));
-  const uint32_t dataBytes = frames * static_cast<uint32_t>(channels) * 2;
-  testsupport::Bytes b;
-  b.raw("RIFF").u32le(36 + dataBytes).raw("WAVE");
-  b.raw("fmt ").u32le(16).u16le(1).u16le(static_cast<uint32_t>(channels)).u32le(static_cast<uint32_t>(rate));
-  b.u32le(static_cast<uint32_t>(rate * channels * 2)).u16le(static_cast<uint32_t>(channels * 2)).u16le(16);
-  b.raw("data").u32le(dataBytes);
+  testsupport::Bytes samples;
   for (uint32_t i = 0; i < frames; ++i) {
     const double v = 0.5 * std::sin(2 * M_PI * frequency * i / rate);
     const auto sample = static_cast<int16_t>(std::lround(v * 32767));
-    for (int c = 0; c < channels; ++c) b.u16le(static_cast<uint16_t>(sample));
+    for (int c = 0; c < channels; ++c) samples.u16le(static_cast<uint16_t>(sample));
   }
-  return b.str();
+  return riffbuild::PcmWave(static_cast<uint16_t>(channels), static_cast<uint32_t>(rate), samples.str());
 }
 
 PlayerInstall::PlayerInstall(std::optional<std::string> config) {

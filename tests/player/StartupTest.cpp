@@ -13,7 +13,7 @@ namespace {
 using playertest::PlayerInstall;
 using playertest::PlayerRun;
 
-const std::string kBanner = "Quavlin 0.92\r\n" + std::string(35, '-') + "\r\n";
+const std::string kBanner = "Quavlin " QUAV_VERSION "\r\n" + std::string(35, '-') + "\r\n";
 
 std::string ErrorReport(const std::string& kind, const std::string& message) {
   return "Exception " + kind + " in module quavlin at 0000000000000000.\r\n" + message + "\r\n\r\n";

@@ -147,29 +147,4 @@ inline std::string WvOldHeader(uint16_t version, uint16_t lossyBits, uint16_t fl
   return b.str();
 }
 
-// A RIFF chunk: identifier, 32-bit size, body (no pad byte added).
-inline std::string RiffChunk(std::string_view id, std::string_view body) {
-  testsupport::Bytes b;
-  b.raw(id).u32le(static_cast<uint32_t>(body.size())).raw(body);
-  return b.str();
-}
-
-// The 16-byte body of a "fmt " chunk.
-inline std::string WaveFormat(uint16_t formatTag, uint16_t channels, uint32_t sampleRate,
-                              uint32_t bytesPerSecond, uint16_t bits) {
-  testsupport::Bytes b;
-  b.u16le(formatTag).u16le(channels).u32le(sampleRate).u32le(bytesPerSecond);
-  b.u16le(static_cast<uint16_t>(uint32_t{channels} * bits / 8)).u16le(bits);
-  return b.str();
-}
-
-// "RIFF", size, "WAVE" and the chunks given.
-inline std::string RiffWave(const std::vector<std::string>& chunks) {
-  std::string body = "WAVE";
-  for (const std::string& c : chunks) body += c;
-  testsupport::Bytes b;
-  b.raw("RIFF").u32le(static_cast<uint32_t>(body.size())).raw(body);
-  return b.str();
-}
-
 }  // namespace apebuild

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "TextUtils.h"
+
 namespace testsupport {
 
 bool JsonValue::has(const std::string& key) const {
@@ -36,23 +38,6 @@ struct Parser {
       return true;
     }
     return false;
-  }
-  static void put(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
   }
   uint32_t hex4() {
     if (i + 4 > s.size()) fail("short escape");
@@ -90,7 +75,7 @@ struct Parser {
             const uint32_t lo = hex4();
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
           }
-          put(out, cp);
+          AppendUtf8(out, cp);
           break;
         }
         default: fail("bad escape");

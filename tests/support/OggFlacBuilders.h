@@ -114,6 +114,11 @@ inline std::string FlacBlock(uint8_t type, bool last, const std::string& body) {
   return Bytes().u8((last ? 0x80 : 0) | type).u24be(static_cast<uint32_t>(body.size())).raw(body);
 }
 
+// A Vorbis comment block (type 4) holding the comments given.
+inline std::string Comments(const std::vector<std::string>& c, bool last = false) {
+  return FlacBlock(4, last, CommentFields(c));
+}
+
 // The 34-byte STREAMINFO body. `samples` is the 36-bit total.
 inline std::string StreamInfoBody(uint32_t sampleRate = 44100, uint32_t channels = 2, uint32_t bitsPerSample = 16,
                                   uint64_t samples = 441000) {

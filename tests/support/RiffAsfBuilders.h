@@ -124,16 +124,23 @@ inline std::string Chunk(std::string_view id, const std::string& data,
   return Bytes().raw(id).u32le(size.value_or(static_cast<uint32_t>(data.size()))).raw(data).str();
 }
 
+// The 16-byte body of a "fmt " chunk, fields as stored.
+inline std::string FmtBody(uint16_t channels, uint32_t sampleRate, uint32_t byteRate, uint16_t blockAlign,
+                           uint16_t bitsPerSample, uint16_t formatTag = 1) {
+  return Bytes()
+      .u16le(formatTag)
+      .u16le(channels)
+      .u32le(sampleRate)
+      .u32le(byteRate)
+      .u16le(blockAlign)
+      .u16le(bitsPerSample)
+      .str();
+}
+
 // "fmt " chunk fields as stored.
 inline std::string Fmt(uint16_t channels, uint32_t sampleRate, uint32_t byteRate, uint16_t blockAlign,
                        uint16_t bitsPerSample, uint16_t formatTag = 1) {
-  return Chunk("fmt ", Bytes()
-                           .u16le(formatTag)
-                           .u16le(channels)
-                           .u32le(sampleRate)
-                           .u32le(byteRate)
-                           .u16le(blockAlign)
-                           .u16le(bitsPerSample));
+  return Chunk("fmt ", FmtBody(channels, sampleRate, byteRate, blockAlign, bitsPerSample, formatTag));
 }
 // PCM "fmt " chunk with the byte rate and block align that belong to it.
 inline std::string PcmFmt(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample) {
@@ -151,6 +158,12 @@ inline std::string Wave(const std::vector<std::string>& chunks) {
   Bytes body;
   for (const std::string& c : chunks) body.raw(c);
   return Bytes().raw("RIFF").u32le(static_cast<uint32_t>(4 + body.size())).raw("WAVE").raw(body.str()).str();
+}
+
+// A whole 16-bit PCM file: "fmt " and "data" holding `samples` (16-bit
+// little-endian, channels interleaved).
+inline std::string PcmWave(uint16_t channels, uint32_t sampleRate, const std::string& samples) {
+  return Wave({PcmFmt(channels, sampleRate, 16), Chunk("data", samples)});
 }
 
 }  // namespace riffbuild

@@ -1,0 +1,109 @@
+// The engine thread: tops the output ring up with the mix of every playing
+// stream, and measures the processor load that rendering costs.
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "EngineState.h"
+
+namespace quav::bass {
+
+using quav::Stream;
+
+namespace {
+
+// How often the engine thread tops the ring up while streams play, and how
+// long it sleeps when none does (it is woken when one starts; the long
+// timeout keeps the load figure current).
+constexpr auto kMixPeriod = std::chrono::milliseconds(40);
+constexpr auto kIdlePeriod = std::chrono::milliseconds(100);
+// Frames rendered per block, at most.
+constexpr size_t kMixBlockFrames = 1024;
+// The least it tops up at once. The output takes frames out while it
+// renders, so "until the ring holds the target" alone could go on in
+// blocks of a few frames, each a record entry of its own in every stream,
+// for as long as a pass takes longer than a frame lasts.
+constexpr size_t kMixLeastFrames = 256;
+// The load figure is the processor time spent per second of audio over at
+// least this much audio...
+constexpr double kLoadWindowSeconds = 0.5;
+// ...and is brought up to date when no block came for this long.
+constexpr double kLoadStaleSeconds = 1.0;
+
+// Processor time of the calling thread: the load figure counts work done,
+// not time spent waiting for a busy machine.
+double ThreadCpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+}  // namespace
+
+void MixerLoop(quav::Output* output) {
+  std::vector<float> mix, part;
+  double busy = 0, produced = 0, lastProduced = NowSeconds();
+  bool idle = false;
+  for (;;) {
+    {
+      // Idle, it sleeps until a stream starts (with a long timeout for the
+      // load figure); busy, it tops the ring up every few milliseconds.
+      std::unique_lock<std::mutex> lock(E.wakeMutex);
+      E.wake.wait_for(lock, idle ? kIdlePeriod : kMixPeriod, [] { return E.stopMixer || E.wakeUp; });
+      if (E.stopMixer) return;
+      E.wakeUp = false;
+    }
+    idle = false;
+    for (;;) {
+      output->Advance();
+      const size_t available = E.ring->Available();
+      if (available + kMixLeastFrames > E.targetFrames) break;
+      const size_t frames = std::min(kMixBlockFrames, E.targetFrames - available);
+      std::vector<std::shared_ptr<Stream>> playing;
+      {
+        std::lock_guard<std::mutex> lock(E.mutex);
+        for (auto& [h, s] : E.streams)
+          if (s->WantsMixing()) playing.push_back(s);
+      }
+      if (playing.empty()) {
+        idle = true;
+        break;
+      }
+      const double started = ThreadCpuSeconds();
+      const uint64_t outFrame = E.ring->WriteCount();
+      const double clock = NowSeconds() + (static_cast<double>(available) + E.latencyFrames) / E.rate;
+      mix.assign(frames * 2, 0.0f);
+      size_t longest = 0;
+      for (auto& s : playing) {
+        const int ch = s->Channels();
+        if (part.size() < frames * ch) part.resize(kMixBlockFrames * 2);
+        const size_t got = s->MixInto(part.data(), frames, outFrame, clock);
+        for (size_t i = 0; i < got; ++i) {
+          mix[2 * i] += part[i * ch];
+          mix[2 * i + 1] += part[i * ch + (ch - 1)];
+        }
+        longest = std::max(longest, got);
+      }
+      for (float& v : mix) v = std::clamp(v, -1.0f, 1.0f);
+      output->Advance();  // what played while this block was rendered came before it
+      E.ring->Write(mix.data(), longest);
+      busy += ThreadCpuSeconds() - started;
+      produced += static_cast<double>(longest) / E.rate;
+      if (produced >= kLoadWindowSeconds) {
+        E.cpu.store(static_cast<float>(100.0 * busy / produced), std::memory_order_relaxed);
+        busy = produced = 0;
+        lastProduced = NowSeconds();
+      }
+      if (longest == 0) break;
+    }
+    if (NowSeconds() - lastProduced > kLoadStaleSeconds) {
+      E.cpu.store(produced > 0 ? static_cast<float>(100.0 * busy / produced) : 0.0f, std::memory_order_relaxed);
+      busy = produced = 0;
+      lastProduced = NowSeconds();
+    }
+  }
+}
+
+}  // namespace quav::bass
