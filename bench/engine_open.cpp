@@ -136,8 +136,9 @@ int main(int argc, char** argv) {
     const double e = collector.seconds[std::string("engine_open/") + kind];
     const double f = collector.seconds[std::string("ffmpeg_open/") + kind];
     if (e <= 0 || f <= 0) continue;
-    std::printf("%s, 10 min: engine open %6.2f ms (length %.2f s) | FFmpeg open %6.2f ms (length %.2f s) | ratio %.2f\n",
-                kind, e * 1e3, EngineSeconds(kind), f * 1e3, FFmpegSeconds(kind), e / f);
+    std::printf(
+        "%s, 10 min: engine open %6.2f ms (length %.2f s) | FFmpeg open %6.2f ms (length %.2f s) | ratio %.2f\n", kind,
+        e * 1e3, EngineSeconds(kind), f * 1e3, FFmpegSeconds(kind), e / f);
   }
   BASS_Free();
   std::filesystem::remove_all(gDir);

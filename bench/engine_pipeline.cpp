@@ -44,7 +44,8 @@ bool MakeFiles() {
       "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
       "\"aevalsrc=0.3*sin(2*PI*220*t+3*sin(2*PI*5*t))+0.2*sin(2*PI*277*t)+0.15*sin(2*PI*330*t)+0.05*(random(0)-0.5)"
       "|0.3*sin(2*PI*221*t)+0.2*sin(2*PI*440*t+2*sin(2*PI*3*t))+0.1*sin(2*PI*660*t):s=44100:d=60\" "
-      "-c:a pcm_s16le '" + wav + "'";
+      "-c:a pcm_s16le '" +
+      wav + "'";
   if (!Sh(make)) return false;
   gFiles["mp3"] = (gDir / "music.mp3").string();
   gFiles["flac"] = (gDir / "music.flac").string();
@@ -93,8 +94,8 @@ void EnginePipeline(benchmark::State& state, const std::string& kind, bool activ
 
 void FFmpegNull(benchmark::State& state, const std::string& kind) {
   const std::string& path = gFiles[kind];
-  std::vector<std::string> args = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-threads", "1",
-                                   "-i",     path,        "-f",           "null",     "-"};
+  std::vector<std::string> args = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-threads",
+                                   "1",      "-i",       path,           "-f",        "null",  "-"};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -232,9 +233,10 @@ int main(int argc, char** argv) {
     for (const char* variant : {"engine_flat", "engine_eq"}) {
       const double e = find(std::string(variant) + "/" + kind);
       if (e < 0 || cli <= 0 || libs <= 0) continue;
-      std::printf("%-4s 60 s, processor time: %-11s %6.1f ms | ffmpeg -f null %6.1f ms, ratio %.3f"
-                  " | FFmpeg decode loop %6.1f ms, ratio %.3f\n",
-                  kind, variant, e * 1e3, cli * 1e3, e / cli, libs * 1e3, e / libs);
+      std::printf(
+          "%-4s 60 s, processor time: %-11s %6.1f ms | ffmpeg -f null %6.1f ms, ratio %.3f"
+          " | FFmpeg decode loop %6.1f ms, ratio %.3f\n",
+          kind, variant, e * 1e3, cli * 1e3, e / cli, libs * 1e3, e / libs);
     }
   }
   std::printf("engine load during real-time playback of a 44.1 kHz MP3: %.3f %% of one core\n", PlaybackCpu());

@@ -61,8 +61,10 @@ struct Tags {
 
 Tags TagsFor(int i) {
   const std::string n = std::to_string(i);
-  return {"Title of track number " + n, "An Artist With A Longer Name", "The Album Of The Year " + n, "2004",
-          std::to_string(i % 20 + 1), "Rock", "Ripped for the benchmark, " + n};
+  return {"Title of track number " + n,    "An Artist With A Longer Name",
+          "The Album Of The Year " + n,    "2004",
+          std::to_string(i % 20 + 1),      "Rock",
+          "Ripped for the benchmark, " + n};
 }
 
 std::string Picture(int i, size_t bytes) { return std::string(bytes, static_cast<char>('A' + i % 26)); }
@@ -89,8 +91,8 @@ std::string Mp3(int i) {
 }
 
 std::vector<std::string> VorbisFields(const Tags& t) {
-  return {"TITLE=" + t.title,   "ARTIST=" + t.artist, "ALBUM=" + t.album,          "DATE=" + t.year,
-          "TRACKNUMBER=" + t.track, "GENRE=" + t.genre, "COMMENT=" + t.comment, "ENCODER=benchmark"};
+  return {"TITLE=" + t.title,       "ARTIST=" + t.artist, "ALBUM=" + t.album,     "DATE=" + t.year,
+          "TRACKNUMBER=" + t.track, "GENRE=" + t.genre,   "COMMENT=" + t.comment, "ENCODER=benchmark"};
 }
 
 std::string Flac(int i) {
@@ -131,10 +133,9 @@ std::string Wma(int i) {
 std::string ApeTail(int i) {
   using namespace apebuild;
   const Tags t = TagsFor(i);
-  std::vector<std::string> items = {ApeItem("Title", t.title),   ApeItem("Artist", t.artist),
-                                    ApeItem("Album", t.album),   ApeItem("Year", t.year),
-                                    ApeItem("Track", t.track),   ApeItem("Genre", t.genre),
-                                    ApeItem("Comment", t.comment)};
+  std::vector<std::string> items = {
+      ApeItem("Title", t.title), ApeItem("Artist", t.artist), ApeItem("Album", t.album),    ApeItem("Year", t.year),
+      ApeItem("Track", t.track), ApeItem("Genre", t.genre),   ApeItem("Comment", t.comment)};
   if (i % 3 == 0) items.push_back(ApePictureItem("Cover Art (Front)", "cover.jpg", Picture(i, 40000)));
   std::string tail = ApeTag(items);
   if (i % 2 == 0) tail += Id3v1Tag(t.title);
@@ -162,8 +163,8 @@ struct Format {
 
 const std::vector<Format>& Formats() {
   static const std::vector<Format> formats = {
-      {"mp3", Mp3, true},       {"flac", Flac, true},    {"ogg", Ogg, true},          {"wav", Wav, true},
-      {"wma", Wma, true},       {"wv", WavPack, true},   {"ape", Monkey, true},       {"mpc", Musepack, true},
+      {"mp3", Mp3, true},        {"flac", Flac, true},    {"ogg", Ogg, true},    {"wav", Wav, true},
+      {"wma", Wma, true},        {"wv", WavPack, true},   {"ape", Monkey, true}, {"mpc", Musepack, true},
       {"ofr", OptimFrog, false}, {"tta", TrueAudio, true}};
   return formats;
 }
@@ -174,8 +175,8 @@ size_t ReadOurs(const std::vector<std::string>& files) {
   size_t sum = 0;
   for (const auto& path : files) {
     TGeneralAudioFile f(path);
-    sum += f.Title().size() + f.Artist().size() + f.Album().size() + f.Genre().size() + f.Year().size() +
-           f.Track().size();
+    sum +=
+        f.Title().size() + f.Artist().size() + f.Album().size() + f.Genre().size() + f.Year().size() + f.Track().size();
     sum += static_cast<size_t>(f.Bitrate() + f.Samplerate() + f.Channels() + f.Duration());
   }
   return sum;
@@ -407,9 +408,10 @@ int main(int argc, char** argv) {
       shortCpu = std::min(shortCpu, a.cpu);
       if (b.cpu < longCpu) longCpu = b.cpu, longWall = b.wall;
     }
-    std::printf("player playing a 10 s MP3 on %s: %.3f s of processor time in %.2f s, %.2f %% of a core;"
-                " each further second %.2f %% of a core (goal: at most 0.7)\n",
-                where, longCpu, longWall, 100 * longCpu / longWall, 100 * (longCpu - shortCpu) / 8);
+    std::printf(
+        "player playing a 10 s MP3 on %s: %.3f s of processor time in %.2f s, %.2f %% of a core;"
+        " each further second %.2f %% of a core (goal: at most 0.7)\n",
+        where, longCpu, longWall, 100 * longCpu / longWall, 100 * (longCpu - shortCpu) / 8);
     return true;
   };
   playingCost(silent, "device 0");

@@ -34,16 +34,15 @@ std::string BuildFile(int i) {
   const uint8_t version = i % 2 ? 4 : 3;
   const uint8_t encoding = version == 4 ? 3 : (i % 4 == 0 ? 1 : 0);
   const std::string n = std::to_string(i);
-  const std::string body =
-      Id3v2Frame(version, "TIT2", TextContent(encoding, AsciiToUtf16("Title number " + n))) +
-      Id3v2Frame(version, "TPE1", TextContent(encoding, u"Some Artist")) +
-      Id3v2Frame(version, "TALB", TextContent(encoding, u"An Album Title")) +
-      Id3v2Frame(version, version == 4 ? "TDRC" : "TYER", TextContent(0, u"2004")) +
-      Id3v2Frame(version, "TRCK", TextContent(0, AsciiToUtf16(std::to_string(i % 20 + 1)))) +
-      Id3v2Frame(version, "TCON", TextContent(0, u"(17)")) +
-      Id3v2Frame(version, "COMM", CommentContent(encoding, "eng", u"", u"A short comment")) +
-      Id3v2Frame(version, "TSSE", TextContent(0, u"Generated for the benchmark")) +
-      Id3v2Frame(version, "APIC", "\0image/jpeg\0\x03\0"s + std::string(2048, '\x5A'));
+  const std::string body = Id3v2Frame(version, "TIT2", TextContent(encoding, AsciiToUtf16("Title number " + n))) +
+                           Id3v2Frame(version, "TPE1", TextContent(encoding, u"Some Artist")) +
+                           Id3v2Frame(version, "TALB", TextContent(encoding, u"An Album Title")) +
+                           Id3v2Frame(version, version == 4 ? "TDRC" : "TYER", TextContent(0, u"2004")) +
+                           Id3v2Frame(version, "TRCK", TextContent(0, AsciiToUtf16(std::to_string(i % 20 + 1)))) +
+                           Id3v2Frame(version, "TCON", TextContent(0, u"(17)")) +
+                           Id3v2Frame(version, "COMM", CommentContent(encoding, "eng", u"", u"A short comment")) +
+                           Id3v2Frame(version, "TSSE", TextContent(0, u"Generated for the benchmark")) +
+                           Id3v2Frame(version, "APIC", "\0image/jpeg\0\x03\0"s + std::string(2048, '\x5A'));
   std::string file = Id3v2Tag(version, body, 0, 1024);
   file += MpegFrames(FrameFields{}, 40, 0x55);
   file += Id3v1({"Title number " + n, "Some Artist", "An Album Title", "2004", "A short comment", 3, 17});
@@ -55,8 +54,8 @@ size_t ReadOurs(const std::vector<std::string>& files) {
   size_t sum = 0;
   for (const auto& path : files) {
     TGeneralAudioFile f(path);
-    sum += f.Title().size() + f.Artist().size() + f.Album().size() + f.Genre().size() + f.Year().size() +
-           f.Track().size();
+    sum +=
+        f.Title().size() + f.Artist().size() + f.Album().size() + f.Genre().size() + f.Year().size() + f.Track().size();
     sum += static_cast<size_t>(f.Bitrate() + f.Samplerate() + f.Channels() + f.Duration());
   }
   return sum;
@@ -68,8 +67,7 @@ size_t ReadTagLib(const std::vector<std::string>& files) {
     TagLib::FileRef f(path.c_str(), true, TagLib::AudioProperties::Average);
     if (f.isNull() || !f.tag()) continue;
     const TagLib::Tag* t = f.tag();
-    sum += t->title().size() + t->artist().size() + t->album().size() + t->genre().size() + t->year() +
-           t->track();
+    sum += t->title().size() + t->artist().size() + t->album().size() + t->genre().size() + t->year() + t->track();
     if (const TagLib::AudioProperties* p = f.audioProperties())
       sum += static_cast<size_t>(p->bitrate() + p->sampleRate() + p->channels() + p->lengthInSeconds());
   }

@@ -33,26 +33,19 @@ bool ValidFreq(float value, int rate) {
 DWORD ActiveState(Stream& s) {
   const uint64_t written = WrittenFrames();  // before the heard frame: never below it
   switch (s.ActivityAt(HeardFrame(), written)) {
-    case Stream::Activity::Stopped:
-      return BASS_ACTIVE_STOPPED;
-    case Stream::Activity::Paused:
-      return BASS_ACTIVE_PAUSED;
-    case Stream::Activity::Stalled:
-      return BASS_ACTIVE_STALLED;
-    case Stream::Activity::Playing:
-      break;
+    case Stream::Activity::Stopped: return BASS_ACTIVE_STOPPED;
+    case Stream::Activity::Paused: return BASS_ACTIVE_PAUSED;
+    case Stream::Activity::Stalled: return BASS_ACTIVE_STALLED;
+    case Stream::Activity::Playing: break;
   }
   return BASS_ACTIVE_PLAYING;
 }
 
 std::optional<Stream::Attribute> AttributeOf(DWORD attrib) {
   switch (attrib) {
-    case BASS_ATTRIB_VOL:
-      return Stream::Attribute::Volume;
-    case BASS_ATTRIB_FREQ:
-      return Stream::Attribute::Frequency;
-    default:
-      return std::nullopt;
+    case BASS_ATTRIB_VOL: return Stream::Attribute::Volume;
+    case BASS_ATTRIB_FREQ: return Stream::Attribute::Frequency;
+    default: return std::nullopt;
   }
 }
 
@@ -67,14 +60,10 @@ DWORD BASS_GetVersion(void) { return DWORD{BASSVERSION} << 16; }
 DWORD BASS_GetLibraryVersion(DWORD library) {
   return Guarded(DWORD{0}, [&]() -> DWORD {
     switch (library) {
-      case BASS_LIBRARY_AVFORMAT:
-        return Ok(DWORD{quav::AvformatVersion()});
-      case BASS_LIBRARY_AVCODEC:
-        return Ok(DWORD{quav::AvcodecVersion()});
-      case BASS_LIBRARY_PORTAUDIO:
-        return Ok(DWORD{quav::PortAudioVersion()});
-      default:
-        return Fail(BASS_ERROR_ILLTYPE, DWORD{0});
+      case BASS_LIBRARY_AVFORMAT: return Ok(DWORD{quav::AvformatVersion()});
+      case BASS_LIBRARY_AVCODEC: return Ok(DWORD{quav::AvcodecVersion()});
+      case BASS_LIBRARY_PORTAUDIO: return Ok(DWORD{quav::PortAudioVersion()});
+      default: return Fail(BASS_ERROR_ILLTYPE, DWORD{0});
     }
   });
 }
@@ -237,12 +226,9 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD le
     auto decoder = quav::Decoder::Open(NameArgument(file, flags), error);
     if (!decoder) {
       switch (error) {
-        case quav::Decoder::OpenError::FileOpen:
-          return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
-        case quav::Decoder::OpenError::Memory:
-          return Fail(BASS_ERROR_MEM, HSTREAM{0});
-        default:
-          return Fail(BASS_ERROR_FILEFORM, HSTREAM{0});
+        case quav::Decoder::OpenError::FileOpen: return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
+        case quav::Decoder::OpenError::Memory: return Fail(BASS_ERROR_MEM, HSTREAM{0});
+        default: return Fail(BASS_ERROR_FILEFORM, HSTREAM{0});
       }
     }
     const bool decodeOnly = (flags & BASS_STREAM_DECODE) != 0;
@@ -279,15 +265,11 @@ QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
     auto s = FindStream(handle);
     if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
     switch (mode) {
-      case BASS_FILEPOS_CURRENT:
-        return Ok(static_cast<QWORD>(s->FilePosition()));
+      case BASS_FILEPOS_CURRENT: return Ok(static_cast<QWORD>(s->FilePosition()));
       case BASS_FILEPOS_DOWNLOAD:
-      case BASS_FILEPOS_END:
-        return Ok(static_cast<QWORD>(s->FileSize()));
-      case BASS_FILEPOS_START:
-        return Ok(static_cast<QWORD>(s->DataStart()));
-      default:
-        return Fail(BASS_ERROR_ILLTYPE, kBadQword);
+      case BASS_FILEPOS_END: return Ok(static_cast<QWORD>(s->FileSize()));
+      case BASS_FILEPOS_START: return Ok(static_cast<QWORD>(s->DataStart()));
+      default: return Fail(BASS_ERROR_ILLTYPE, kBadQword);
     }
   });
 }
@@ -383,15 +365,12 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
     if (!s) return Fail(BASS_ERROR_HANDLE);
     if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
     switch (attrib) {
-      case BASS_ATTRIB_VOL:
-        s->SetAttribute(Stream::Attribute::Volume, std::clamp(value, 0.0f, 10.0f));
-        return Ok(TRUE);
+      case BASS_ATTRIB_VOL: s->SetAttribute(Stream::Attribute::Volume, std::clamp(value, 0.0f, 10.0f)); return Ok(TRUE);
       case BASS_ATTRIB_FREQ:
         if (!ValidFreq(value, s->Rate())) return Fail(BASS_ERROR_ILLPARAM);
         s->SetAttribute(Stream::Attribute::Frequency, value == 0.0f ? static_cast<float>(s->Rate()) : value);
         return Ok(TRUE);
-      default:
-        return Fail(BASS_ERROR_ILLTYPE);
+      default: return Fail(BASS_ERROR_ILLTYPE);
     }
   });
 }
@@ -426,8 +405,7 @@ BOOL BASS_ChannelSlideAttribute(DWORD handle, DWORD attrib, float value, DWORD t
         s->SlideAttribute(Stream::Attribute::Frequency, value == 0.0f ? static_cast<float>(s->Rate()) : value,
                           heardStart, seconds, NowSeconds());
         return Ok(TRUE);
-      default:
-        return Fail(BASS_ERROR_ILLTYPE);
+      default: return Fail(BASS_ERROR_ILLTYPE);
     }
   });
 }

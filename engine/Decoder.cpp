@@ -26,8 +26,7 @@ namespace {
 
 // Demuxers that read further files or URLs named inside the input, or that
 // turn arbitrary text into pictures; none of them is an audio file.
-constexpr std::array<std::string_view, 6> kRefusedDemuxers = {
-    "hls", "dash", "concat", "ffmetadata", "tty", "lavfi"};
+constexpr std::array<std::string_view, 6> kRefusedDemuxers = {"hls", "dash", "concat", "ffmetadata", "tty", "lavfi"};
 
 // Packets tried while looking for the first decodable audio frame.
 constexpr int kMaxProbePackets = 200;
@@ -40,8 +39,7 @@ bool Refused(const char* names) {
   while (!all.empty()) {
     const size_t comma = all.find(',');
     const std::string_view one = all.substr(0, comma);
-    if (std::find(kRefusedDemuxers.begin(), kRefusedDemuxers.end(), one) != kRefusedDemuxers.end())
-      return true;
+    if (std::find(kRefusedDemuxers.begin(), kRefusedDemuxers.end(), one) != kRefusedDemuxers.end()) return true;
     if (comma == std::string_view::npos) break;
     all.remove_prefix(comma + 1);
   }
@@ -100,7 +98,10 @@ int64_t ScanPackets(const AVInputFormat* format, const std::string& url, int str
     bool allTimed = true;
     for (int64_t n = 0; n < kMaxScanPackets && av_read_frame(ctx, packet) >= 0; ++n) {
       if (packet->stream_index == streamIndex) {
-        if (packet->duration > 0) sum += packet->duration; else allTimed = false;
+        if (packet->duration > 0)
+          sum += packet->duration;
+        else
+          allTimed = false;
         if (packet->pts != AV_NOPTS_VALUE) {
           if (first == AV_NOPTS_VALUE || packet->pts < first) first = packet->pts;
           const int64_t stop = packet->pts + std::max<int64_t>(0, packet->duration);
@@ -175,7 +176,7 @@ struct Decoder::Impl {
   AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
   int streamIndex = -1;
-  bool inputEnded = false;   // no more packets; the decoder has been drained
+  bool inputEnded = false;  // no more packets; the decoder has been drained
   bool decoderEnded = false;
   int errors = 0;  // consecutive decoding errors
   // Parameters the converter was set up for.
@@ -264,7 +265,7 @@ std::unique_ptr<Decoder> Decoder::Open(const std::string& path, OpenError& error
   const int openRc = avformat_open_input(&impl->format, url.c_str(), nullptr, &options);
   av_dict_free(&options);
   if (openRc < 0) {
-    error = openRc == AVERROR(ENOMEM) ? OpenError::Memory
+    error = openRc == AVERROR(ENOMEM)                                  ? OpenError::Memory
             : (openRc == AVERROR(ENOENT) || openRc == AVERROR(EACCES)) ? OpenError::FileOpen
                                                                        : OpenError::Format;
     return nullptr;
@@ -314,8 +315,8 @@ std::unique_ptr<Decoder> Decoder::Open(const std::string& path, OpenError& error
   // one frame less than the header's play time holds.
   const AVCodecID id = decoder->fImpl->codec->codec_id;
   if ((id == AV_CODEC_ID_WMAV1 || id == AV_CODEC_ID_WMAV2) && decoder->fLengthFrames > 0)
-    decoder->fLengthFrames =
-        std::max<int64_t>(0, decoder->fLengthFrames - static_cast<int64_t>(decoder->fPending.size()) / decoder->fChannels);
+    decoder->fLengthFrames = std::max<int64_t>(
+        0, decoder->fLengthFrames - static_cast<int64_t>(decoder->fPending.size()) / decoder->fChannels);
   error = OpenError::None;
   return decoder;
 }
@@ -392,9 +393,7 @@ int64_t Decoder::FilePosition() const {
   return fImpl->format->pb ? std::max<int64_t>(0, avio_tell(fImpl->format->pb)) : 0;
 }
 
-int64_t Decoder::FileSize() const {
-  return fImpl->format->pb ? std::max<int64_t>(0, avio_size(fImpl->format->pb)) : 0;
-}
+int64_t Decoder::FileSize() const { return fImpl->format->pb ? std::max<int64_t>(0, avio_size(fImpl->format->pb)) : 0; }
 
 RateConverter::RateConverter(int channels, int inRate, int outRate)
     : fChannels(channels), fInRate(inRate), fOutRate(outRate) {

@@ -13,8 +13,7 @@ namespace quav {
 
 bool PeakingParamsValid(const PeakingParams& p, int sampleRate) {
   // Written so that NaN fails every comparison.
-  const bool centerOk = p.center >= 80.0f && p.center <= 16000.0f &&
-                        static_cast<double>(p.center) < sampleRate / 3.0;
+  const bool centerOk = p.center >= 80.0f && p.center <= 16000.0f && static_cast<double>(p.center) < sampleRate / 3.0;
   const bool bandwidthOk = p.bandwidth >= 1.0f && p.bandwidth <= 36.0f;
   const bool gainOk = p.gain >= -15.0f && p.gain <= 15.0f;
   return centerOk && bandwidthOk && gainOk;
@@ -41,9 +40,7 @@ void PeakingBand::Configure(const PeakingParams& p, int sampleRate) {
   fA2 = (1.0 - alpha / a) / a0;
 }
 
-void PeakingBand::Reset() {
-  fZ1[0] = fZ1[1] = fZ2[0] = fZ2[1] = 0.0;
-}
+void PeakingBand::Reset() { fZ1[0] = fZ1[1] = fZ2[0] = fZ2[1] = 0.0; }
 
 void PeakingBand::Process(float* samples, size_t frames, int channels) {
   if (fBypass) return;

@@ -34,9 +34,9 @@ using Samples = std::vector<float, UninitialisedAllocator<float>>;
 
 // Parameters of one peaking band, in the units of the public interface.
 struct PeakingParams {
-  float center = 8000.0f;    // Hz
-  float bandwidth = 12.0f;   // semitones
-  float gain = 0.0f;         // dB
+  float center = 8000.0f;   // Hz
+  float bandwidth = 12.0f;  // semitones
+  float gain = 0.0f;        // dB
 };
 
 // Whether the parameters are acceptable at the given sample rate: centre
@@ -88,7 +88,10 @@ class SlidingValue {
  public:
   explicit SlidingValue(float value = 0.0f) : fValue(value) {}
   // Sets the value at once and ends any slide.
-  void Set(float value) { fValue = value; fSliding = false; }
+  void Set(float value) {
+    fValue = value;
+    fSliding = false;
+  }
   // Starts a slide at clock time start from the value there to target.
   void SlideTo(float target, double start, double seconds);
   // The value at clock time t (the target once a slide has run its course).

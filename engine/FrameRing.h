@@ -25,8 +25,7 @@ class FrameRing {
   // Frames waiting to be read. Exact on the consumer side, a lower bound on
   // the producer side (and the other way round for Space).
   size_t Available() const {
-    return static_cast<size_t>(fWritten.load(std::memory_order_acquire) -
-                               fRead.load(std::memory_order_acquire));
+    return static_cast<size_t>(fWritten.load(std::memory_order_acquire) - fRead.load(std::memory_order_acquire));
   }
   size_t Space() const { return fCapacity - Available(); }
 

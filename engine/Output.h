@@ -124,10 +124,10 @@ std::unique_ptr<Output> MakeSilentOutput(int rate, double latencySeconds = 0.0);
 // A system output device as listed for the user.
 struct SystemDevice {
   std::string name;
-  std::string driver;   // host API name
+  std::string driver;  // host API name
   bool isDefault = false;
-  unsigned type = 0;    // device type bits (already shifted into 24..31), 0 when unknown
-  int paIndex = -1;     // PortAudio device index
+  unsigned type = 0;  // device type bits (already shifted into 24..31), 0 when unknown
+  int paIndex = -1;   // PortAudio device index
   int maxChannels = 0;
 };
 

@@ -151,12 +151,8 @@ class Stream {
   // State side (fStateMutex held).
   int64_t ToFileFrames(double pos) const;  // a position in the source buffer as frames of the file
   SlidingValue& Value(Attribute attribute) { return attribute == Attribute::Volume ? fVolume : fFreq; }
-  const SlidingValue& Value(Attribute attribute) const {
-    return attribute == Attribute::Volume ? fVolume : fFreq;
-  }
-  double ClockNow(double wallNow) const {
-    return fDecodeOnly ? static_cast<double>(fRendered) / fOutRate : wallNow;
-  }
+  const SlidingValue& Value(Attribute attribute) const { return attribute == Attribute::Volume ? fVolume : fFreq; }
+  double ClockNow(double wallNow) const { return fDecodeOnly ? static_cast<double>(fRendered) / fOutRate : wallNow; }
 
   // Fixed at construction.
   const bool fDecodeOnly;
@@ -191,7 +187,7 @@ class Stream {
   bool fRenderedSincePlay = false;
   uint64_t fFirstFrameSincePlay = 0;  // output frame of the first frame rendered since
   SlidingValue fVolume{1.0f};
-  SlidingValue fFreq;  // Hz
+  SlidingValue fFreq;      // Hz
   uint64_t fRendered = 0;  // output frames rendered (a decode-only stream's clock)
   BlockRecord fRecord;
   // Published by the render side after every block.

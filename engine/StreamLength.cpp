@@ -60,8 +60,7 @@ std::optional<MpegFrameHeader> FrameAt(ByteReader& reader, int64_t offset, const
   return h;
 }
 
-bool ConfirmedFrameAt(ByteReader& reader, int64_t offset, const MpegFrameHeader* like,
-                      MpegFrameHeader& header) {
+bool ConfirmedFrameAt(ByteReader& reader, int64_t offset, const MpegFrameHeader* like, MpegFrameHeader& header) {
   const auto h = FrameAt(reader, offset, like);
   if (!h) return false;
   const int64_t next = offset + h->frameBytes;
@@ -105,7 +104,12 @@ void IdentifyOggLink(const uint8_t* p, size_t n, OggLink& link) {
     link.codec = "opus";
     link.rate = 48000;  // granules always count at 48 kHz
     link.preSkip = U16LE(p + 10);
-  } else if (n >= 30 && std::memcmp(p, "\x7f" "FLAC", 5) == 0 && std::memcmp(p + 9, "fLaC", 4) == 0) {
+  } else if (n >= 30 &&
+             std::memcmp(p,
+                         "\x7f"
+                         "FLAC",
+                         5) == 0 &&
+             std::memcmp(p + 9, "fLaC", 4) == 0) {
     // STREAMINFO follows the 4-byte block header; the rate is its 20 bits
     // from byte 10 on.
     const uint8_t* si = p + 17;
@@ -237,8 +241,7 @@ std::optional<int64_t> CountOggSamples(ByteReader& reader, std::string_view code
   for (uint32_t serial : order) {
     const OggLink& link = links[serial];
     const int64_t samples = std::max<int64_t>(0, link.lastGranule - link.preSkip);
-    total += link.rate == outRate ? samples
-                                  : static_cast<int64_t>(static_cast<double>(samples) * outRate / link.rate);
+    total += link.rate == outRate ? samples : static_cast<int64_t>(static_cast<double>(samples) * outRate / link.rate);
   }
   return total;
 }

@@ -37,49 +37,50 @@ typedef DWORD HSTREAM; /* a stream */
 typedef DWORD HFX;     /* an effect on a stream */
 typedef DWORD HPLUGIN; /* a loaded add-on */
 
-#define BASSVERSION 0x0204           /* high 16 bits of BASS_GetVersion */
+#define BASSVERSION 0x0204 /* high 16 bits of BASS_GetVersion */
 
 /* ---- Error codes (BASS_ErrorGetCode) ---------------------------------- */
-#define BASS_OK 0                /* the last operation succeeded */
-#define BASS_ERROR_MEM 1         /* out of memory */
-#define BASS_ERROR_FILEOPEN 2    /* the file (or add-on) could not be opened */
-#define BASS_ERROR_DRIVER 3      /* the output device could not be opened */
-#define BASS_ERROR_HANDLE 5      /* not a valid handle */
-#define BASS_ERROR_FORMAT 6      /* sample format not supported */
-#define BASS_ERROR_INIT 8        /* BASS_Init has not been called successfully */
-#define BASS_ERROR_START 9       /* the output could not be started */
-#define BASS_ERROR_ALREADY 14    /* already initialised / already loaded */
-#define BASS_ERROR_ILLTYPE 19    /* an unknown attribute, effect or mode */
-#define BASS_ERROR_ILLPARAM 20   /* a parameter is out of range */
-#define BASS_ERROR_DEVICE 23     /* no such device */
-#define BASS_ERROR_NOPLAY 24     /* the channel is not playing */
-#define BASS_ERROR_NOTAVAIL 37   /* the requested value is not available */
-#define BASS_ERROR_DECODE 38     /* not allowed on a decode-only stream (or only on one) */
-#define BASS_ERROR_FILEFORM 41   /* the file is not audio or its format is not supported */
-#define BASS_ERROR_ENDED 45      /* the stream has reached its end */
-#define BASS_ERROR_UNKNOWN -1    /* anything else */
+#define BASS_OK 0              /* the last operation succeeded */
+#define BASS_ERROR_MEM 1       /* out of memory */
+#define BASS_ERROR_FILEOPEN 2  /* the file (or add-on) could not be opened */
+#define BASS_ERROR_DRIVER 3    /* the output device could not be opened */
+#define BASS_ERROR_HANDLE 5    /* not a valid handle */
+#define BASS_ERROR_FORMAT 6    /* sample format not supported */
+#define BASS_ERROR_INIT 8      /* BASS_Init has not been called successfully */
+#define BASS_ERROR_START 9     /* the output could not be started */
+#define BASS_ERROR_ALREADY 14  /* already initialised / already loaded */
+#define BASS_ERROR_ILLTYPE 19  /* an unknown attribute, effect or mode */
+#define BASS_ERROR_ILLPARAM 20 /* a parameter is out of range */
+#define BASS_ERROR_DEVICE 23   /* no such device */
+#define BASS_ERROR_NOPLAY 24   /* the channel is not playing */
+#define BASS_ERROR_NOTAVAIL 37 /* the requested value is not available */
+#define BASS_ERROR_DECODE 38   /* not allowed on a decode-only stream (or only on one) */
+#define BASS_ERROR_FILEFORM 41 /* the file is not audio or its format is not supported */
+#define BASS_ERROR_ENDED 45    /* the stream has reached its end */
+#define BASS_ERROR_UNKNOWN -1  /* anything else */
 
 /* ---- BASS_SetConfig options -------------------------------------------- */
-#define BASS_CONFIG_NET_PLAYLIST 21  /* accepted and stored; network streams are not played */
-#define BASS_CONFIG_MF_VIDEO 48      /* accepted and stored; the audio of video files always plays */
-#define BASS_CONFIG_DEV_BUFFER 27    /* output buffer (latency) in ms that the next BASS_Init asks
-                                        the device for, 0..5000 (else BASS_ERROR_ILLPARAM); 0, the
-                                        default, lets the engine choose: none on the silent device,
-                                        at least 150 ms on a system device */
+#define BASS_CONFIG_NET_PLAYLIST 21 /* accepted and stored; network streams are not played */
+#define BASS_CONFIG_MF_VIDEO 48     /* accepted and stored; the audio of video files always plays */
+#define BASS_CONFIG_DEV_BUFFER                                      \
+  27 /* output buffer (latency) in ms that the next BASS_Init asks  \
+        the device for, 0..5000 (else BASS_ERROR_ILLPARAM); 0, the  \
+        default, lets the engine choose: none on the silent device, \
+        at least 150 ms on a system device */
 
 /* ---- BASS_Init flags ------------------------------------------------------ */
-#define BASS_DEVICE_3D 4             /* accepted and ignored */
+#define BASS_DEVICE_3D 4 /* accepted and ignored */
 
 /* ---- Device info (BASS_GetDeviceInfo) ------------------------------------- */
 typedef struct BASS_DEVICEINFO {
-    const char *name;   /* description, UTF-8; valid until the process ends */
-    const char *driver; /* host API name ("ALSA", "JACK", ...), "" for device 0 */
-    DWORD flags;        /* BASS_DEVICE_* bits and the type in bits 24..31 */
+  const char* name;   /* description, UTF-8; valid until the process ends */
+  const char* driver; /* host API name ("ALSA", "JACK", ...), "" for device 0 */
+  DWORD flags;        /* BASS_DEVICE_* bits and the type in bits 24..31 */
 } BASS_DEVICEINFO;
 
 #define BASS_DEVICE_ENABLED 1
 #define BASS_DEVICE_DEFAULT 2
-#define BASS_DEVICE_INIT 4           /* the device is the one initialised */
+#define BASS_DEVICE_INIT 4 /* the device is the one initialised */
 #define BASS_DEVICE_LOOPBACK 8
 #define BASS_DEVICE_TYPE_MASK 0xff000000u
 #define BASS_DEVICE_TYPE_NETWORK 0x01000000u
@@ -99,30 +100,30 @@ typedef struct BASS_DEVICEINFO {
 #define BASS_UNICODE 0x80000000u     /* file names are UTF-16 (char16_t), else UTF-8 */
 
 /* ---- Positions, states, attributes, effects -------------------------------- */
-#define BASS_POS_BYTE 0              /* the only position mode */
+#define BASS_POS_BYTE 0 /* the only position mode */
 
-#define BASS_ACTIVE_STOPPED 0        /* not started, stopped, or played to its end */
+#define BASS_ACTIVE_STOPPED 0 /* not started, stopped, or played to its end */
 #define BASS_ACTIVE_PLAYING 1
-#define BASS_ACTIVE_STALLED 2        /* playing, but the output ran dry before the end */
+#define BASS_ACTIVE_STALLED 2 /* playing, but the output ran dry before the end */
 #define BASS_ACTIVE_PAUSED 3
 
-#define BASS_ATTRIB_FREQ 1           /* playback rate in Hz; 0 = the stream's own rate */
-#define BASS_ATTRIB_VOL 2            /* volume, 0 = silent, 1 = unchanged (up to 10) */
+#define BASS_ATTRIB_FREQ 1 /* playback rate in Hz; 0 = the stream's own rate */
+#define BASS_ATTRIB_VOL 2  /* volume, 0 = silent, 1 = unchanged (up to 10) */
 
-#define BASS_FILEPOS_CURRENT 0       /* byte offset the decoder has read up to */
-#define BASS_FILEPOS_DOWNLOAD 1      /* bytes available (the whole file for local files) */
-#define BASS_FILEPOS_END 2           /* file size */
-#define BASS_FILEPOS_START 3         /* offset of the first audio data */
+#define BASS_FILEPOS_CURRENT 0  /* byte offset the decoder has read up to */
+#define BASS_FILEPOS_DOWNLOAD 1 /* bytes available (the whole file for local files) */
+#define BASS_FILEPOS_END 2      /* file size */
+#define BASS_FILEPOS_START 3    /* offset of the first audio data */
 
-#define BASS_FX_DX8_PARAMEQ 7        /* peaking equaliser band, parameters BASS_DX8_PARAMEQ */
+#define BASS_FX_DX8_PARAMEQ 7 /* peaking equaliser band, parameters BASS_DX8_PARAMEQ */
 
 /* Peaking equaliser band. fCenter: 80..16000 Hz and below a third of the
  * stream's sample rate; fBandwidth: 1..36 semitones; fGain: -15..+15 dB.
  * A new band starts at 8000 Hz, 12 semitones, 0 dB; a band at 0 dB is skipped. */
 typedef struct BASS_DX8_PARAMEQ {
-    float fCenter;
-    float fBandwidth;
-    float fGain;
+  float fCenter;
+  float fBandwidth;
+  float fGain;
 } BASS_DX8_PARAMEQ;
 
 /* BASS_ChannelGetData: OR into the length to get 32-bit float samples
@@ -138,9 +139,9 @@ DWORD BASS_GetVersion(void);
  * the headers it was built with): major in bits 16..23, minor in bits
  * 8..15, micro in bits 0..7 (FFmpeg's libavformat 59.27.100 is 0x3b1b64).
  * Needs no BASS_Init. An unknown library: 0 with BASS_ERROR_ILLTYPE. */
-#define BASS_LIBRARY_AVFORMAT 1      /* FFmpeg's demuxers */
-#define BASS_LIBRARY_AVCODEC 2       /* FFmpeg's decoders */
-#define BASS_LIBRARY_PORTAUDIO 3     /* the output of the system devices */
+#define BASS_LIBRARY_AVFORMAT 1  /* FFmpeg's demuxers */
+#define BASS_LIBRARY_AVCODEC 2   /* FFmpeg's decoders */
+#define BASS_LIBRARY_PORTAUDIO 3 /* the output of the system devices */
 DWORD BASS_GetLibraryVersion(DWORD library);
 
 /* Stores an option; unknown options fail with BASS_ERROR_ILLTYPE. */
@@ -150,7 +151,7 @@ DWORD BASS_GetConfig(DWORD option);
 /* Devices: 0 is "No sound" (a silent output with a real-time clock), 1..N
  * are the system's output devices. Fails with BASS_ERROR_DEVICE past the
  * last one. Needs no BASS_Init. */
-BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO *info);
+BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info);
 
 /* Opens an output device: -1 the system default (fails when there is no
  * output device at all), 0 the silent device, 1..N as listed. freq is the
@@ -158,7 +159,7 @@ BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO *info);
  * Errors: BASS_ERROR_DEVICE (no such device), BASS_ERROR_ALREADY,
  * BASS_ERROR_DRIVER (the device would not open), BASS_ERROR_START,
  * BASS_ERROR_ILLPARAM (freq). */
-BOOL BASS_Init(int device, DWORD freq, DWORD flags, void *win, const void *clsid);
+BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win, const void* clsid);
 
 /* Releases the device, every stream and every effect. BASS_ERROR_INIT when
  * nothing was initialised. */
@@ -172,7 +173,7 @@ DWORD BASS_GetDevice(void);
  * a directory (their formats are built in); anything else fails with
  * BASS_ERROR_FILEOPEN, a second load of the same name with
  * BASS_ERROR_ALREADY. */
-HPLUGIN BASS_PluginLoad(const void *file, DWORD flags);
+HPLUGIN BASS_PluginLoad(const void* file, DWORD flags);
 
 /* Engine load: processing time as a percentage of the audio time produced
  * over roughly the last second. */
@@ -186,7 +187,7 @@ int BASS_ErrorGetCode(void);
  * playlists, noise) fails with BASS_ERROR_FILEFORM, a missing or unreadable
  * file or a directory with BASS_ERROR_FILEOPEN, any call before BASS_Init
  * with BASS_ERROR_INIT. flags: BASS_UNICODE, BASS_STREAM_DECODE. */
-HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
+HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags);
 
 /* Releases one stream and its effects. */
 BOOL BASS_StreamFree(HSTREAM handle);
@@ -219,7 +220,7 @@ DWORD BASS_ChannelGetLevel(DWORD handle);
  * slide. Volume: negative becomes 0, above 10 becomes 10. Frequency: 0 or
  * 100 Hz up to 16 times the stream's own rate, else BASS_ERROR_ILLPARAM. */
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value);
-BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float *value);
+BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value);
 
 /* Moves an attribute to value over time milliseconds in the background
  * (audio time for decode-only streams, wall time for played ones). On a
@@ -236,7 +237,7 @@ BOOL BASS_ChannelIsSliding(DWORD handle, DWORD attrib);
  * float) at the stream's own rate and channel count. Returns the bytes
  * written, fewer at the end; (DWORD)-1 with BASS_ERROR_ENDED once the end
  * has been reached, BASS_ERROR_DECODE on a played stream. */
-DWORD BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length);
+DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length);
 
 /* Effects: adds an equaliser band (BASS_FX_DX8_PARAMEQ; other types fail
  * with BASS_ERROR_ILLTYPE). Bands run in priority order (higher first),
@@ -246,8 +247,8 @@ BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx);
 
 /* Out-of-range parameters fail with BASS_ERROR_ILLPARAM and keep the
  * previous ones. */
-BOOL BASS_FXSetParameters(HFX handle, const void *params);
-BOOL BASS_FXGetParameters(HFX handle, void *params);
+BOOL BASS_FXSetParameters(HFX handle, const void* params);
+BOOL BASS_FXGetParameters(HFX handle, void* params);
 
 /* ---- What the file holds ------------------------------------------------ */
 
@@ -255,19 +256,19 @@ BOOL BASS_FXGetParameters(HFX handle, void *params);
  * stream itself plays at most two channels at the device's rate. The
  * names are UTF-8 and stay valid until the stream is freed. */
 typedef struct BASS_CHANNELINFO {
-    DWORD freq;             /* the file's sample rate in Hz */
-    DWORD chans;            /* the file's channel count, before any downmix */
-    DWORD bitrate;          /* bits per second of the coded audio; where the codec
-                               states none, the file's size over its duration;
-                               0 when neither is known */
-    const char *codec;      /* codec, short name: "opus", "aac", "alac", "pcm_s16be" */
-    const char *codecname;  /* codec, descriptive name: "AAC (Advanced Audio Coding)" */
-    const char *format;     /* container, short name(s): "ogg", "mov,mp4,m4a,3gp,3g2,mj2" */
-    const char *formatname; /* container, descriptive name: "Ogg", "Audio IFF" */
+  DWORD freq;             /* the file's sample rate in Hz */
+  DWORD chans;            /* the file's channel count, before any downmix */
+  DWORD bitrate;          /* bits per second of the coded audio; where the codec
+                             states none, the file's size over its duration;
+                             0 when neither is known */
+  const char* codec;      /* codec, short name: "opus", "aac", "alac", "pcm_s16be" */
+  const char* codecname;  /* codec, descriptive name: "AAC (Advanced Audio Coding)" */
+  const char* format;     /* container, short name(s): "ogg", "mov,mp4,m4a,3gp,3g2,mj2" */
+  const char* formatname; /* container, descriptive name: "Ogg", "Audio IFF" */
 } BASS_CHANNELINFO;
 
 /* Fills info. Errors: BASS_ERROR_HANDLE, BASS_ERROR_ILLPARAM (info NULL). */
-BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info);
+BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info);
 
 /* The file's tags as its container and its audio stream carry them (ID3
  * in AIFF, MP4 atoms, Vorbis comments in Ogg, ...): a series of UTF-8
@@ -278,7 +279,7 @@ BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info);
  * '='; the container's tags come first. Values are as stored, control
  * characters included. Valid until the stream is freed.
  * NULL on failure: BASS_ERROR_HANDLE. */
-const char *BASS_ChannelGetTags(DWORD handle);
+const char* BASS_ChannelGetTags(DWORD handle);
 
 #ifdef __cplusplus
 }

@@ -37,7 +37,8 @@ inline std::vector<std::string> WriteSources(const std::string& dir) {
     std::string data;
     for (int f = 0; f < frames; ++f)
       for (int c = 0; c < channels; ++c) {
-        const auto v = static_cast<int16_t>(std::lround(12000.0 * std::sin(6.283185307179586 * hz * (f + c * 7) / rate)));
+        const auto v =
+            static_cast<int16_t>(std::lround(12000.0 * std::sin(6.283185307179586 * hz * (f + c * 7) / rate)));
         data += static_cast<char>(v & 0xFF);
         data += static_cast<char>((v >> 8) & 0xFF);
       }
@@ -68,9 +69,9 @@ inline std::vector<std::string> WriteSources(const std::string& dir) {
 
 // Extensions the file mode chooses from: the player's formats and others
 // the decoders read.
-inline constexpr const char* kExtensions[] = {".mp3", ".ogg", ".flac", ".wav", ".wma", ".m4a", ".opus", ".wv",
-                                              ".ape", ".mpc", ".tta", ".aiff", ".mka", ".dsf", ".mp2", ".ac3",
-                                              ".oga", ".mp4", ".caf", ".au"};
+inline constexpr const char* kExtensions[] = {".mp3", ".ogg", ".flac", ".wav", ".wma",  ".m4a", ".opus",
+                                              ".wv",  ".ape", ".mpc",  ".tta", ".aiff", ".mka", ".dsf",
+                                              ".mp2", ".ac3", ".oga",  ".mp4", ".caf",  ".au"};
 
 namespace detail {
 
@@ -92,20 +93,17 @@ class Bytes {
   }
   // A value near the edges of the documented ranges, or any float at all.
   float Float() {
-    static constexpr float kEdges[] = {0.0f,   -0.0f, 1.0f,    -1.0f,  0.5f,     10.0f,    10.5f,   80.0f,
-                                       79.9f,  100.0f, 99.9f,  1000.0f, 8000.0f, 14700.0f, 14701.0f, 16000.0f,
-                                       16001.0f, 36.0f, 36.5f, 15.0f,  15.01f,   -15.0f,   -15.01f, 12.0f,
-                                       705600.0f, 705601.0f, 352800.0f, 44100.0f, 1e30f,   -1e30f,  1e-30f,  3.0f};
+    static constexpr float kEdges[] = {0.0f,      -0.0f,     1.0f,      -1.0f,    0.5f,    10.0f,    10.5f,    80.0f,
+                                       79.9f,     100.0f,    99.9f,     1000.0f,  8000.0f, 14700.0f, 14701.0f, 16000.0f,
+                                       16001.0f,  36.0f,     36.5f,     15.0f,    15.01f,  -15.0f,   -15.01f,  12.0f,
+                                       705600.0f, 705601.0f, 352800.0f, 44100.0f, 1e30f,   -1e30f,   1e-30f,   3.0f};
     const uint8_t pick = U8();
     if (pick < 2 * std::size(kEdges)) return kEdges[pick % std::size(kEdges)];
     if (pick < 0xF0) return static_cast<float>(U16()) * (pick & 1 ? 1.0f : 0.25f);
     switch (pick & 3) {
-      case 0:
-        return std::numeric_limits<float>::quiet_NaN();
-      case 1:
-        return std::numeric_limits<float>::infinity();
-      case 2:
-        return -std::numeric_limits<float>::infinity();
+      case 0: return std::numeric_limits<float>::quiet_NaN();
+      case 1: return std::numeric_limits<float>::infinity();
+      case 2: return -std::numeric_limits<float>::infinity();
       default: {
         const uint32_t bits = U32();
         float f;
@@ -137,10 +135,8 @@ inline bool Documented(int code) {
     case BASS_ERROR_ENDED:
     case BASS_ERROR_FILEFORM:
     case BASS_ERROR_FILEOPEN:
-    case BASS_ERROR_MEM:
-      return true;
-    default:
-      return false;
+    case BASS_ERROR_MEM: return true;
+    default: return false;
   }
 }
 
@@ -194,8 +190,8 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
       return got;
     }
     BASS_CHANNELINFO info{};
-    const DWORD frameBytes = (length & BASS_DATA_FLOAT ? 4 : 2) *
-                             (BASS_ChannelGetInfo(h, &info) && info.chans == 1 ? 1 : 2);
+    const DWORD frameBytes =
+        (length & BASS_DATA_FLOAT ? 4 : 2) * (BASS_ChannelGetInfo(h, &info) && info.chans == 1 ? 1 : 2);
     check(got <= bytes, "BASS_ChannelGetData wrote more than asked");
     check(got % frameBytes == 0, "BASS_ChannelGetData gave a partial frame");
     return got;
@@ -224,7 +220,8 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
     BASS_CHANNELINFO info{};
     if (BASS_ChannelGetInfo(h, &info)) {
       check(std::strlen(info.codec) + std::strlen(info.codecname) + std::strlen(info.format) +
-                    std::strlen(info.formatname) < 4096,
+                    std::strlen(info.formatname) <
+                4096,
             "info texts");
     }
     if (const char* tags = BASS_ChannelGetTags(h)) {
@@ -323,13 +320,9 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         read(pick(), bytes | flags);
         break;
       }
-      case 10:
-        readToEnd(pick());
-        break;
+      case 10: readToEnd(pick()); break;
       case 11:
-      case 12:
-        checkFigures(pick());
-        break;
+      case 12: checkFigures(pick()); break;
       case 13: {
         const DWORD h = pick();
         const uint32_t raw = in.U32();
@@ -398,8 +391,7 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
 
 // Runs an input of the file mode (its first byte already taken off): the
 // next byte chooses the extension, the rest is the file. dir must exist.
-inline std::string RunFile(const uint8_t* data, size_t size, const std::string& dir,
-                           uint64_t maxSamples = 4'000'000) {
+inline std::string RunFile(const uint8_t* data, size_t size, const std::string& dir, uint64_t maxSamples = 4'000'000) {
   if (size == 0) return "";
   const std::string path = dir + "/input" + kExtensions[data[0] % std::size(kExtensions)];
   // A new file each time (one rewritten in place is flushed when it closes).

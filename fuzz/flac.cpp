@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TFlacFile file;
   file.ReadFromOpenStream(input);
   const TFlacFile* flac = &file;
-  volatile int64_t sink = int64_t{file.Duration()} + file.Bitrate() + file.Samplerate() + file.Channels() + flac->Samples();
+  volatile int64_t sink =
+      int64_t{file.Duration()} + file.Bitrate() + file.Samplerate() + file.Channels() + flac->Samples();
   sink = sink + file.Title().size() + file.Genre().size() + flac->Contact().size();
   std::vector<std::u16string> names;
   flac->GetAllFields(names);

@@ -19,9 +19,8 @@ void ExerciseFrame(const TID3v2Frame& frame) {
   Use(frame.FrameTypeDescription());
   Use(frame.FrameID());
   Use(frame.FlagTagAlterPreservation() + frame.FlagFileAlterPreservation() + frame.FlagReadOnly() +
-      frame.FlagUnknownStatus() + frame.FlagCompression() + frame.FlagEncryption() +
-      frame.FlagGroupingIndentity() + frame.FlagUnsynchronisation() + frame.FlagDataLengthIndicator() +
-      frame.FlagUnknownEncoding());
+      frame.FlagUnknownStatus() + frame.FlagCompression() + frame.FlagEncryption() + frame.FlagGroupingIndentity() +
+      frame.FlagUnsynchronisation() + frame.FlagDataLengthIndicator() + frame.FlagUnknownEncoding());
   std::u16string description;
   std::string language, mime, mail, owner;
   uint8_t type = 0;

@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TOggVorbisFile file;
   file.ReadFromOpenStream(input);
   const TOggVorbisFile* ogg = &file;
-  volatile int64_t sink = int64_t{file.Duration()} + file.Bitrate() + file.Samplerate() + file.Channels() + ogg->Samples();
+  volatile int64_t sink =
+      int64_t{file.Duration()} + file.Bitrate() + file.Samplerate() + file.Channels() + ogg->Samples();
   sink = sink + file.Title().size() + file.Year().size() + file.Track().size() + ogg->ISRC().size();
   std::vector<std::u16string> names;
   ogg->GetAllFields(names);

@@ -12,13 +12,13 @@ namespace {
 char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
 bool NameLess(const std::string& a, const std::string& b) {
-  const bool foldedLess = std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(),
-      [](char x, char y) { return static_cast<unsigned char>(FoldAscii(x)) < static_cast<unsigned char>(FoldAscii(y)); });
+  const bool foldedLess = std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(FoldAscii(x)) < static_cast<unsigned char>(FoldAscii(y));
+  });
   if (foldedLess) return true;
-  const bool foldedGreater = std::lexicographical_compare(
-      b.begin(), b.end(), a.begin(), a.end(),
-      [](char x, char y) { return static_cast<unsigned char>(FoldAscii(x)) < static_cast<unsigned char>(FoldAscii(y)); });
+  const bool foldedGreater = std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), [](char x, char y) {
+    return static_cast<unsigned char>(FoldAscii(x)) < static_cast<unsigned char>(FoldAscii(y));
+  });
   return !foldedGreater && a < b;
 }
 

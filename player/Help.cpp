@@ -39,11 +39,15 @@ std::string HelpText(const PlayerFiles& files) {
       "  --version  show the versions of quavlin, FFmpeg and PortAudio\n"
       "\n"
       "Files:\n"
-      "  " + ConsoleName(files.Configuration) + "\n"
+      "  " +
+      ConsoleName(files.Configuration) +
+      "\n"
       "      line 1: the output device (-1 the default, 0 silent, 1.. as listed)\n"
       "      line 2: the volume in percent\n"
       "      without the file: the default device at volume 20\n"
-      "  " + ConsoleName(files.LastPlaylist) + "\n"
+      "  " +
+      ConsoleName(files.LastPlaylist) +
+      "\n"
       "      the play order of the last folder played, UTF-8\n";
   if (!files.BesideProgram)
     text +=

@@ -12,9 +12,7 @@ std::string ProgramDirectory() {
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
-std::string ConfigurationFile(const std::string& programDirectory) {
-  return programDirectory + "quavlin.cfg";
-}
+std::string ConfigurationFile(const std::string& programDirectory) { return programDirectory + "quavlin.cfg"; }
 
 namespace {
 
@@ -31,8 +29,7 @@ std::vector<std::string> ReadFirstLines(const std::string& path, size_t wanted) 
 }
 
 bool IsSwitchLetter(std::string_view arg, char letter) {
-  return arg.size() == 2 && (arg[0] == '-' || arg[0] == '/') &&
-         (arg[1] == letter || arg[1] == letter - ('a' - 'A'));
+  return arg.size() == 2 && (arg[0] == '-' || arg[0] == '/') && (arg[1] == letter || arg[1] == letter - ('a' - 'A'));
 }
 
 }  // namespace

@@ -35,9 +35,7 @@ static_assert(kLeftThresholds.back() == 209 && kRightThresholds.back() == 27204)
 
 }  // namespace
 
-uint32_t PercentPlayed(uint32_t elapsed, uint32_t total) {
-  return total == 0 ? 0 : elapsed * 100u / total;
-}
+uint32_t PercentPlayed(uint32_t elapsed, uint32_t total) { return total == 0 ? 0 : elapsed * 100u / total; }
 
 std::string LevelMeterText(uint32_t level) {
   const uint32_t left = level & 0xFFFF;

@@ -7,12 +7,12 @@
 
 // What one tick knows about the playing stream.
 struct StatusValues {
-  uint32_t State = 0;     // the engine's activity state (2: stalled, waiting for data)
-  uint32_t Elapsed = 0;   // whole seconds heard
-  uint32_t Total = 0;     // whole seconds of the track
-  uint32_t Level = 0;     // left peak in the low 16 bits, right peak in the high 16 bits
-  int64_t Buffered = 0;   // bytes downloaded ahead of decoding (read when stalled)
-  double Cpu = 0;         // engine load in percent
+  uint32_t State = 0;    // the engine's activity state (2: stalled, waiting for data)
+  uint32_t Elapsed = 0;  // whole seconds heard
+  uint32_t Total = 0;    // whole seconds of the track
+  uint32_t Level = 0;    // left peak in the low 16 bits, right peak in the high 16 bits
+  int64_t Buffered = 0;  // bytes downloaded ahead of decoding (read when stalled)
+  double Cpu = 0;        // engine load in percent
 };
 
 inline constexpr uint32_t kStateStalled = 2;

@@ -14,8 +14,8 @@ std::string BareName(std::string_view path) {
   return std::string(name);
 }
 
-std::string HeaderFirstLine(int number, const std::string& path, const HeaderTags& tags,
-                            uint32_t totalSeconds, std::optional<int> count) {
+std::string HeaderFirstLine(int number, const std::string& path, const HeaderTags& tags, uint32_t totalSeconds,
+                            std::optional<int> count) {
   std::string line = "Playing file: " + std::to_string(number) + " ";
   line += tags.Title.empty() ? ConsoleName(BareName(path)) : ConsoleText(tags.Title);
   if (!tags.Artist.empty()) line += " Artist: " + ConsoleText(tags.Artist);

@@ -17,8 +17,8 @@ std::string BareName(std::string_view path);
 // "Playing file: <n> <title or bare name>[ Artist: ..][ Album: ..][ Genre: ..]
 // m:ss[ from <count>]", without the line end. The count is given for
 // folder and playlist playback.
-std::string HeaderFirstLine(int number, const std::string& path, const HeaderTags& tags,
-                            uint32_t totalSeconds, std::optional<int> count);
+std::string HeaderFirstLine(int number, const std::string& path, const HeaderTags& tags, uint32_t totalSeconds,
+                            std::optional<int> count);
 
 // "Bitrate:  <kbit> kBit/s Channels: <n> Type: <name>", without the line end.
 std::string HeaderSecondLine(int32_t bitrate, int32_t channels, const std::u16string& typeName);

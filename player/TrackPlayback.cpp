@@ -46,8 +46,7 @@ void SetVolume(HSTREAM stream, const PlayerSettings& settings) {
 
 // The header's texts and numbers come from the tag library; for a file it
 // has no reader for, or whose reader finds it invalid, from the engine.
-void WriteHeader(const std::string& path, HSTREAM stream, int number, uint32_t total,
-                 const std::optional<int>& count) {
+void WriteHeader(const std::string& path, HSTREAM stream, int number, uint32_t total, const std::optional<int>& count) {
   const TGeneralAudioFile file(path);
   HeaderTags tags{file.Title(), file.Artist(), file.Album(), file.Genre()};
   int32_t bitrate = file.Bitrate();
@@ -128,8 +127,8 @@ TrackDisplay ListEntryDisplay(int number, int count) {
   return d;
 }
 
-void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display,
-                   const PlayerSettings& settings, TrackMemory& memory) {
+void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display, const PlayerSettings& settings,
+                   TrackMemory& memory) {
   const uint32_t total = PrepareTrack(path, stream, display, settings, memory);
 
   BASS_ChannelPlay(stream, FALSE);

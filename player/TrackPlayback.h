@@ -11,8 +11,8 @@
 #include "bass.h"
 
 struct TrackDisplay {
-  int Number = 1;                // shown after "Playing file: "
-  std::optional<int> Count;      // shown after " from " (list playback)
+  int Number = 1;            // shown after "Playing file: "
+  std::optional<int> Count;  // shown after " from " (list playback)
   bool SetVolumeEveryTick = false;
   bool SpaceBarStops = false;
   bool StopAtTotal = false;      // stop when the elapsed seconds reach the total
@@ -30,8 +30,8 @@ struct TrackMemory {
 
 // Plays the open stream to its end (or until the display's stop rules say
 // so), then releases the stream. The caller keeps ownership of nothing.
-void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display,
-                   const PlayerSettings& settings, TrackMemory& memory);
+void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display, const PlayerSettings& settings,
+                   TrackMemory& memory);
 
 // The steps of TrackPlayback, also for callers that drive a stream their
 // own way (the soak test reads decode-only streams instead of playing).

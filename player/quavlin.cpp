@@ -33,16 +33,13 @@ int RunPlayer(const std::vector<std::string>& args) {
   const PlayerFiles files = LocatePlayerFiles(ProgramDirectory());
   // --help and --version change nothing, not even the last playlist.
   switch (FindInfoRequest(args)) {
-    case InfoRequest::Help:
-      console::Write(HelpText(files));
-      return kExitDone;
+    case InfoRequest::Help: console::Write(HelpText(files)); return kExitDone;
     case InfoRequest::Version:
-      console::Write(VersionText({BASS_GetLibraryVersion(BASS_LIBRARY_AVFORMAT),
-                                  BASS_GetLibraryVersion(BASS_LIBRARY_AVCODEC),
-                                  BASS_GetLibraryVersion(BASS_LIBRARY_PORTAUDIO)}));
+      console::Write(
+          VersionText({BASS_GetLibraryVersion(BASS_LIBRARY_AVFORMAT), BASS_GetLibraryVersion(BASS_LIBRARY_AVCODEC),
+                       BASS_GetLibraryVersion(BASS_LIBRARY_PORTAUDIO)}));
       return kExitDone;
-    case InfoRequest::None:
-      break;
+    case InfoRequest::None: break;
   }
   DeleteNamedFile(files.LastPlaylist);
 
@@ -96,8 +93,8 @@ std::string ProgramFileName() {
 int ReportError(const char* kind, const std::string& rawMessage) {
   console::Flush();
   const std::string message = ConsoleName(rawMessage);
-  std::string text = std::string("Exception ") + kind + " in module " + ProgramFileName() +
-                     " at 0000000000000000.\r\n" + message;
+  std::string text =
+      std::string("Exception ") + kind + " in module " + ProgramFileName() + " at 0000000000000000.\r\n" + message;
   if (!message.empty() && message.back() != '.') text += '.';
   text += "\r\n\r\n";
   console::WriteText(stderr, text);

@@ -33,4 +33,3 @@ void WriteTrueAudioDetails(JsonWriter& json, const TGeneralAudioFile& file) {
   json.Key("Bits").Number(f.Bits());
   json.Key("AudioFormat").Number(f.AudioFormat());
 }
-

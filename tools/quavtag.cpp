@@ -142,7 +142,8 @@ int main(int argc, char** argv) {
     } else if (options && (arg == "-r" || arg == "--recursive")) {
       recursive = true;
     } else if (options && (arg == "-j" || arg == "--jobs")) {
-      if (i + 1 >= argList.size() || !ParseJobs(argList[++i], jobs)) return usageError(arg + " needs a number of threads");
+      if (i + 1 >= argList.size() || !ParseJobs(argList[++i], jobs))
+        return usageError(arg + " needs a number of threads");
     } else if (options && arg.size() > 2 && arg.compare(0, 2, "-j") == 0) {
       if (!ParseJobs(arg.substr(2), jobs)) return usageError(arg + ": not a number of threads");
     } else if (options && arg.size() > 1 && arg[0] == '-') {
@@ -159,9 +160,9 @@ int main(int argc, char** argv) {
   bool walked = true;
   for (const std::string& arg : args) {
     if (recursive && PathKindOf(arg) == TPathKind::Directory)
-      walked = WalkFolder(arg, files, [](const std::string& problem) {
-                 std::fprintf(stderr, "quavtag: %s\n", problem.c_str());
-               }) && walked;
+      walked = WalkFolder(arg, files,
+                          [](const std::string& problem) { std::fprintf(stderr, "quavtag: %s\n", problem.c_str()); }) &&
+               walked;
     else
       files.push_back(arg);
   }

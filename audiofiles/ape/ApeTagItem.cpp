@@ -48,10 +48,8 @@ bool TApeTagItem::ReadFromStream(TStream& aStream) {
 std::u16string TApeTagItem::GetValue() const {
   switch (ContentType()) {
     case ctText:
-    case ctExternal:
-      return Utf8ToUtf16(fValue);
-    default:
-      return u"<Binary Data>";
+    case ctExternal: return Utf8ToUtf16(fValue);
+    default: return u"<Binary Data>";
   }
 }
 
@@ -75,9 +73,7 @@ void TApeTagItem::SetContentType(TApeTagItemContentType type) {
   if (!wasBinary && type == ctBinary) fData = std::move(fValue), fValue.clear();
 }
 
-void TApeTagItem::SetReadOnlyFlag(bool readOnly) {
-  fFlags = readOnly ? (fFlags | 1) : (fFlags & ~uint32_t{1});
-}
+void TApeTagItem::SetReadOnlyFlag(bool readOnly) { fFlags = readOnly ? (fFlags | 1) : (fFlags & ~uint32_t{1}); }
 
 bool TApeTagItem::GetBinaryData(TMemoryStream& dest) const {
   if (ContentType() != ctBinary) return false;

@@ -17,10 +17,10 @@
 #include "ByteStreams.h"
 #include "EnumList.h"
 
-#define QUAV_APE_CONTENT_TYPE_LIST(X)                                 \
-  X(ctText)     /* UTF-8 text */                                      \
+#define QUAV_APE_CONTENT_TYPE_LIST(X)                                  \
+  X(ctText)     /* UTF-8 text */                                       \
   X(ctBinary)   /* raw bytes; pictures are "description 0x00 image" */ \
-  X(ctExternal) /* a locator, UTF-8 text */                           \
+  X(ctExternal) /* a locator, UTF-8 text */                            \
   X(ctreserved) /* kept like text, shown as binary */
 
 enum TApeTagItemContentType : uint8_t { QUAV_APE_CONTENT_TYPE_LIST(QUAV_ENUM_VALUE) };
@@ -114,9 +114,7 @@ class TApeTagItem {
   // Stores UTF-8 text, content type ctText, read-only cleared.
   void SetValue(const std::u16string& value);
 
-  TApeTagItemContentType ContentType() const {
-    return static_cast<TApeTagItemContentType>((fFlags >> 1) & 3);
-  }
+  TApeTagItemContentType ContentType() const { return static_cast<TApeTagItemContentType>((fFlags >> 1) & 3); }
   void SetContentType(TApeTagItemContentType type);
   bool ReadOnlyFlag() const { return (fFlags & 1) != 0; }
   void SetReadOnlyFlag(bool readOnly);

@@ -183,8 +183,7 @@ const TApeTagItem* LastMatch(const std::vector<std::unique_ptr<TApeTagItem>>& it
 }  // namespace
 
 bool TBaseApeFile::GetBinaryDataByKey(std::string_view aKey, TMemoryStream& dest) const {
-  const TApeTagItem* item =
-      LastMatch(fItemList, [aKey](const TApeTagItem& i) { return SameText(i.Key(), aKey); });
+  const TApeTagItem* item = LastMatch(fItemList, [aKey](const TApeTagItem& i) { return SameText(i.Key(), aKey); });
   return item && item->GetBinaryData(dest);
 }
 
@@ -199,16 +198,14 @@ void TBaseApeFile::GetAllPictureFrames(std::vector<std::string>& dest) const {
     if (StartsWithCoverArt(item->Key())) dest.push_back(item->Key());
 }
 
-bool TBaseApeFile::GetPicture(std::string_view aKey, TMemoryStream& dest,
-                              std::u16string& description) const {
+bool TBaseApeFile::GetPicture(std::string_view aKey, TMemoryStream& dest, std::u16string& description) const {
   const TApeTagItem* item = LastMatch(fItemList, [aKey](const TApeTagItem& i) {
     return SameText(i.Key(), aKey) || (aKey.empty() && StartsWithCoverArt(i.Key()));
   });
   return item && item->GetPicture(dest, description);
 }
 
-bool TBaseApeFile::GetPicture(TApePictureTypes aType, TMemoryStream& dest,
-                              std::u16string& description) const {
+bool TBaseApeFile::GetPicture(TApePictureTypes aType, TMemoryStream& dest, std::u16string& description) const {
   const std::string_view key = aType < cApePictureKeys.size() ? cApePictureKeys[aType] : "";
   return GetPicture(key, dest, description);
 }
@@ -236,13 +233,11 @@ void TBaseApeFile::SetBinaryByKey(std::string_view aKey, std::string_view bytes)
   ItemFor(fItemList, aKey).SetBinaryData(bytes);
 }
 
-void TBaseApeFile::SetPicture(std::string_view aKey, std::string_view image,
-                              const std::u16string& description) {
+void TBaseApeFile::SetPicture(std::string_view aKey, std::string_view image, const std::u16string& description) {
   if (aKey.empty() || !IsValidApeKey(aKey)) return;
   ItemFor(fItemList, aKey).SetPicture(image, description);
 }
 
-void TBaseApeFile::SetPicture(TApePictureTypes aType, std::string_view image,
-                              const std::u16string& description) {
+void TBaseApeFile::SetPicture(TApePictureTypes aType, std::string_view image, const std::u16string& description) {
   if (aType < cApePictureKeys.size()) SetPicture(cApePictureKeys[aType], image, description);
 }

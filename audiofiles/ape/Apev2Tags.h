@@ -19,11 +19,11 @@
 
 // Header and footer of an APE tag, 32 bytes, integers little-endian.
 struct TApeHeader {
-  char Preamble[8] = {};   // "APETAGEX"
-  uint32_t Version = 0;    // 2000 (APEv2) or 1000 (APEv1); any value is read
-  uint32_t Size = 0;       // items plus footer, without the header
+  char Preamble[8] = {};  // "APETAGEX"
+  uint32_t Version = 0;   // 2000 (APEv2) or 1000 (APEv1); any value is read
+  uint32_t Size = 0;      // items plus footer, without the header
   uint32_t ItemCount = 0;
-  uint32_t Flags = 0;      // bit 31: the tag has a header; bit 29: this is the header
+  uint32_t Flags = 0;  // bit 31: the tag has a header; bit 29: this is the header
   uint8_t Reserved[8] = {};
 
   bool HasPreamble() const;

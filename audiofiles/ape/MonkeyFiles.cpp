@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr std::array<const char16_t*, 7> kCompressionNames = {
-    u"Unknown", u"Fast", u"Normal", u"High", u"Extra High", u"Insane", u"BrainDead"};
+constexpr std::array<const char16_t*, 7> kCompressionNames = {u"Unknown",    u"Fast",   u"Normal",   u"High",
+                                                              u"Extra High", u"Insane", u"BrainDead"};
 
 // The descriptor layout is used from this version on.
 constexpr int32_t kDescriptorVersion = 3980;
@@ -55,8 +55,7 @@ bool TMonkeyFile::ReadAudioProperties(TStream& stream) {
   ResetData();
   //  0  4  "MAC "   4  2  version
   uint8_t start[6];
-  if (stream.Read(start, sizeof start) != sizeof start || std::memcmp(start, "MAC ", 4) != 0)
-    return false;
+  if (stream.Read(start, sizeof start) != sizeof start || std::memcmp(start, "MAC ", 4) != 0) return false;
   fVersion = GetU16LE(start + 4);
   fVersionStr = MonkeyVersionText(fVersion);
 
@@ -64,8 +63,7 @@ bool TMonkeyFile::ReadAudioProperties(TStream& stream) {
   if (!ok) return false;
 
   fCompressionModeStr = MonkeyCompressionName(fCompressionMode);
-  if (fSamplerate > 0)
-    fDuration = RoundToInt32(static_cast<double>(fTotalSamples) / fSamplerate);
+  if (fSamplerate > 0) fDuration = RoundToInt32(static_cast<double>(fTotalSamples) / fSamplerate);
   if (fTotalSamples > 0) {
     const double audioBytes = static_cast<double>(fFileSize - int64_t{CombinedTagSize()});
     fBitrate = RoundToInt32(audioBytes * 8 * fSamplerate / static_cast<double>(fTotalSamples));
@@ -138,7 +136,6 @@ bool TMonkeyFile::ReadOldLayout(TStream& stream) {
     blocksPerFrame = 294912;
   else if (fVersion >= 3900 || (fVersion >= 3800 && fCompressionMode == 4000))
     blocksPerFrame = 73728;
-  if (totalFrames > 0)
-    fTotalSamples = (int64_t{totalFrames} - 1) * blocksPerFrame + finalFrameBlocks;
+  if (totalFrames > 0) fTotalSamples = (int64_t{totalFrames} - 1) * blocksPerFrame + finalFrameBlocks;
   return true;
 }

@@ -124,14 +124,12 @@ std::u16string TMusePackFile::fGetVersionString() const {
 // streams count samples rather than frames, so their sample count is used.
 double TMusePackFile::fGetRatio() const {
   if (!fValid || (fChannelModeID != 1 && fChannelModeID != 2)) return 0;
-  const double samples = fStreamVersion == 8 ? static_cast<double>(fSampleCount)
-                                             : static_cast<double>(fFrameCount) * kSamplesPerFrame;
+  const double samples =
+      fStreamVersion == 8 ? static_cast<double>(fSampleCount) : static_cast<double>(fFrameCount) * kSamplesPerFrame;
   return static_cast<double>(fFileSize) / (samples * 4 + 44) * 100;
 }
 
-bool TMusePackFile::fIsCorrupted() const {
-  return fValid && (fBitrate < 3000 || fBitrate > 480000);
-}
+bool TMusePackFile::fIsCorrupted() const { return fValid && (fBitrate < 3000 || fBitrate > 480000); }
 
 void TMusePackFile::ResetForRead() {
   fResetData();
@@ -162,12 +160,11 @@ bool TMusePackFile::ReadAudioProperties(TStream& stream) {
 
   fDuration = 0;
   if (fSamplerate > 0) {
-    const double samples = fStreamVersion == 8 ? static_cast<double>(fSampleCount)
-                                               : static_cast<double>(fFrameCount) * kSamplesPerFrame;
+    const double samples =
+        fStreamVersion == 8 ? static_cast<double>(fSampleCount) : static_cast<double>(fFrameCount) * kSamplesPerFrame;
     fDuration = RoundToInt32(samples / fSamplerate);
   }
   fBitrate = 0;
-  if (fDuration > 0)
-    fBitrate = RoundToInt32((static_cast<double>(fFileSize) - CombinedTagSize()) * 8 / fDuration);
+  if (fDuration > 0) fBitrate = RoundToInt32((static_cast<double>(fFileSize) - CombinedTagSize()) * 8 / fDuration);
   return true;
 }

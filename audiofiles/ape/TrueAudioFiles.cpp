@@ -53,8 +53,7 @@ bool TTrueAudioFile::ReadAudioProperties(TStream& stream) {
   fSamples = fHeader.DataLength;
   fCRC32 = fHeader.CRC32;
 
-  if (fSamples > 0)
-    fBitrate = RoundToInt32(static_cast<double>(fFileSize) * 8 * fSamplerate / fSamples);
+  if (fSamples > 0) fBitrate = RoundToInt32(static_cast<double>(fFileSize) * 8 * fSamplerate / fSamples);
   if (fSamplerate > 0) fDuration = RoundToInt32(static_cast<double>(fSamples) / fSamplerate);
   return true;
 }

@@ -8,13 +8,13 @@
 
 // The stream header as read, integers little-endian.
 struct tta_header {
-  char ID[4] = {};             // "TTA1"
+  char ID[4] = {};  // "TTA1"
   uint16_t AudioFormat = 0;
   uint16_t NumChannels = 0;
   uint16_t BitsPerSample = 0;
   uint32_t SampleRate = 0;
-  uint32_t DataLength = 0;     // samples per channel
-  uint32_t CRC32 = 0;          // of the header; not verified
+  uint32_t DataLength = 0;  // samples per channel
+  uint32_t CRC32 = 0;       // of the header; not verified
 
   static constexpr int kSize = 22;
   // Fills the record from kSize bytes in file layout.

@@ -5,8 +5,8 @@
 
 namespace {
 
-constexpr std::array<int32_t, 15> kBlockSampleRates = {
-    6000, 8000, 9600, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000, 64000, 88200, 96000, 192000};
+constexpr std::array<int32_t, 15> kBlockSampleRates = {6000,  8000,  9600,  11025, 12000, 16000, 22050, 24000,
+                                                       32000, 44100, 48000, 64000, 88200, 96000, 192000};
 constexpr int32_t kDefaultSampleRate = 44100;
 
 // How far behind the first block header the encoder-mode sub-block is

@@ -11,9 +11,7 @@ const char* AudioErrorName(TAudioError error) {
   return error < kAudioErrorNames.size() ? kAudioErrorNames[error] : "?";
 }
 
-bool AudioFileExists(const std::string& aFilename) {
-  return PathKindOf(aFilename) == TPathKind::File;
-}
+bool AudioFileExists(const std::string& aFilename) { return PathKindOf(aFilename) == TPathKind::File; }
 
 bool ParseFile(const std::string& aFilename, const std::function<void(TStream&)>& parse) {
   try {
@@ -46,13 +44,10 @@ TAudioError TBaseAudioFile::ReadFromOpenStream(TStream& stream) {
   return FinishRead(result, parsed);
 }
 
-TAudioError TBaseAudioFile::FinishRead(TAudioError result, bool parsed) {
-  return parsed ? result : FileErr_FileOpenR;
-}
+TAudioError TBaseAudioFile::FinishRead(TAudioError result, bool parsed) { return parsed ? result : FileErr_FileOpenR; }
 
 uint32_t SyncSafeToInteger(const uint8_t bytes[4]) {
-  return (uint32_t(bytes[0]) << 21) | (uint32_t(bytes[1]) << 14) | (uint32_t(bytes[2]) << 7) |
-         uint32_t(bytes[3]);
+  return (uint32_t(bytes[0]) << 21) | (uint32_t(bytes[1]) << 14) | (uint32_t(bytes[2]) << 7) | uint32_t(bytes[3]);
 }
 
 uint32_t GetID3v2Size(TStream& stream) {

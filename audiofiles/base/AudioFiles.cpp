@@ -49,23 +49,12 @@ const std::vector<ReaderRow>& ReaderTable() {
 constexpr std::array<const char*, at_Wav + 1> kTypeValueNames = {QUAV_AUDIO_FILE_TYPE_LIST(QUAV_ENUM_NAME)};
 
 constexpr std::array<const char16_t*, at_Wav + 1> kTypeNames = {
-    u"Invalid Audiofile",
-    u"MPEG Audio",
-    u"Ogg/Vorbis",
-    u"Free Lossless Audio Codec",
-    u"Monkey's Audio",
-    u"WavPack",
-    u"Musepack",
-    u"OptimFROG",
-    u"The True Audio",
-    u"Windows Media Audio",
-    u"RIFF WAVE"};
+    u"Invalid Audiofile", u"MPEG Audio", u"Ogg/Vorbis",     u"Free Lossless Audio Codec", u"Monkey's Audio", u"WavPack",
+    u"Musepack",          u"OptimFROG",  u"The True Audio", u"Windows Media Audio",       u"RIFF WAVE"};
 
 }  // namespace
 
-const char* AudioFileTypeName(TAudioFileType type) {
-  return type <= at_Wav ? kTypeValueNames[type] : "?";
-}
+const char* AudioFileTypeName(TAudioFileType type) { return type <= at_Wav ? kTypeValueNames[type] : "?"; }
 
 std::u16string FileTypeNameOf(TAudioFileType type) {
   return type <= at_Wav ? kTypeNames[type] : kTypeNames[at_Invalid];
@@ -97,15 +86,11 @@ bool TGeneralAudioFile::Valid() const { return fBaseAudioFile && fBaseAudioFile-
 int64_t TGeneralAudioFile::FileSize() const { return fBaseAudioFile ? fBaseAudioFile->FileSize() : 0; }
 int32_t TGeneralAudioFile::Duration() const { return fBaseAudioFile ? fBaseAudioFile->Duration() : 0; }
 int32_t TGeneralAudioFile::Bitrate() const { return fBaseAudioFile ? fBaseAudioFile->Bitrate() : 0; }
-int32_t TGeneralAudioFile::Samplerate() const {
-  return fBaseAudioFile ? fBaseAudioFile->Samplerate() : 0;
-}
+int32_t TGeneralAudioFile::Samplerate() const { return fBaseAudioFile ? fBaseAudioFile->Samplerate() : 0; }
 int32_t TGeneralAudioFile::Channels() const { return fBaseAudioFile ? fBaseAudioFile->Channels() : 0; }
 
 std::u16string TGeneralAudioFile::Title() const { return fBaseAudioFile ? fBaseAudioFile->Title() : u""; }
-std::u16string TGeneralAudioFile::Artist() const {
-  return fBaseAudioFile ? fBaseAudioFile->Artist() : u"";
-}
+std::u16string TGeneralAudioFile::Artist() const { return fBaseAudioFile ? fBaseAudioFile->Artist() : u""; }
 std::u16string TGeneralAudioFile::Album() const { return fBaseAudioFile ? fBaseAudioFile->Album() : u""; }
 std::u16string TGeneralAudioFile::Year() const { return fBaseAudioFile ? fBaseAudioFile->Year() : u""; }
 std::u16string TGeneralAudioFile::Track() const { return fBaseAudioFile ? fBaseAudioFile->Track() : u""; }
@@ -152,10 +137,8 @@ TBaseApeFile* TGeneralAudioFile::BaseApeFile() const {
     case at_WavPack:
     case at_MusePack:
     case at_OptimFrog:
-    case at_TrueAudio:
-      return static_cast<TBaseApeFile*>(fBaseAudioFile.get());
-    default:
-      return nullptr;
+    case at_TrueAudio: return static_cast<TBaseApeFile*>(fBaseAudioFile.get());
+    default: return nullptr;
   }
 }
 TMonkeyFile* TGeneralAudioFile::MonkeyFile() const {

@@ -9,9 +9,7 @@ void TStream::Seek(int64_t position) {
   fPosition = position;
 }
 
-int64_t TStream::Remaining() const {
-  return std::max<int64_t>(0, Size() - fPosition);
-}
+int64_t TStream::Remaining() const { return std::max<int64_t>(0, Size() - fPosition); }
 
 int64_t TStream::Read(void* buffer, int64_t count) {
   // Nothing to do at or past the end: DoRead is never asked to read there
@@ -125,9 +123,7 @@ int64_t TMemoryStream::DoRead(void* buffer, int64_t count) {
   return count;
 }
 
-void TMemoryStream::CopyFrom(TStream& source, int64_t count) {
-  Append(source.ReadBytes(count));
-}
+void TMemoryStream::CopyFrom(TStream& source, int64_t count) { Append(source.ReadBytes(count)); }
 
 void TMemoryStream::Append(std::string_view bytes) {
   fData.append(bytes);

@@ -99,7 +99,10 @@ class TMemoryStream final : public TStream {
 
   int64_t Size() const override { return static_cast<int64_t>(fData.size()); }
   const std::string& Data() const { return fData; }
-  void Clear() { fData.clear(); fPosition = 0; }
+  void Clear() {
+    fData.clear();
+    fPosition = 0;
+  }
   // Appends count bytes read exactly from source (EReadError when short),
   // leaving this stream's position after them.
   void CopyFrom(TStream& source, int64_t count);

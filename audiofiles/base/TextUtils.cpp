@@ -13,10 +13,10 @@ constexpr char16_t kReplacement = 0xFFFD;
 // half is Latin-1. The five bytes the page leaves undefined (0x81, 0x8D,
 // 0x8F, 0x90, 0x9D) stand for the C1 controls of the same number, as the
 // Windows conversion has them, so no byte is lost and text converts back.
-constexpr char16_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void AppendUtf16(std::u16string& out, uint32_t cp) {
   if (cp >= 0x10000) {
@@ -167,8 +167,7 @@ bool TryUtf8ToUtf16(std::string_view utf8, std::u16string& out) {
 
 char32_t NextCodePoint(std::u16string_view utf16, size_t& i) {
   const char32_t unit = utf16[i];
-  if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-      utf16[i + 1] <= 0xDFFF) {
+  if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
     ++i;
     return 0x10000 + ((unit - 0xD800) << 10) + (utf16[i] - 0xDC00);
   }
@@ -244,9 +243,7 @@ std::u16string Trim(std::u16string_view text) {
   return std::u16string(text.substr(s, TrimEnd(text, s) - s));
 }
 std::u16string TrimLeft(std::u16string_view text) { return std::u16string(text.substr(TrimStart(text))); }
-std::u16string TrimRight(std::u16string_view text) {
-  return std::u16string(text.substr(0, TrimEnd(text, 0)));
-}
+std::u16string TrimRight(std::u16string_view text) { return std::u16string(text.substr(0, TrimEnd(text, 0))); }
 std::string TrimBytes(std::string_view bytes) {
   const size_t s = TrimStart(bytes);
   return std::string(bytes.substr(s, TrimEnd(bytes, s) - s));

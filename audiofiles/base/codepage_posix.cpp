@@ -76,8 +76,7 @@ std::u16string CodePageToUtf16(std::string_view bytes, uint32_t codePage) {
   const size_t produced = (out.size() - outLeft) / 2;
   result.resize(produced);
   for (size_t k = 0; k < produced; ++k)
-    result[k] = static_cast<char16_t>(static_cast<uint8_t>(out[2 * k]) |
-                                      (static_cast<uint8_t>(out[2 * k + 1]) << 8));
+    result[k] = static_cast<char16_t>(static_cast<uint8_t>(out[2 * k]) | (static_cast<uint8_t>(out[2 * k + 1]) << 8));
   return result;
 }
 

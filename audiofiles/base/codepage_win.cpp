@@ -49,8 +49,8 @@ std::u16string CodePageToUtf16(std::string_view bytes, uint32_t codePage) {
   const int needed = ::MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
   if (needed <= 0) return {};
   std::u16string text(static_cast<size_t>(needed), u'\0');
-  const int got = ::MultiByteToWideChar(codePage, 0, bytes.data(), length, reinterpret_cast<wchar_t*>(text.data()),
-                                        needed);
+  const int got =
+      ::MultiByteToWideChar(codePage, 0, bytes.data(), length, reinterpret_cast<wchar_t*>(text.data()), needed);
   text.resize(static_cast<size_t>(got > 0 ? got : 0));
   return Precomposed(text);
 }

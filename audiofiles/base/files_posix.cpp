@@ -42,8 +42,7 @@ int64_t TNativeFile::ReadAt(int64_t offset, void* buffer, int64_t count, std::st
   auto out = static_cast<char*>(buffer);
   int64_t done = 0;
   while (done < count) {
-    const ssize_t n =
-        ::pread(static_cast<int>(fHandle), out + done, static_cast<size_t>(count - done), offset + done);
+    const ssize_t n = ::pread(static_cast<int>(fHandle), out + done, static_cast<size_t>(count - done), offset + done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       reason = SystemErrorText(errno);

@@ -24,8 +24,8 @@ HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // Opened the way the readers want: others may go on reading and writing.
 HANDLE OpenForReading(const std::string& name) {
-  return ::CreateFileW(Wide(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return ::CreateFileW(Wide(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 constexpr DWORD kMaxChunk = 1u << 30;
@@ -152,8 +152,7 @@ bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::s
   const bool known = ::GetFileInformationByHandle(h, &info) != 0;
   ::CloseHandle(h);
   if (!known || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-  id = TDirectoryId{info.dwVolumeSerialNumber,
-                    (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  id = TDirectoryId{info.dwVolumeSerialNumber, (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 
   std::wstring pattern = wide;
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
@@ -215,9 +214,9 @@ void UseBinaryStandardStreams() {
 
 std::string SystemErrorText(int code) {
   wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+  const DWORD n =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
   std::string message = n > 0 && text ? Utf8(text, n) : "System error " + std::to_string(code);
   if (text) ::LocalFree(text);
   while (!message.empty() && static_cast<unsigned char>(message.back()) <= ' ') message.pop_back();

@@ -11,94 +11,94 @@ const std::array<TID3v2FrameTableRow, kFrameIDCount> ID3v2FrameTable = {{
     {{"XXX", "XXXX", "XXXX"}, "Unknown/experimental Frame"},  // IDv2_UNKNOWN
     {{"XMP", "XMP3", "XMP3"}, "Tagmill experimental Frame"},  // IDv2_TagmillExperimental
     {{"TP1", "TPE1", "TPE1"}, "Lead artist(s)/Lead performer(s)/Soloist(s)/Performing group"},  // IDv2_ARTIST
-    {{"TT2", "TIT2", "TIT2"}, "Title/Songname/Content description"},  // IDv2_TITEL
-    {{"TAL", "TALB", "TALB"}, "Album/Movie/Show title"},  // IDv2_ALBUM
-    {{"TYE", "TYER", "TDRC"}, "Year"},  // IDv2_YEAR
-    {{"TCO", "TCON", "TCON"}, "Content type"},  // IDv2_GENRE
-    {{"TRK", "TRCK", "TRCK"}, "Track number/Position in set"},  // IDv2_TRACK
-    {{"TCM", "TCOM", "TCOM"}, "Composer"},  // IDv2_COMPOSER
-    {{"TOA", "TOPE", "TOPE"}, "Original artist(s)/performer(s)"},  // IDv2_ORIGINALARTIST
-    {{"TCR", "TCOP", "TCOP"}, "Copyright message"},  // IDv2_COPYRIGHT
-    {{"TEN", "TENC", "TENC"}, "Encoded by"},  // IDv2_ENCODEDBY
-    {{"TLA", "TLAN", "TLAN"}, "Language(s)"},  // IDv2_LANGUAGES
-    {{"TSS", "TSSE", "TSSE"}, "Software/hardware and settings used for encoding"},  // IDv2_SOFTWARESETTINGS
-    {{"TMT", "TMED", "TMED"}, "Media type"},  // IDv2_MEDIATYPE
-    {{"TLE", "TLEN", "TLEN"}, "Length"},  // IDv2_LENGTH
-    {{"TPB", "TPUB", "TPUB"}, "Publisher"},  // IDv2_PUBLISHER
-    {{"TOF", "TOFN", "TOFN"}, "Original filename"},  // IDv2_ORIGINALFILENAME
-    {{"TOL", "TOLY", "TOLY"}, "Original Lyricist(s)/text writer(s)"},  // IDv2_ORIGINALLYRICIST
-    {{"TOR", "TORY", "TDOR"}, "Original release year"},  // IDv2_ORIGINALRELEASEYEAR
-    {{"TOT", "TOAL", "TOAL"}, "Original album/Movie/Show title"},  // IDv2_ORIGINALALBUMTITEL
-    {{"TBP", "TBPM", "TBPM"}, "BPM (Beats Per Minute)"},  // IDv2_BPM
-    {{"TDY", "TDLY", "TDLY"}, "Playlist delay"},  // IDv2_PLAYLISTDELAY
-    {{"TFT", "TFLT", "TFLT"}, "File type"},  // IDv2_FILETYPE
-    {{"TKE", "TKEY", "TKEY"}, "Initial key"},  // IDv2_INITIALKEY
-    {{"TP2", "TPE2", "TPE2"}, "Band/Orchestra/Accompaniment"},  // IDv2_BANDACCOMPANIMENT
-    {{"TP3", "TPE3", "TPE3"}, "Conductor/Performer refinement"},  // IDv2_CONDUCTORREFINEMENT
+    {{"TT2", "TIT2", "TIT2"}, "Title/Songname/Content description"},                            // IDv2_TITEL
+    {{"TAL", "TALB", "TALB"}, "Album/Movie/Show title"},                                        // IDv2_ALBUM
+    {{"TYE", "TYER", "TDRC"}, "Year"},                                                          // IDv2_YEAR
+    {{"TCO", "TCON", "TCON"}, "Content type"},                                                  // IDv2_GENRE
+    {{"TRK", "TRCK", "TRCK"}, "Track number/Position in set"},                                  // IDv2_TRACK
+    {{"TCM", "TCOM", "TCOM"}, "Composer"},                                                      // IDv2_COMPOSER
+    {{"TOA", "TOPE", "TOPE"}, "Original artist(s)/performer(s)"},                               // IDv2_ORIGINALARTIST
+    {{"TCR", "TCOP", "TCOP"}, "Copyright message"},                                             // IDv2_COPYRIGHT
+    {{"TEN", "TENC", "TENC"}, "Encoded by"},                                                    // IDv2_ENCODEDBY
+    {{"TLA", "TLAN", "TLAN"}, "Language(s)"},                                                   // IDv2_LANGUAGES
+    {{"TSS", "TSSE", "TSSE"}, "Software/hardware and settings used for encoding"},              // IDv2_SOFTWARESETTINGS
+    {{"TMT", "TMED", "TMED"}, "Media type"},                                                    // IDv2_MEDIATYPE
+    {{"TLE", "TLEN", "TLEN"}, "Length"},                                                        // IDv2_LENGTH
+    {{"TPB", "TPUB", "TPUB"}, "Publisher"},                                                     // IDv2_PUBLISHER
+    {{"TOF", "TOFN", "TOFN"}, "Original filename"},                                             // IDv2_ORIGINALFILENAME
+    {{"TOL", "TOLY", "TOLY"}, "Original Lyricist(s)/text writer(s)"},                           // IDv2_ORIGINALLYRICIST
+    {{"TOR", "TORY", "TDOR"}, "Original release year"},                           // IDv2_ORIGINALRELEASEYEAR
+    {{"TOT", "TOAL", "TOAL"}, "Original album/Movie/Show title"},                 // IDv2_ORIGINALALBUMTITEL
+    {{"TBP", "TBPM", "TBPM"}, "BPM (Beats Per Minute)"},                          // IDv2_BPM
+    {{"TDY", "TDLY", "TDLY"}, "Playlist delay"},                                  // IDv2_PLAYLISTDELAY
+    {{"TFT", "TFLT", "TFLT"}, "File type"},                                       // IDv2_FILETYPE
+    {{"TKE", "TKEY", "TKEY"}, "Initial key"},                                     // IDv2_INITIALKEY
+    {{"TP2", "TPE2", "TPE2"}, "Band/Orchestra/Accompaniment"},                    // IDv2_BANDACCOMPANIMENT
+    {{"TP3", "TPE3", "TPE3"}, "Conductor/Performer refinement"},                  // IDv2_CONDUCTORREFINEMENT
     {{"TP4", "TPE4", "TPE4"}, "Interpreted, remixed, or otherwise modified by"},  // IDv2_INTERPRETEDBY
-    {{"TPA", "TPOS", "TPOS"}, "Part of a set"},  // IDv2_PARTOFASET
-    {{"TRC", "TSRC", "TSRC"}, "ISRC (International Standard Recording Code)"},  // IDv2_ISRC
-    {{"TT1", "TIT1", "TIT1"}, "Content group description"},  // IDv2_CONTENTGROUPDESCRIPTION
-    {{"TT3", "TIT3", "TIT3"}, "Subtitle/Description refinement"},  // IDv2_SUBTITLEREFINEMENT
-    {{"TXT", "TEXT", "TEXT"}, "Lyricist/text writer"},  // IDv2_LYRICIST
-    {{"---", "TOWN", "TOWN"}, "File owner/licensee"},  // IDv2_FILEOWNER
-    {{"---", "TRSN", "TRSN"}, "Internet radio station name"},  // IDv2_INTERNETRADIONAME
-    {{"---", "TRSO", "TRSO"}, "Internet radio station owner"},  // IDv2_INTERNETRADIOOWNER
-    {{"---", "----", "TDEN"}, "Encoding time"},  // IDv2_ENCODINGTIME
-    {{"---", "----", "TDRC"}, "Recording time"},  // IDv2_RECORDINGTIME
-    {{"---", "----", "TDRL"}, "Release time"},  // IDv2_RELEASETIME
-    {{"---", "----", "TDTG"}, "Tagging time"},  // IDv2_TAGGINGTIME
-    {{"---", "----", "TMCL"}, "Musician credits list"},  // IDv2_MUSICIANCREDITLIST
-    {{"---", "----", "TMOO"}, "Mood"},  // IDv2_MOOD
-    {{"---", "----", "TPRO"}, "Produced notice"},  // IDv2_PRODUCEDNOTICE
-    {{"---", "----", "TSOA"}, "Album sort order"},  // IDv2_ALBUMSORTORDER
-    {{"---", "----", "TSOP"}, "Performer sort order"},  // IDv2_PERFORMERSORTORDER
-    {{"---", "----", "TSOT"}, "Title sort order"},  // IDv2_TITLESORTORDER
-    {{"---", "----", "TSST"}, "Set subtitle"},  // IDv2_SETSUBTITLE
-    {{"TXX", "TXXX", "TXXX"}, "User defined text information frame"},  // IDv2_USERDEFINEDTEXT
-    {{"WAF", "WOAF", "WOAF"}, "Official audio file webpage"},  // IDv2_AUDIOFILEURL
-    {{"WAR", "WOAR", "WOAR"}, "Official artist/performer webpage"},  // IDv2_ARTISTURL
-    {{"WAS", "WOAS", "WOAS"}, "Official audio source webpage"},  // IDv2_AUDIOSOURCEURL
-    {{"WCM", "WCOM", "WCOM"}, "Commercial information"},  // IDv2_COMMERCIALURL
-    {{"WCP", "WCOP", "WCOP"}, "Copyright/Legal information"},  // IDv2_COPYRIGHTURL
-    {{"WPB", "WPUB", "WPUB"}, "Publishers official webpage"},  // IDv2_PUBLISHERSURL
-    {{"---", "WORS", "WORS"}, "Official internet radio station homepage"},  // IDv2_RADIOSTATIONURL
-    {{"---", "WPAY", "WPAY"}, "Payment"},  // IDv2_PAYMENTURL
-    {{"PIC", "APIC", "APIC"}, "Attached picture"},  // IDv2_PICTURE
-    {{"ULT", "USLT", "USLT"}, "Unsychronized lyric/text transcription"},  // IDv2_LYRICS
-    {{"COM", "COMM", "COMM"}, "Comments"},  // IDv2_COMMENT
-    {{"POP", "POPM", "POPM"}, "Popularimeter"},  // IDv2_RATING
-    {{"WXX", "WXXX", "WXXX"}, "User defined URL link frame"},  // IDv2_USERDEFINEDURL
-    {{"BUF", "RBUF", "RBUF"}, "Recommended buffer size"},  // IDv2_RECOMMENDEDBUFFERSIZE
-    {{"CNT", "PCNT", "PCNT"}, "Play counter"},  // IDv2_PLAYCOUNTER
-    {{"CRA", "AENC", "AENC"}, "Audio encryption"},  // IDv2_AUDIOENCRYPTION
-    {{"ETC", "ETCO", "ETCO"}, "Event timing codes"},  // IDv2_EVENTTIMINGCODES
-    {{"EQU", "EQUA", "EQU2"}, "Equalization"},  // IDv2_EQUALIZATION
-    {{"GEO", "GEOB", "GEOB"}, "General encapsulated object"},  // IDv2_GENERALOBJECT
-    {{"LNK", "LINK", "LINK"}, "Linked information"},  // IDv2_LINKEDINFORMATION
-    {{"MCI", "MCDI", "MCDI"}, "Music CD Identifier"},  // IDv2_MUSICCDID
-    {{"MLL", "MLLT", "MLLT"}, "MPEG location lookup table"},  // IDv2_MPEGLOOKUPTABLE
-    {{"REV", "RVRB", "RVRB"}, "Reverb"},  // IDv2_REVERB
-    {{"RVA", "RVAD", "RVA2"}, "Relative volume adjustment"},  // IDv2_VOLUMEADJUSTMENT
-    {{"SLT", "SYLT", "SYLT"}, "Synchronized lyric/text"},  // IDv2_SYNCHRONIZEDLYRICS
-    {{"STC", "SYTC", "SYTC"}, "Synced tempo codes"},  // IDv2_SYNCEDTEMPOCODES
-    {{"UFI", "UFID", "UFID"}, "Unique file identifier"},  // IDv2_UNIQUEFILEID
-    {{"---", "COMR", "COMR"}, "Commercial frame"},  // IDv2_COMMERCIALFRAME
-    {{"---", "ENCR", "ENCR"}, "Encryption method registration"},  // IDv2_ENCRYPTIONMETHODREGISTRATION
-    {{"---", "GRID", "GRID"}, "Group identification registration"},  // IDv2_GROUPIDREGISTRATION
-    {{"---", "OWNE", "OWNE"}, "Ownership frame"},  // IDv2_OWNERSHIP
-    {{"PRV", "PRIV", "PRIV"}, "Private frame"},  // IDv2_PRIVATE
-    {{"---", "POSS", "POSS"}, "Position synchronisation frame"},  // IDv2_POSITIONSYNCHRONISATION
-    {{"---", "USER", "USER"}, "Terms of use"},  // IDv2_TERMSOFUSE
-    {{"---", "----", "ASPI"}, "Audio seek point index"},  // IDv2_SEEKPOINTINDEX
-    {{"---", "----", "SEEK"}, "Seek frame"},  // IDv2_SEEKFRAME
-    {{"---", "----", "SIGN"}, "Signature frame"},  // IDv2_SIGNATURE
-    {{"IPL", "IPLS", "TIPL"}, "Involved people list"},  // IDv2_INVOLVEDPEOPLE
-    {{"CRM", "----", "----"}, "Encrypted meta frame"},  // IDv2_ENCRYPTEDMETAFRAME
-    {{"TRD", "TRDA", "----"}, "Recording dates"},  // IDv2_RECORDINGDATES
-    {{"TDA", "TDAT", "----"}, "Date"},  // IDv2_DATE
-    {{"TIM", "TIME", "----"}, "Time"},  // IDv2_TIME
-    {{"TSI", "TSIZ", "----"}, "Size"},  // IDv2_SIZE
+    {{"TPA", "TPOS", "TPOS"}, "Part of a set"},                                   // IDv2_PARTOFASET
+    {{"TRC", "TSRC", "TSRC"}, "ISRC (International Standard Recording Code)"},    // IDv2_ISRC
+    {{"TT1", "TIT1", "TIT1"}, "Content group description"},                       // IDv2_CONTENTGROUPDESCRIPTION
+    {{"TT3", "TIT3", "TIT3"}, "Subtitle/Description refinement"},                 // IDv2_SUBTITLEREFINEMENT
+    {{"TXT", "TEXT", "TEXT"}, "Lyricist/text writer"},                            // IDv2_LYRICIST
+    {{"---", "TOWN", "TOWN"}, "File owner/licensee"},                             // IDv2_FILEOWNER
+    {{"---", "TRSN", "TRSN"}, "Internet radio station name"},                     // IDv2_INTERNETRADIONAME
+    {{"---", "TRSO", "TRSO"}, "Internet radio station owner"},                    // IDv2_INTERNETRADIOOWNER
+    {{"---", "----", "TDEN"}, "Encoding time"},                                   // IDv2_ENCODINGTIME
+    {{"---", "----", "TDRC"}, "Recording time"},                                  // IDv2_RECORDINGTIME
+    {{"---", "----", "TDRL"}, "Release time"},                                    // IDv2_RELEASETIME
+    {{"---", "----", "TDTG"}, "Tagging time"},                                    // IDv2_TAGGINGTIME
+    {{"---", "----", "TMCL"}, "Musician credits list"},                           // IDv2_MUSICIANCREDITLIST
+    {{"---", "----", "TMOO"}, "Mood"},                                            // IDv2_MOOD
+    {{"---", "----", "TPRO"}, "Produced notice"},                                 // IDv2_PRODUCEDNOTICE
+    {{"---", "----", "TSOA"}, "Album sort order"},                                // IDv2_ALBUMSORTORDER
+    {{"---", "----", "TSOP"}, "Performer sort order"},                            // IDv2_PERFORMERSORTORDER
+    {{"---", "----", "TSOT"}, "Title sort order"},                                // IDv2_TITLESORTORDER
+    {{"---", "----", "TSST"}, "Set subtitle"},                                    // IDv2_SETSUBTITLE
+    {{"TXX", "TXXX", "TXXX"}, "User defined text information frame"},             // IDv2_USERDEFINEDTEXT
+    {{"WAF", "WOAF", "WOAF"}, "Official audio file webpage"},                     // IDv2_AUDIOFILEURL
+    {{"WAR", "WOAR", "WOAR"}, "Official artist/performer webpage"},               // IDv2_ARTISTURL
+    {{"WAS", "WOAS", "WOAS"}, "Official audio source webpage"},                   // IDv2_AUDIOSOURCEURL
+    {{"WCM", "WCOM", "WCOM"}, "Commercial information"},                          // IDv2_COMMERCIALURL
+    {{"WCP", "WCOP", "WCOP"}, "Copyright/Legal information"},                     // IDv2_COPYRIGHTURL
+    {{"WPB", "WPUB", "WPUB"}, "Publishers official webpage"},                     // IDv2_PUBLISHERSURL
+    {{"---", "WORS", "WORS"}, "Official internet radio station homepage"},        // IDv2_RADIOSTATIONURL
+    {{"---", "WPAY", "WPAY"}, "Payment"},                                         // IDv2_PAYMENTURL
+    {{"PIC", "APIC", "APIC"}, "Attached picture"},                                // IDv2_PICTURE
+    {{"ULT", "USLT", "USLT"}, "Unsychronized lyric/text transcription"},          // IDv2_LYRICS
+    {{"COM", "COMM", "COMM"}, "Comments"},                                        // IDv2_COMMENT
+    {{"POP", "POPM", "POPM"}, "Popularimeter"},                                   // IDv2_RATING
+    {{"WXX", "WXXX", "WXXX"}, "User defined URL link frame"},                     // IDv2_USERDEFINEDURL
+    {{"BUF", "RBUF", "RBUF"}, "Recommended buffer size"},                         // IDv2_RECOMMENDEDBUFFERSIZE
+    {{"CNT", "PCNT", "PCNT"}, "Play counter"},                                    // IDv2_PLAYCOUNTER
+    {{"CRA", "AENC", "AENC"}, "Audio encryption"},                                // IDv2_AUDIOENCRYPTION
+    {{"ETC", "ETCO", "ETCO"}, "Event timing codes"},                              // IDv2_EVENTTIMINGCODES
+    {{"EQU", "EQUA", "EQU2"}, "Equalization"},                                    // IDv2_EQUALIZATION
+    {{"GEO", "GEOB", "GEOB"}, "General encapsulated object"},                     // IDv2_GENERALOBJECT
+    {{"LNK", "LINK", "LINK"}, "Linked information"},                              // IDv2_LINKEDINFORMATION
+    {{"MCI", "MCDI", "MCDI"}, "Music CD Identifier"},                             // IDv2_MUSICCDID
+    {{"MLL", "MLLT", "MLLT"}, "MPEG location lookup table"},                      // IDv2_MPEGLOOKUPTABLE
+    {{"REV", "RVRB", "RVRB"}, "Reverb"},                                          // IDv2_REVERB
+    {{"RVA", "RVAD", "RVA2"}, "Relative volume adjustment"},                      // IDv2_VOLUMEADJUSTMENT
+    {{"SLT", "SYLT", "SYLT"}, "Synchronized lyric/text"},                         // IDv2_SYNCHRONIZEDLYRICS
+    {{"STC", "SYTC", "SYTC"}, "Synced tempo codes"},                              // IDv2_SYNCEDTEMPOCODES
+    {{"UFI", "UFID", "UFID"}, "Unique file identifier"},                          // IDv2_UNIQUEFILEID
+    {{"---", "COMR", "COMR"}, "Commercial frame"},                                // IDv2_COMMERCIALFRAME
+    {{"---", "ENCR", "ENCR"}, "Encryption method registration"},                  // IDv2_ENCRYPTIONMETHODREGISTRATION
+    {{"---", "GRID", "GRID"}, "Group identification registration"},               // IDv2_GROUPIDREGISTRATION
+    {{"---", "OWNE", "OWNE"}, "Ownership frame"},                                 // IDv2_OWNERSHIP
+    {{"PRV", "PRIV", "PRIV"}, "Private frame"},                                   // IDv2_PRIVATE
+    {{"---", "POSS", "POSS"}, "Position synchronisation frame"},                  // IDv2_POSITIONSYNCHRONISATION
+    {{"---", "USER", "USER"}, "Terms of use"},                                    // IDv2_TERMSOFUSE
+    {{"---", "----", "ASPI"}, "Audio seek point index"},                          // IDv2_SEEKPOINTINDEX
+    {{"---", "----", "SEEK"}, "Seek frame"},                                      // IDv2_SEEKFRAME
+    {{"---", "----", "SIGN"}, "Signature frame"},                                 // IDv2_SIGNATURE
+    {{"IPL", "IPLS", "TIPL"}, "Involved people list"},                            // IDv2_INVOLVEDPEOPLE
+    {{"CRM", "----", "----"}, "Encrypted meta frame"},                            // IDv2_ENCRYPTEDMETAFRAME
+    {{"TRD", "TRDA", "----"}, "Recording dates"},                                 // IDv2_RECORDINGDATES
+    {{"TDA", "TDAT", "----"}, "Date"},                                            // IDv2_DATE
+    {{"TIM", "TIME", "----"}, "Time"},                                            // IDv2_TIME
+    {{"TSI", "TSIZ", "----"}, "Size"},                                            // IDv2_SIZE
 }};
 
 namespace {
@@ -123,12 +123,10 @@ int FindRow(std::string_view id, uint8_t version) {
 //   version 2: ID(3) size(3, big-endian)
 //   version 3: ID(4) size(4, big-endian) status(1) format(1)
 //   version 4: ID(4) size(4, 7 bits per byte) status(1) format(1)
-constexpr uint8_t kV3FormatCompression = 0x80, kV3FormatEncryption = 0x40,
-                  kV3FormatGrouping = 0x20, kV3FormatUnknown = 0x1f,
-                  kV3FormatUnparsable = 0xdf;
-constexpr uint8_t kV4FormatGrouping = 0x40, kV4FormatCompression = 0x08,
-                  kV4FormatEncryption = 0x04, kV4FormatUnsync = 0x02,
-                  kV4FormatDataLength = 0x01, kV4FormatUnknown = 0xb0,
+constexpr uint8_t kV3FormatCompression = 0x80, kV3FormatEncryption = 0x40, kV3FormatGrouping = 0x20,
+                  kV3FormatUnknown = 0x1f, kV3FormatUnparsable = 0xdf;
+constexpr uint8_t kV4FormatGrouping = 0x40, kV4FormatCompression = 0x08, kV4FormatEncryption = 0x04,
+                  kV4FormatUnsync = 0x02, kV4FormatDataLength = 0x01, kV4FormatUnknown = 0xb0,
                   kV4FormatUnparsable = 0xbc;
 
 }  // namespace
@@ -139,9 +137,7 @@ std::string_view IDStringFor(TFrameIDs frameID, uint8_t version) {
   return ID3v2FrameTable[frameID].IDs[column];
 }
 
-const char* FrameIDName(TFrameIDs frameID) {
-  return frameID < kFrameIDCount ? kFrameIDNames[frameID] : "IDv2_UNKNOWN";
-}
+const char* FrameIDName(TFrameIDs frameID) { return frameID < kFrameIDCount ? kFrameIDNames[frameID] : "IDv2_UNKNOWN"; }
 
 const char* FrameTypeName(TID3v2FrameTypes frameType) {
   return frameType < kFrameTypeNames.size() ? kFrameTypeNames[frameType] : "FT_INVALID";
@@ -154,13 +150,9 @@ TID3v2Frame::TID3v2Frame(std::string_view aID, uint8_t aVersion) : fVersion(aVer
   fHeader.replace(0, fIDString.size(), fIDString);
 }
 
-uint8_t TID3v2Frame::StatusFlags() const {
-  return fVersion == 2 ? 0 : static_cast<uint8_t>(fHeader[8]);
-}
+uint8_t TID3v2Frame::StatusFlags() const { return fVersion == 2 ? 0 : static_cast<uint8_t>(fHeader[8]); }
 
-uint8_t TID3v2Frame::FormatFlags() const {
-  return fVersion == 2 ? 0 : static_cast<uint8_t>(fHeader[9]);
-}
+uint8_t TID3v2Frame::FormatFlags() const { return fVersion == 2 ? 0 : static_cast<uint8_t>(fHeader[9]); }
 
 void TID3v2Frame::ReadFromStream(TStream& aStream) {
   fParsable = true;
@@ -202,8 +194,8 @@ void TID3v2Frame::ReadFromStream(TStream& aStream) {
     return;
   }
   int32_t extra = 0;
-  const bool grouping = (fVersion == 3 && (format & kV3FormatGrouping)) ||
-                        (fVersion == 4 && (format & kV4FormatGrouping));
+  const bool grouping =
+      (fVersion == 3 && (format & kV3FormatGrouping)) || (fVersion == 4 && (format & kV4FormatGrouping));
   if (grouping) {
     fGroupID = source->ReadU8();
     extra += 1;
@@ -301,9 +293,7 @@ bool TID3v2Frame::FlagGroupingIndentity() const {
   return false;
 }
 
-bool TID3v2Frame::FlagUnsynchronisation() const {
-  return fVersion == 4 && (FormatFlags() & kV4FormatUnsync) != 0;
-}
+bool TID3v2Frame::FlagUnsynchronisation() const { return fVersion == 4 && (FormatFlags() & kV4FormatUnsync) != 0; }
 
 bool TID3v2Frame::FlagDataLengthIndicator() const {
   return fVersion == 4 && (FormatFlags() & kV4FormatDataLength) != 0;
@@ -334,8 +324,7 @@ std::u16string TID3v2Frame::DecodeTextRange(int64_t first, int64_t last, uint8_t
       if (chars <= 0) return {};
       const bool bigEndian = p[0] == 0xFE && p[1] == 0xFF;
       text.resize(static_cast<size_t>(chars));
-      for (int64_t i = 0; i < chars; ++i)
-        text[i] = bigEndian ? GetU16BE(p + 2 + 2 * i) : GetU16LE(p + 2 + 2 * i);
+      for (int64_t i = 0; i < chars; ++i) text[i] = bigEndian ? GetU16BE(p + 2 + 2 * i) : GetU16LE(p + 2 + 2 * i);
       break;
     }
     case 2: {
@@ -344,12 +333,9 @@ std::u16string TID3v2Frame::DecodeTextRange(int64_t first, int64_t last, uint8_t
       for (int64_t i = 0; i < chars; ++i) text[i] = GetU16BE(p + 2 * i);
       break;
     }
-    case 3:
-      text = Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(p), n));
-      break;
+    case 3: text = Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(p), n)); break;
     default:
-      text = DecodeCodePageText(std::string_view(reinterpret_cast<const char*>(p), n),
-                                fAutoCorrectCodepage, fCharCode);
+      text = DecodeCodePageText(std::string_view(reinterpret_cast<const char*>(p), n), fAutoCorrectCodepage, fCharCode);
       break;
   }
   return Trim(text);
@@ -358,8 +344,7 @@ std::u16string TID3v2Frame::DecodeTextRange(int64_t first, int64_t last, uint8_t
 // A description ends at 00 00 (two-byte encodings, examined pairwise from
 // its first byte) or at 00 (one-byte encodings). The description's range
 // runs to the terminator's first byte; the value starts behind it.
-void TID3v2Frame::FindDescriptionEnd(int64_t first, uint8_t encoding, int64_t& descLast,
-                                     int64_t& valueStart) const {
+void TID3v2Frame::FindDescriptionEnd(int64_t first, uint8_t encoding, int64_t& descLast, int64_t& valueStart) const {
   const int64_t length = static_cast<int64_t>(fData.size());
   int64_t p = first;
   if (encoding == 1 || encoding == 2) {
@@ -389,8 +374,7 @@ std::u16string TID3v2Frame::GetUserText(std::u16string& Description) const {
   return DecodeTextRange(valueStart, length - 1, encoding);
 }
 
-std::u16string TID3v2Frame::GetCommentsLyrics(std::string& Language,
-                                              std::u16string& Description) const {
+std::u16string TID3v2Frame::GetCommentsLyrics(std::string& Language, std::u16string& Description) const {
   Language.clear();
   Description.clear();
   const int64_t length = static_cast<int64_t>(fData.size());
@@ -489,8 +473,7 @@ int IndexOfFrame(const TID3v2FrameList& frames, std::string_view id) {
   return -1;
 }
 
-bool CommentFrameMatches(const TID3v2Frame& frame, std::string_view Language,
-                         std::u16string_view Description) {
+bool CommentFrameMatches(const TID3v2Frame& frame, std::string_view Language, std::u16string_view Description) {
   std::string language;
   std::u16string description;
   frame.GetCommentsLyrics(language, description);
@@ -499,8 +482,8 @@ bool CommentFrameMatches(const TID3v2Frame& frame, std::string_view Language,
   return languageMatches && descriptionMatches;
 }
 
-std::vector<TFrameIDs> AllowedFrameIDs(const TID3v2FrameList& frames, uint8_t version,
-                                       TFrameIDs first, TFrameIDs last) {
+std::vector<TFrameIDs> AllowedFrameIDs(const TID3v2FrameList& frames, uint8_t version, TFrameIDs first,
+                                       TFrameIDs last) {
   std::vector<TFrameIDs> allowed;
   for (int row = first; row <= last && row < kFrameIDCount; ++row) {
     const std::string_view id = IDStringFor(static_cast<TFrameIDs>(row), version);

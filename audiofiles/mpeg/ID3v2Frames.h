@@ -199,8 +199,7 @@ class TID3v2Frame {
   std::string GetUserdefinedURL(std::u16string& Description) const;
   std::string GetURL() const;
   // Appends the picture bytes to PictureData; true when there were any.
-  bool GetPicture(std::string& Mime, uint8_t& PicType, std::u16string& Description,
-                  TMemoryStream& PictureData) const;
+  bool GetPicture(std::string& Mime, uint8_t& PicType, std::u16string& Description, TMemoryStream& PictureData) const;
   uint8_t GetRating(std::string& UserEMail) const;
   uint32_t GetPersonalPlayCounter(std::string& UserEMail) const;
   // Appends the bytes behind the owner to Data; true when there were any.
@@ -215,8 +214,7 @@ class TID3v2Frame {
  private:
   // Where the description that starts at `first` ends (inclusive) and
   // where the value behind its terminator starts.
-  void FindDescriptionEnd(int64_t first, uint8_t encoding, int64_t& descLast,
-                          int64_t& valueStart) const;
+  void FindDescriptionEnd(int64_t first, uint8_t encoding, int64_t& descLast, int64_t& valueStart) const;
   uint8_t StatusFlags() const;
   uint8_t FormatFlags() const;
 
@@ -234,7 +232,7 @@ class TID3v2Frame {
 };
 
 using TID3v2FrameList = std::vector<std::unique_ptr<TID3v2Frame>>;  // owning
-using TID3v2FrameRefs = std::vector<TID3v2Frame*>;                 // not owning
+using TID3v2FrameRefs = std::vector<TID3v2Frame*>;                  // not owning
 
 // Helpers for the tag's lookups.
 
@@ -245,12 +243,10 @@ int IndexOfFrame(const TID3v2FrameList& frames, std::string_view id);
 // Comment/lyrics matching: the language matches when the requested one is
 // "*" or empty or equals the frame's three language bytes; the description
 // when the requested one is u"*" or equals the frame's decoded description.
-bool CommentFrameMatches(const TID3v2Frame& frame, std::string_view Language,
-                         std::u16string_view Description);
+bool CommentFrameMatches(const TID3v2Frame& frame, std::string_view Language, std::u16string_view Description);
 
 // The rows first..last whose ID for the version does not start with '-'
 // and of which `frames` holds no frame yet (GetAllowedTextFrames:
 // IDv2_ARTIST..IDv2_SETSUBTITLE; GetAllowedURLFrames:
 // IDv2_AUDIOFILEURL..IDv2_PAYMENTURL).
-std::vector<TFrameIDs> AllowedFrameIDs(const TID3v2FrameList& frames, uint8_t version,
-                                       TFrameIDs first, TFrameIDs last);
+std::vector<TFrameIDs> AllowedFrameIDs(const TID3v2FrameList& frames, uint8_t version, TFrameIDs first, TFrameIDs last);

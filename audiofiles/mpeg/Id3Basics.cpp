@@ -19,8 +19,7 @@ std::string RemoveUnsynchronisation(std::string_view bytes) {
   for (size_t i = 0; i < bytes.size(); ++i) {
     out.push_back(bytes[i]);
     // FF 00: keep the FF, drop the 00 that was inserted behind it.
-    if (static_cast<uint8_t>(bytes[i]) == 0xFF && i + 1 < bytes.size() && bytes[i + 1] == '\0')
-      ++i;
+    if (static_cast<uint8_t>(bytes[i]) == 0xFF && i + 1 < bytes.size() && bytes[i + 1] == '\0') ++i;
   }
   return out;
 }

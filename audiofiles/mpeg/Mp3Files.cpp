@@ -49,7 +49,9 @@ TAudioError TMP3File::ReadFromStream(TStream& stream) {
     fBitrate = int32_t(fMpegInfo.Bitrate()) * 1000;
     fSamplerate = fMpegInfo.Samplerate();
     switch (fMpegInfo.Channelmode()) {
-      case 0: case 1: case 2: fChannels = 2; break;
+      case 0:
+      case 1:
+      case 2: fChannels = 2; break;
       case 3: fChannels = 1; break;
       default: fChannels = 0; break;
     }
@@ -72,9 +74,7 @@ TAudioError TMP3File::RemoveFromFile(const std::string&) { return FileErr_FileOp
 namespace {
 
 // The ID3v2 value, or the ID3v1 value when that is empty.
-std::u16string Prefer(std::u16string v2, std::u16string v1) {
-  return v2.empty() ? v1 : v2;
-}
+std::u16string Prefer(std::u16string v2, std::u16string v1) { return v2.empty() ? v1 : v2; }
 
 }  // namespace
 

@@ -109,14 +109,19 @@ TMpegFrameHeader DecodeMpegFrameHeader(const uint8_t b[4]) {
   if (h.version == 1 && h.layer == 2) {
     const bool mono = h.channelmode == 3;
     switch (h.bitrate) {
-      case 32: case 48: case 56: case 80:
+      case 32:
+      case 48:
+      case 56:
+      case 80:
         if (!mono) return h;
         break;
-      case 224: case 256: case 320: case 384:
+      case 224:
+      case 256:
+      case 320:
+      case 384:
         if (mono) return h;
         break;
-      default:
-        break;
+      default: break;
     }
   }
 
@@ -157,8 +162,7 @@ class SearchWindow {
   // nullptr when the stream does not hold them all.
   const uint8_t* Range(int64_t P, int64_t pos, int64_t count) {
     if (pos + count > fSize) return nullptr;
-    if (pos < fStart || pos + count > fStart + fLength)
-      Fill(P, std::max<int64_t>(pos + count - P, kBlockSize));
+    if (pos < fStart || pos + count > fStart + fLength) Fill(P, std::max<int64_t>(pos + count - P, kBlockSize));
     return pos >= fStart && pos + count <= fStart + fLength ? At(pos) : nullptr;
   }
 

@@ -229,8 +229,7 @@ class TID3v2Tag {
   std::u16string Lyrics() const { return GetLyrics("*", u""); }
   // Language "*" or "" matches every language, Description u"*" every
   // description; otherwise both must be equal exactly.
-  std::u16string GetExtendedComment(std::string_view Language,
-                                    std::u16string_view Description) const;
+  std::u16string GetExtendedComment(std::string_view Language, std::u16string_view Description) const;
   std::u16string GetLyrics(std::string_view Language, std::u16string_view Description) const;
   std::u16string GetUserText(std::u16string_view Description) const;
   std::string GetUserDefinedURL(std::u16string_view Description) const;
@@ -263,13 +262,9 @@ class TID3v2Tag {
   void GetAllUserTextFrames(TID3v2FrameRefs& aList) const { aList = GetAllUserTextFrames(); }
   void GetAllCommentFrames(TID3v2FrameRefs& aList) const { aList = GetAllCommentFrames(); }
   void GetAllLyricFrames(TID3v2FrameRefs& aList) const { aList = GetAllLyricFrames(); }
-  void GetAllUserDefinedURLFrames(TID3v2FrameRefs& aList) const {
-    aList = GetAllUserDefinedURLFrames();
-  }
+  void GetAllUserDefinedURLFrames(TID3v2FrameRefs& aList) const { aList = GetAllUserDefinedURLFrames(); }
   void GetAllPictureFrames(TID3v2FrameRefs& aList) const { aList = GetAllPictureFrames(); }
-  void GetAllPopularimeterFrames(TID3v2FrameRefs& aList) const {
-    aList = GetAllPopularimeterFrames();
-  }
+  void GetAllPopularimeterFrames(TID3v2FrameRefs& aList) const { aList = GetAllPopularimeterFrames(); }
   void GetAllURLFrames(TID3v2FrameRefs& aList) const { aList = GetAllURLFrames(); }
   void GetAllPrivateFrames(TID3v2FrameRefs& aList) const { aList = GetAllPrivateFrames(); }
 

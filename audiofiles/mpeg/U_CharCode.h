@@ -11,8 +11,8 @@
 // is on. Copied by value.
 struct TCodePage {
   std::u16string Description = u"System default";  // display name
-  uint32_t CodePage = 0;  // Windows code page number; 0 = system ANSI page
-  int32_t Index = 0;      // position in a caller's list; unused by reading
+  uint32_t CodePage = 0;                           // Windows code page number; 0 = system ANSI page
+  int32_t Index = 0;                               // position in a caller's list; unused by reading
 
   bool operator==(const TCodePage&) const = default;
 };
@@ -25,5 +25,4 @@ inline TCodePage DefaultCodePage() { return TCodePage{}; }
 // that yields no characters (unknown page, bytes the page rejects, empty
 // input) the system ANSI page is used instead. Without autoCorrect the
 // system ANSI page is used directly.
-std::u16string DecodeCodePageText(std::string_view bytes, bool autoCorrect,
-                                  const TCodePage& charCode);
+std::u16string DecodeCodePageText(std::string_view bytes, bool autoCorrect, const TCodePage& charCode);

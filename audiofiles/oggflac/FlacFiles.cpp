@@ -224,8 +224,7 @@ bool TFlacFile::GetPictureStream(TMemoryStream& Destination, uint32_t& aPicType,
   for (const auto& block : fMetaBlocks) {
     auto picture = dynamic_cast<const TFlacPictureBlock*>(block.get());
     if (!picture) continue;
-    if (!chosen || (chosen->PictureType() != kFrontCover && picture->PictureType() == kFrontCover))
-      chosen = picture;
+    if (!chosen || (chosen->PictureType() != kFrontCover && picture->PictureType() == kFrontCover)) chosen = picture;
   }
   if (!chosen) {
     aPicType = 0;

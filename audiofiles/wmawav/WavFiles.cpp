@@ -52,8 +52,7 @@ TAudioError Twavfile::ReadFromStream(TStream& stream) {
   stream.Skip(4);
   stream.Read(wave, 4);
   int32_t size = 0;
-  if (std::memcmp(riff, "RIFF", 4) == 0 && std::memcmp(wave, "WAVE", 4) == 0 &&
-      FindChunk(stream, "fmt ", size)) {
+  if (std::memcmp(riff, "RIFF", 4) == 0 && std::memcmp(wave, "WAVE", 4) == 0 && FindChunk(stream, "fmt ", size)) {
     // "fmt " data: format tag(2) channels(2) sample rate(4)
     //              bytes per second(4) block align(2) bits per sample(2)
     stream.Skip(2);
@@ -64,8 +63,7 @@ TAudioError Twavfile::ReadFromStream(TStream& stream) {
     stream.ReadU16LE();  // block align
     const uint16_t bitsPerSample = stream.ReadU16LE();
     // 32-bit arithmetic, wrapping like the stored field would
-    fBitrate =
-        static_cast<int32_t>(uint32_t{channels} * bitsPerSample * static_cast<uint32_t>(fSamplerate));
+    fBitrate = static_cast<int32_t>(uint32_t{channels} * bitsPerSample * static_cast<uint32_t>(fSamplerate));
 
     int32_t dataSize = 0;
     if (FindChunk(stream, "data", dataSize) && byteRate != 0)

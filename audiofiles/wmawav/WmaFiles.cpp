@@ -151,8 +151,8 @@ void ReadHeaderObjects(TStream& stream, TWMAfile::FileData& data) {
   const uint64_t headerSize = stream.ReadU64LE();
   const int32_t count = stream.ReadI32LE();
   stream.Skip(2);
-  const bool intact = headerSize >= static_cast<uint64_t>(kHeaderObjectHeadSize) &&
-                      headerSize <= static_cast<uint64_t>(stream.Size());
+  const bool intact =
+      headerSize >= static_cast<uint64_t>(kHeaderObjectHeadSize) && headerSize <= static_cast<uint64_t>(stream.Size());
   for (int32_t i = 0; i < count; ++i) {
     const int64_t start = stream.Position();
     if (intact && start >= static_cast<int64_t>(headerSize)) break;

@@ -13,9 +13,10 @@ std::string SmallOgg() {
 }
 
 std::string SmallFlac() {
-  return FlacFile({FlacBlock(1, false, std::string(16, '\0')), FlacBlock(4, false, CommentFields({"TITLE=t", "DATE=1"})),
-                   FlacBlock(6, false, PictureBody(3, "image/png", "d", "PNG")), FlacBlock(2, true, "APPL")},
-                  64);
+  return FlacFile(
+      {FlacBlock(1, false, std::string(16, '\0')), FlacBlock(4, false, CommentFields({"TITLE=t", "DATE=1"})),
+       FlacBlock(6, false, PictureBody(3, "image/png", "d", "PNG")), FlacBlock(2, true, "APPL")},
+      64);
 }
 
 std::string Block(const std::string& flags, const std::string& body) { return flags + body; }

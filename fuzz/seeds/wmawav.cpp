@@ -15,8 +15,7 @@ std::vector<std::string> WmaSeeds() {
   });
   return {
       File(Header({FileProperties(128000), StreamProperties(2, 44100, 16000),
-                   ContentDescription(TextZ(u"Title"), TextZ(u"Artist"), TextZ(u"(c)"), TextZ(u"Comment"),
-                                      TextZ(u"")),
+                   ContentDescription(TextZ(u"Title"), TextZ(u"Artist"), TextZ(u"(c)"), TextZ(u"Comment"), TextZ(u"")),
                    tags})),
       File(Header({tags, StreamProperties(6, 48000, 24000)}, 0x7FFFFFFF)),
       Header({ContentDescription(Text(std::u16string(300, u'a')), "", "", "", ""), FileProperties(1)}),

@@ -48,16 +48,15 @@ tag.save(sys.argv[1])
 constexpr std::string_view kPicture = "\xff\xd8\xff\xe0JPEG";
 
 // Skips the test unless every program is there.
-#define REQUIRE_PROGRAMS(...)                                                      \
-  for (const std::string program : {__VA_ARGS__})                                  \
-    if (!HaveProgram(program)) GTEST_SKIP() << program << " is not installed";     \
+#define REQUIRE_PROGRAMS(...)                                                  \
+  for (const std::string program : {__VA_ARGS__})                              \
+    if (!HaveProgram(program)) GTEST_SKIP() << program << " is not installed"; \
   if (MutagenPython().empty()) GTEST_SKIP() << "python3-mutagen is not installed"
 
 // A sine tone as 16- or 24-bit PCM WAVE.
 bool MakeTone(const std::string& wav, int rate, int channels, int bits, int seconds) {
-  return Shell("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b " +
-               std::to_string(bits) + " '" + wav + "' synth " + std::to_string(seconds) +
-               " sine 440 vol 0.5 >/dev/null 2>&1");
+  return Shell("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b " + std::to_string(bits) +
+               " '" + wav + "' synth " + std::to_string(seconds) + " sine 440 vol 0.5 >/dev/null 2>&1");
 }
 
 bool TagWithMutagen(const TempDir& dir, const std::string& path) {
@@ -162,8 +161,8 @@ TEST(ApeRealFiles, TrueAudioFromFfmpeg) {
   const std::string wav = dir.file("tone.wav");
   const std::string tta = dir.file("tone.tta");
   ASSERT_TRUE(MakeTone(wav, 22050, 1, 24, 4));
-  ASSERT_TRUE(Shell("ffmpeg -v error -nostdin -y -i '" + wav +
-                    "' -map_metadata -1 -fflags +bitexact -c:a tta '" + tta + "' >/dev/null 2>&1"));
+  ASSERT_TRUE(Shell("ffmpeg -v error -nostdin -y -i '" + wav + "' -map_metadata -1 -fflags +bitexact -c:a tta '" + tta +
+                    "' >/dev/null 2>&1"));
   ASSERT_TRUE(TagWithMutagen(dir, tta));
 
   TGeneralAudioFile f(tta);

@@ -254,10 +254,10 @@ TEST(ApeTag, KeyLookup) {
 
 TEST(ApeTag, BinaryAndPictureLookups) {
   TempDir dir;
-  const auto r = ReadBytes(dir, Audio() + ApeTag({ApePictureItem("Cover Art (front)", "one", "IMG1"),
-                                                  ApePictureItem("Cover Art (back)", "two", "IMG2"),
-                                                  ApeItem("Blob", "B1", kBinary), ApeItem("blob", "B2", kBinary),
-                                                  ApeItem("Text", "t")}));
+  const auto r = ReadBytes(
+      dir, Audio() + ApeTag({ApePictureItem("Cover Art (front)", "one", "IMG1"),
+                             ApePictureItem("Cover Art (back)", "two", "IMG2"), ApeItem("Blob", "B1", kBinary),
+                             ApeItem("blob", "B2", kBinary), ApeItem("Text", "t")}));
   ASSERT_EQ(r.result, FileErr_None);
   const TBaseApeFile& f = *r.file;
 

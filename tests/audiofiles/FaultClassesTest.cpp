@@ -62,9 +62,11 @@ const Covered kCovered[] = {
     {"size promising gigabytes", "FLAC block body", "FlacFile.FileEndingInsideTheMetadata"},
     {"size promising gigabytes", "WMA text lengths", "WmaFile.FailuresLeaveResetState"},
     {"size promising gigabytes", "WAV data chunk (2^32 - 1)", "WavFile.DurationFromDataSize"},
-    {"size promising gigabytes", "Musepack SV8 numbers", "MusePackFile.SV8NumbersRunningOffTheHeaderFallBackToByteZero"},
+    {"size promising gigabytes", "Musepack SV8 numbers",
+     "MusePackFile.SV8NumbersRunningOffTheHeaderFallBackToByteZero"},
     // A count with no data behind it: the walk ends at the data's end.
-    {"count without data", "Vorbis comment count (2^31 - 1)", "VorbisComments.LengthsReachingPastTheBlockReadOnFromTheStream"},
+    {"count without data", "Vorbis comment count (2^31 - 1)",
+     "VorbisComments.LengthsReachingPastTheBlockReadOnFromTheStream"},
     {"count without data", "Vorbis comments, 65536 empty ones", "VorbisComments.ManyEmptyCommentsAreBounded"},
     {"count without data", "APE item count", "ApeTag.BrokenTagsLeaveNoItems"},
     {"count without data", "WMA object count (2^31 - 1)", "WmaFile.ObjectWalkEnds"},
@@ -134,7 +136,7 @@ TEST(FaultClasses, EveryClassIsCoveredByATestThatExists) {
 struct Row {
   const char* fault;
   const char* what;
-  std::string name;   // the file name: its extension picks the reader
+  std::string name;  // the file name: its extension picks the reader
   std::string bytes;
   TAudioError result;
   bool valid;
@@ -155,19 +157,20 @@ std::vector<Row> Rows() {
                     EXPECT_EQ(f.Channels(), 0) << "the stream properties lie beyond the jump";
                   }});
   // ... and in a header that does not fit the file, the jump passes its end.
-  rows.push_back({"size promising gigabytes", "WMA object of size 2^32 - 1, header larger than the file", "a.wma",
-                  Header({FileProperties(128000), Object(kPaddingGuid, "pp", 0xFFFFFFFFull),
-                          StreamProperties(2, 44100, 16000)},
-                         std::nullopt, 1'000'000),
-                  FileErr_FileOpenR, false, nullptr});
+  rows.push_back(
+      {"size promising gigabytes", "WMA object of size 2^32 - 1, header larger than the file", "a.wma",
+       Header({FileProperties(128000), Object(kPaddingGuid, "pp", 0xFFFFFFFFull), StreamProperties(2, 44100, 16000)},
+              std::nullopt, 1'000'000),
+       FileErr_FileOpenR, false, nullptr});
 
   // WMA: an extended description count of 65535 with one descriptor behind
   // it reads on through the following object to the end of the file.
   const std::string descriptor =
       Bytes().u16le(18).utf16le(u"WM/Genre").u16le(0).u16le(0).u16le(8).utf16le(u"Jazz").str();
-  rows.push_back({"count without data", "WMA descriptor count 65535", "a.wma",
-                  File(Header({FileProperties(128000), Object(kExtendedContentGuid, Bytes().u16le(65535).raw(descriptor))})),
-                  FileErr_FileOpenR, false, [](const TGeneralAudioFile& f) { EXPECT_EQ(f.Genre(), u""); }});
+  rows.push_back(
+      {"count without data", "WMA descriptor count 65535", "a.wma",
+       File(Header({FileProperties(128000), Object(kExtendedContentGuid, Bytes().u16le(65535).raw(descriptor))})),
+       FileErr_FileOpenR, false, [](const TGeneralAudioFile& f) { EXPECT_EQ(f.Genre(), u""); }});
 
   // Zero rates: no division, every figure 0.
   rows.push_back({"zero rate or channels", "WMA maximum bitrate, rate and channels 0", "a.wma",
@@ -197,8 +200,7 @@ std::vector<Row> Rows() {
   std::string far = apebuild::MacDescriptorStream({});
   far.replace(8, 4, Bytes().u32le(0xFFFFFFF0u).str());
   rows.push_back({"size promising gigabytes", "Monkey's Audio descriptor length 2^32 - 16", "a.ape",
-                  far + std::string(2000, '\0'), ApeErr_NoTag, false,
-                  [](const TGeneralAudioFile& f) {
+                  far + std::string(2000, '\0'), ApeErr_NoTag, false, [](const TGeneralAudioFile& f) {
                     EXPECT_EQ(f.Duration(), 0);
                     EXPECT_EQ(f.Samplerate(), 0);
                   }});
@@ -211,8 +213,7 @@ std::vector<Row> Rows() {
     const std::string body = Id3v2Frame(3, "TIT2", "\0Song"s) + Id3v2Frame(3, "TPE1", "\0Band"s, 0, 0, 0x7FFFFFFF);
     FrameFields frame;
     rows.push_back({"size promising gigabytes", "ID3v2.3 frame of size 2^31 - 1", "a.mp3",
-                    Id3v2Tag(3, body) + MpegFrames(frame, 40), MP3ERR_StreamRead, true,
-                    [](const TGeneralAudioFile& f) {
+                    Id3v2Tag(3, body) + MpegFrames(frame, 40), MP3ERR_StreamRead, true, [](const TGeneralAudioFile& f) {
                       EXPECT_EQ(f.Title(), u"Song");
                       EXPECT_EQ(f.Artist(), u"");
                       EXPECT_GT(f.Bitrate(), 0);
@@ -224,8 +225,8 @@ std::vector<Row> Rows() {
   // header is walked by its count, which it holds.
   const std::string padding = Object(kPaddingGuid, "pp", (1ull << 32) + 26);
   rows.push_back({"4 GiB+ in 64 bits", "WMA object size 2^32 + its true size", "a.wma",
-                  File(Header({FileProperties(8000), padding, StreamProperties(2, 44100, 16000)})), FileErr_None,
-                  true, [](const TGeneralAudioFile& f) { EXPECT_EQ(f.Channels(), 2); }});
+                  File(Header({FileProperties(8000), padding, StreamProperties(2, 44100, 16000)})), FileErr_None, true,
+                  [](const TGeneralAudioFile& f) { EXPECT_EQ(f.Channels(), 2); }});
   const std::string header = Header({FileProperties(8000), StreamProperties(1, 22050, 8000)});
   rows.push_back({"4 GiB+ in 64 bits", "WMA header size 2^32 + its true size", "a.wma",
                   File(Header({FileProperties(8000), StreamProperties(1, 22050, 8000)}, std::nullopt,
@@ -287,8 +288,10 @@ TEST(FaultClasses, EveryFormatCutAtEveryByteOfItsHeader) {
   if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
   TempDir dir;
   const std::string wav = dir.file("s.wav");
-  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:duration=0.3 -ac 2 "
-                                 "-metadata title=Cut '" + wav + "'"));
+  ASSERT_TRUE(
+      testsupport::Shell("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:duration=0.3 -ac 2 "
+                         "-metadata title=Cut '" +
+                         wav + "'"));
   std::vector<std::string> files = {wav};
   auto encode = [&](const std::string& name, const std::string& args) {
     const std::string out = dir.file(name);

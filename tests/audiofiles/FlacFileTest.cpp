@@ -163,7 +163,8 @@ TEST(FlacFile, FailureTable) {
   EXPECT_EQ(r.result, FlacErr_InvalidFlacFile) << "no sample rate";
 
   // Picture data beyond the end of the file: an exact copy falls short.
-  const std::string shortPicture = FlacFile({Comments({"TITLE=before"}), FlacBlock(6, true, PictureBody(3, "m", "", std::string(100, 'p')))}, 0);
+  const std::string shortPicture =
+      FlacFile({Comments({"TITLE=before"}), FlacBlock(6, true, PictureBody(3, "m", "", std::string(100, 'p')))}, 0);
   ReadBytes(r, shortPicture.substr(0, shortPicture.size() - 10));
   EXPECT_EQ(r.result, FileErr_FileOpenR);
   EXPECT_TRUE(r.file.Valid()) << "validity is STREAMINFO's";
@@ -175,8 +176,8 @@ TEST(FlacFile, FailureTable) {
 TEST(FlacFile, StreamInfoOrInvalidBlockEndsTheWalk) {
   for (uint8_t type : {0, 127}) {
     const std::string before = "fLaC" + FlacBlock(0, false, StreamInfoBody()) + Comments({"TITLE=kept"});
-    const std::string bytes = before + FlacBlock(type, false, "xxxx") + Comments({"TITLE=after"}, true) +
-                              std::string(10000, '\xFF');
+    const std::string bytes =
+        before + FlacBlock(type, false, "xxxx") + Comments({"TITLE=after"}, true) + std::string(10000, '\xFF');
     FlacRead r;
     ReadBytes(r, bytes);
     EXPECT_EQ(r.result, FlacErr_InvalidFlacFile) << int(type);
@@ -377,8 +378,8 @@ TEST(FlacFile, OffsetsAreThePositionsAsTheyStand) {
 TEST(FlacFile, FileEndingInsideTheMetadata) {
   // No block flagged last and nothing behind the blocks: the walk ends at
   // the end of the file.
-  const std::string noLast = "fLaC" + FlacBlock(0, false, StreamInfoBody()) + Comments({"TITLE=kept"}) +
-                             FlacBlock(1, false, "pad");
+  const std::string noLast =
+      "fLaC" + FlacBlock(0, false, StreamInfoBody()) + Comments({"TITLE=kept"}) + FlacBlock(1, false, "pad");
   FlacRead r;
   ReadBytes(r, noLast);
   EXPECT_EQ(r.result, FlacErr_InvalidFlacFile);
@@ -392,7 +393,8 @@ TEST(FlacFile, FileEndingInsideTheMetadata) {
   ReadBytes(r, cut.substr(0, cut.size() - 100));
   EXPECT_EQ(r.result, FlacErr_InvalidFlacFile);
   EXPECT_EQ(r.file.MetaBlocks()[0]->Data().size(), 400u);
-  ReadBytes(r, "fLaC" + FlacBlock(0, false, StreamInfoBody()) + FlacBlock(4, true, CommentFields({"TITLE=x"})).substr(0, 20));
+  ReadBytes(
+      r, "fLaC" + FlacBlock(0, false, StreamInfoBody()) + FlacBlock(4, true, CommentFields({"TITLE=x"})).substr(0, 20));
   EXPECT_EQ(r.result, FlacErr_InvalidFlacFile);
 
   // The marker with a cut STREAMINFO.
@@ -444,13 +446,17 @@ TEST(FlacFile, RealEncoderFiles) {
     if (!testsupport::HaveProgram(tool)) GTEST_SKIP() << tool << " not installed";
   TempDir dir;
   const std::string wav = dir.file("s.wav");
-  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:duration=2:sample_rate=32000 -ac 1 -c:a pcm_s16le '" + wav + "'"));
+  ASSERT_TRUE(
+      testsupport::Shell("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:duration=2:sample_rate=32000 "
+                         "-ac 1 -c:a pcm_s16le '" +
+                         wav + "'"));
   const std::string flac = dir.file("s.flac");
-  ASSERT_TRUE(testsupport::Shell("flac -s -f --padding=4096 -T 'TITLE=Caf\xC3\xA9' -T ARTIST=Band -T DATE=2010 -T TRACKNUMBER=4 -o '" +
-                                 flac + "' '" + wav + "' 2>/dev/null"));
+  ASSERT_TRUE(testsupport::Shell(
+      "flac -s -f --padding=4096 -T 'TITLE=Caf\xC3\xA9' -T ARTIST=Band -T DATE=2010 -T TRACKNUMBER=4 -o '" + flac +
+      "' '" + wav + "' 2>/dev/null"));
   const std::string png = dir.write("cover.png", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(300, 'i'));
-  ASSERT_TRUE(testsupport::Shell("metaflac --import-picture-from='4|image/png|Back|16x16x24|" + png + "' --import-picture-from='3|image/png|Front|16x16x24|" +
-                                 png + "' '" + flac + "'"));
+  ASSERT_TRUE(testsupport::Shell("metaflac --import-picture-from='4|image/png|Back|16x16x24|" + png +
+                                 "' --import-picture-from='3|image/png|Front|16x16x24|" + png + "' '" + flac + "'"));
   TGeneralAudioFile f(flac);
   ASSERT_EQ(f.LastError(), FileErr_None);
   const TFlacFile* fl = f.FlacFile();
@@ -487,4 +493,3 @@ TEST(FlacFile, RealEncoderFiles) {
   EXPECT_EQ(mime, "image/png");
   EXPECT_EQ(out.Data(), testsupport::ReadWholeFile(png));
 }
-

@@ -48,8 +48,12 @@ TEST(Id3v1, VersionsAndTrack) {
   TID3v1Tag tag;
   const std::string comment30(30, 'c');
   // v1.1: byte 125 zero, byte 126 the track.
-  ASSERT_EQ(Read(tag, Audio() + Id3v1({.title = "Song", .artist = "Band", .album = "Album",
-                                       .year = "1999", .comment = comment30, .track = 7,
+  ASSERT_EQ(Read(tag, Audio() + Id3v1({.title = "Song",
+                                       .artist = "Band",
+                                       .album = "Album",
+                                       .year = "1999",
+                                       .comment = comment30,
+                                       .track = 7,
                                        .genre = 17})),
             MP3ERR_None);
   EXPECT_TRUE(tag.Exists());
@@ -94,8 +98,7 @@ TEST(Id3v1, Trimming) {
 TEST(Id3v1, GenreBounds) {
   TID3v1Tag tag;
   const std::pair<uint8_t, std::u16string> cases[] = {
-      {0, u"Blues"}, {17, u"Rock"}, {79, u"Hard Rock"}, {125, u"Dance Hall"}, {126, u""},
-      {147, u""},    {255, u""}};
+      {0, u"Blues"}, {17, u"Rock"}, {79, u"Hard Rock"}, {125, u"Dance Hall"}, {126, u""}, {147, u""}, {255, u""}};
   for (const auto& [index, name] : cases) {
     Read(tag, Id3v1({.genre = index}));
     EXPECT_EQ(tag.Genre(), name) << int(index);

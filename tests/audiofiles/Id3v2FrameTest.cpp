@@ -37,7 +37,9 @@ std::u16string TextOf(const std::string& content, uint8_t version = 3) {
 
 TEST(Id3v2FrameText, EveryEncoding) {
   EXPECT_EQ(TextOf(std::string("\0abc\0", 5)), u"abc");
-  EXPECT_EQ(TextOf("\x01\xFF\xFE" "A\0B\0"s), u"AB");
+  EXPECT_EQ(TextOf("\x01\xFF\xFE"
+                   "A\0B\0"s),
+            u"AB");
   EXPECT_EQ(TextOf("\x01\xFE\xFF\0A\0B"s), u"AB");
   EXPECT_EQ(TextOf("\x02\0A\0B"s), u"AB");
   EXPECT_EQ(TextOf("\x03\xC3\xA4"), u"\u00E4");
@@ -49,22 +51,33 @@ TEST(Id3v2FrameText, EveryEncoding) {
   EXPECT_EQ(TextOf("\x03\xF0\x9D\x84\x9E"), u"\U0001D11E");
   EXPECT_EQ(TextOf("\x01\xFF\xFE\x34\xD8\x1E\xDD"s), u"\U0001D11E");
   // Invalid UTF-8 gives replacement characters, not a failure.
-  EXPECT_EQ(TextOf("\x03" "a\xFF" "b"), u"a\uFFFD" u"b");
+  EXPECT_EQ(TextOf("\x03"
+                   "a\xFF"
+                   "b"),
+            u"a\uFFFD"
+            u"b");
   // Version 2 and 4 decode alike.
-  EXPECT_EQ(TextOf("\x01\xFF\xFE" "A\0"s, 2), u"A");
+  EXPECT_EQ(TextOf("\x01\xFF\xFE"
+                   "A\0"s,
+                   2),
+            u"A");
   EXPECT_EQ(TextOf("\x03x", 4), u"x");
 }
 
 TEST(Id3v2FrameText, ByteOrderMarkQuirk) {
   // Without a mark the first character is taken for it.
-  EXPECT_EQ(TextOf("\x01" "A\0B\0"s), u"B");
+  EXPECT_EQ(TextOf("\x01"
+                   "A\0B\0"s),
+            u"B");
   // Any first pair other than FE FF means little-endian.
   EXPECT_EQ(TextOf("\x01\0\0A\0"s), u"A");
   // A mark alone, or a single byte, gives nothing.
   EXPECT_EQ(TextOf("\x01\xFF\xFE"), u"");
   EXPECT_EQ(TextOf("\x01\xFF"), u"");
   // An odd trailing byte is dropped.
-  EXPECT_EQ(TextOf("\x01\xFF\xFE" "A\0B"s), u"A");
+  EXPECT_EQ(TextOf("\x01\xFF\xFE"
+                   "A\0B"s),
+            u"A");
   EXPECT_EQ(TextOf("\x02\0A\0"s), u"A");
 }
 
@@ -72,7 +85,9 @@ TEST(Id3v2FrameText, TrimmingAndInnerZeros) {
   EXPECT_EQ(TextOf(std::string("\0  \t abc \x01\0\0", 11)), u"abc");
   // Several zero-separated values stay joined by zero characters.
   EXPECT_EQ(TextOf(std::string("\0a\0b\0", 5)), std::u16string(u"a\0b", 3));
-  EXPECT_EQ(TextOf("\x01\xFF\xFE" "a\0\0\0b\0\0\0"s), std::u16string(u"a\0b", 3));
+  EXPECT_EQ(TextOf("\x01\xFF\xFE"
+                   "a\0\0\0b\0\0\0"s),
+            std::u16string(u"a\0b", 3));
   EXPECT_EQ(TextOf(""), u"");
   EXPECT_EQ(TextOf(std::string(1, '\0')), u"");
 }
@@ -116,7 +131,10 @@ TEST(Id3v2FrameDescriptions, CommentsAndLyrics) {
   EXPECT_EQ(description, u"second");
 
   // UTF-16 with an empty description that still carries its mark.
-  auto utf16 = ReadFrame(3, Id3v2Frame(3, "COMM", "\x01" "deu\xFF\xFE\0\0\xFF\xFE" "T\0x\0"s));
+  auto utf16 = ReadFrame(3, Id3v2Frame(3, "COMM",
+                                       "\x01"
+                                       "deu\xFF\xFE\0\0\xFF\xFE"
+                                       "T\0x\0"s));
   EXPECT_EQ(utf16->GetCommentsLyrics(language, description), u"Tx");
   EXPECT_EQ(language, "deu");
   EXPECT_EQ(description, u"");
@@ -131,7 +149,9 @@ TEST(Id3v2FrameDescriptions, CommentsAndLyrics) {
 
   // UTF-16 terminators are looked for pairwise: the 00 00 that straddles
   // two characters ("A" = 41 00, then 00 42) is not one.
-  auto aligned = ReadFrame(3, Id3v2Frame(3, "COMM", "\x02" "eng\0A\0\0\0B"s));
+  auto aligned = ReadFrame(3, Id3v2Frame(3, "COMM",
+                                         "\x02"
+                                         "eng\0A\0\0\0B"s));
   EXPECT_EQ(aligned->GetCommentsLyrics(language, description), u"B");
   EXPECT_EQ(description, u"A");
 
@@ -185,7 +205,9 @@ TEST(Id3v2FramePicture, ApicAndPic) {
   std::u16string description;
   TMemoryStream data;
 
-  auto apic = ReadFrame(3, Id3v2Frame(3, "APIC", "\0image/png\0\x03" "cover\0\x89PNG"s));
+  auto apic = ReadFrame(3, Id3v2Frame(3, "APIC",
+                                      "\0image/png\0\x03"
+                                      "cover\0\x89PNG"s));
   EXPECT_EQ(apic->FrameType(), FT_PictureFrame);
   EXPECT_TRUE(apic->GetPicture(mime, type, description, data));
   EXPECT_EQ(mime, "image/png");
@@ -194,14 +216,17 @@ TEST(Id3v2FramePicture, ApicAndPic) {
   EXPECT_EQ(data.Data(), "\x89PNG");
 
   // The picture bytes are appended to what the stream already holds.
-  auto utf16 = ReadFrame(4, Id3v2Frame(4, "APIC", "\x01image/jpeg\0\x04"s + mp3build::EncodedText(1, u"d") + "\0\0JPG"s));
+  auto utf16 =
+      ReadFrame(4, Id3v2Frame(4, "APIC", "\x01image/jpeg\0\x04"s + mp3build::EncodedText(1, u"d") + "\0\0JPG"s));
   EXPECT_TRUE(utf16->GetPicture(mime, type, description, data));
   EXPECT_EQ(type, 4);
   EXPECT_EQ(description, u"d");
   EXPECT_EQ(data.Data(), "\x89PNGJPG");
 
   TMemoryStream data2;
-  auto pic = ReadFrame(2, Id3v2Frame(2, "PIC", "\0PNG\x05" "desc\0bytes"s));
+  auto pic = ReadFrame(2, Id3v2Frame(2, "PIC",
+                                     "\0PNG\x05"
+                                     "desc\0bytes"s));
   EXPECT_EQ(pic->FrameType(), FT_PictureFrame);
   EXPECT_TRUE(pic->GetPicture(mime, type, description, data2));
   EXPECT_EQ(mime, "PNG");
@@ -211,7 +236,9 @@ TEST(Id3v2FramePicture, ApicAndPic) {
 
   // Header parts but no picture bytes.
   TMemoryStream empty;
-  auto noData = ReadFrame(3, Id3v2Frame(3, "APIC", "\0image/png\0\x03" "cover\0"s));
+  auto noData = ReadFrame(3, Id3v2Frame(3, "APIC",
+                                        "\0image/png\0\x03"
+                                        "cover\0"s));
   EXPECT_FALSE(noData->GetPicture(mime, type, description, empty));
   EXPECT_EQ(description, u"cover");
   EXPECT_EQ(empty.Size(), 0);
@@ -300,8 +327,7 @@ TEST(Id3v2FrameReading, ShortContentRaisesReadError) {
 
 TEST(Id3v2FrameReading, SizesBelowTheirExtrasRaiseRangeError) {
   // Version 4, size 3, data length indicator (4 bytes) announced.
-  EXPECT_THROW(ReadFrame(4, Id3v2Frame(4, "TIT2", "\0\0\0\0\0\0\0"s, 0, mp3build::kV4DataLength, 3)),
-               std::range_error);
+  EXPECT_THROW(ReadFrame(4, Id3v2Frame(4, "TIT2", "\0\0\0\0\0\0\0"s, 0, mp3build::kV4DataLength, 3)), std::range_error);
   // Version 3 sizes of 2^31 and more count as negative.
   EXPECT_THROW(ReadFrame(3, Id3v2Frame(3, "TIT2", "\0abc"s, 0, 0, 0x80000000u)), std::range_error);
   // Grouping byte announced in a frame of size 0 (the byte is read first).
@@ -316,8 +342,8 @@ TEST(Id3v2FrameReading, GroupingAndDataLengthIndicator) {
   EXPECT_EQ(v3->DataSize(), 4u);
   EXPECT_EQ(v3->GetText(), u"grp");
 
-  auto v4 = ReadFrame(4, Id3v2Frame(4, "TIT2", "\x09\0\0\0\x05\0both"s,
-                                    0, mp3build::kV4Grouping | mp3build::kV4DataLength));
+  auto v4 =
+      ReadFrame(4, Id3v2Frame(4, "TIT2", "\x09\0\0\0\x05\0both"s, 0, mp3build::kV4Grouping | mp3build::kV4DataLength));
   EXPECT_TRUE(v4->FlagDataLengthIndicator());
   EXPECT_EQ(v4->GroupID(), 9);
   EXPECT_EQ(v4->DataLength(), (std::array<uint8_t, 4>{0, 0, 0, 5}));
@@ -325,8 +351,8 @@ TEST(Id3v2FrameReading, GroupingAndDataLengthIndicator) {
 }
 
 TEST(Id3v2FrameReading, UnparsableFramesKeepTheirBytesAndTheNextFrameReads) {
-  const std::string compressed = Id3v2Frame(3, "TIT2", "\x07\0\0\0\x10zlibdata"s, 0,
-                                            mp3build::kV3Compression | mp3build::kV3Grouping);
+  const std::string compressed =
+      Id3v2Frame(3, "TIT2", "\x07\0\0\0\x10zlibdata"s, 0, mp3build::kV3Compression | mp3build::kV3Grouping);
   TMemoryStream stream(compressed + Id3v2Frame(3, "TPE1", "\0next"s));
   auto first = ReadFrame(3, stream);
   EXPECT_FALSE(first->Parsable());
@@ -352,10 +378,10 @@ TEST(Id3v2FrameReading, UnparsableFramesKeepTheirBytesAndTheNextFrameReads) {
     uint8_t version, format;
     bool parsable;
   };
-  for (const Case c : {Case{3, 0x80, false}, Case{3, 0x40, false}, Case{3, 0x20, true}, Case{3, 0x01, false},
-                       Case{3, 0x10, false}, Case{4, 0x08, false}, Case{4, 0x04, false}, Case{4, 0x80, false},
-                       Case{4, 0x20, false}, Case{4, 0x10, false}, Case{4, 0x40, true}, Case{4, 0x01, true},
-                       Case{4, 0x02, true}}) {
+  for (const Case c :
+       {Case{3, 0x80, false}, Case{3, 0x40, false}, Case{3, 0x20, true}, Case{3, 0x01, false}, Case{3, 0x10, false},
+        Case{4, 0x08, false}, Case{4, 0x04, false}, Case{4, 0x80, false}, Case{4, 0x20, false}, Case{4, 0x10, false},
+        Case{4, 0x40, true}, Case{4, 0x01, true}, Case{4, 0x02, true}}) {
     auto frame = ReadFrame(c.version, Id3v2Frame(c.version, "TIT2", "\x01\0\0\0\0\0abc"s, 0, c.format));
     EXPECT_EQ(frame->Parsable(), c.parsable) << int(c.version) << " " << int(c.format);
   }
@@ -389,9 +415,9 @@ TEST(Id3v2FrameFlags, StatusAndFormatBits) {
   auto v2 = ReadFrame(2, Id3v2Frame(2, "TT2", "\0a"s));
   EXPECT_TRUE(v2->FlagTagAlterPreservation());
   EXPECT_TRUE(v2->FlagFileAlterPreservation());
-  EXPECT_FALSE(v2->FlagReadOnly() || v2->FlagUnknownStatus() || v2->FlagCompression() ||
-               v2->FlagEncryption() || v2->FlagGroupingIndentity() || v2->FlagUnsynchronisation() ||
-               v2->FlagDataLengthIndicator() || v2->FlagUnknownEncoding());
+  EXPECT_FALSE(v2->FlagReadOnly() || v2->FlagUnknownStatus() || v2->FlagCompression() || v2->FlagEncryption() ||
+               v2->FlagGroupingIndentity() || v2->FlagUnsynchronisation() || v2->FlagDataLengthIndicator() ||
+               v2->FlagUnknownEncoding());
 
   auto v3 = ReadFrame(3, Id3v2Frame(3, "TIT2", "\0a"s, 0x80 | 0x20 | 0x01, 0x40 | 0x02));
   EXPECT_FALSE(v3->FlagTagAlterPreservation());
@@ -470,16 +496,28 @@ TEST(Id3v2FrameTable, FrameTypesByVersion) {
     const char* id;
     TID3v2FrameTypes type;
   };
-  for (const Case c : {Case{3, "TIT2", FT_TextFrame}, Case{3, "TXXX", FT_UserTextFrame}, Case{3, "TZZZ", FT_TextFrame},
-                       Case{3, "WXXX", FT_UserDefinedURLFrame}, Case{3, "WCOM", FT_URLFrame},
-                       Case{3, "WPAY", FT_URLFrame}, Case{3, "WZZZ", FT_UNKNOWN}, Case{3, "COMM", FT_CommentFrame},
-                       Case{4, "USLT", FT_LyricFrame}, Case{4, "APIC", FT_PictureFrame},
-                       Case{4, "POPM", FT_PopularimeterFrame}, Case{4, "PRIV", FT_UNKNOWN},
-                       Case{2, "TT2", FT_TextFrame}, Case{2, "TXX", FT_UserTextFrame},
-                       Case{2, "WXX", FT_UserDefinedURLFrame}, Case{2, "COM", FT_CommentFrame},
-                       Case{2, "ULT", FT_LyricFrame}, Case{2, "PIC", FT_PictureFrame},
-                       Case{2, "POP", FT_PopularimeterFrame}, Case{2, "WAF", FT_URLFrame},
-                       Case{2, "WPB", FT_URLFrame}, Case{2, "WOR", FT_UNKNOWN}}) {
+  for (const Case c : {Case{3, "TIT2", FT_TextFrame},
+                       Case{3, "TXXX", FT_UserTextFrame},
+                       Case{3, "TZZZ", FT_TextFrame},
+                       Case{3, "WXXX", FT_UserDefinedURLFrame},
+                       Case{3, "WCOM", FT_URLFrame},
+                       Case{3, "WPAY", FT_URLFrame},
+                       Case{3, "WZZZ", FT_UNKNOWN},
+                       Case{3, "COMM", FT_CommentFrame},
+                       Case{4, "USLT", FT_LyricFrame},
+                       Case{4, "APIC", FT_PictureFrame},
+                       Case{4, "POPM", FT_PopularimeterFrame},
+                       Case{4, "PRIV", FT_UNKNOWN},
+                       Case{2, "TT2", FT_TextFrame},
+                       Case{2, "TXX", FT_UserTextFrame},
+                       Case{2, "WXX", FT_UserDefinedURLFrame},
+                       Case{2, "COM", FT_CommentFrame},
+                       Case{2, "ULT", FT_LyricFrame},
+                       Case{2, "PIC", FT_PictureFrame},
+                       Case{2, "POP", FT_PopularimeterFrame},
+                       Case{2, "WAF", FT_URLFrame},
+                       Case{2, "WPB", FT_URLFrame},
+                       Case{2, "WOR", FT_UNKNOWN}}) {
     EXPECT_EQ(TID3v2Frame(c.id, c.version).FrameType(), c.type) << c.id;
   }
 }

@@ -55,8 +55,8 @@ TEST(Id3v2Tag, YearAndIdsByVersion) {
   EXPECT_EQ(tag.Year(), u"2004");
   Read(tag, Id3v2Tag(3, Text(3, "TDRC", "2004") + Text(3, "TYER", "1990")));
   EXPECT_EQ(tag.Year(), u"1990");
-  Read(tag, Id3v2Tag(2, Text(2, "TYE", "1980") + Text(2, "TT2", "Old") + Text(2, "TAL", "LP") +
-                            Text(2, "TRK", "4") + Text(2, "TCO", "(8)")));
+  Read(tag, Id3v2Tag(2, Text(2, "TYE", "1980") + Text(2, "TT2", "Old") + Text(2, "TAL", "LP") + Text(2, "TRK", "4") +
+                            Text(2, "TCO", "(8)")));
   EXPECT_EQ(tag.Version().Major, 2);
   EXPECT_EQ(tag.Year(), u"1980");
   EXPECT_EQ(tag.Title(), u"Old");
@@ -87,10 +87,9 @@ TEST(Id3v2Tag, GenreResolution) {
 
 TEST(Id3v2Tag, CommentsAndLyricsMatching) {
   TID3v2Tag tag;
-  const std::string body =
-      Id3v2Frame(3, "COMM", CommentContent(0, "eng", u"desc", u"described")) +
-      Id3v2Frame(3, "COMM", CommentContent(1, "deu", u"", u"plain")) +
-      Id3v2Frame(3, "USLT", CommentContent(0, "eng", u"", u"la la"));
+  const std::string body = Id3v2Frame(3, "COMM", CommentContent(0, "eng", u"desc", u"described")) +
+                           Id3v2Frame(3, "COMM", CommentContent(1, "deu", u"", u"plain")) +
+                           Id3v2Frame(3, "USLT", CommentContent(0, "eng", u"", u"la la"));
   ASSERT_EQ(Read(tag, Id3v2Tag(3, body)), MP3ERR_None);
   EXPECT_EQ(tag.Comment(), u"plain");
   EXPECT_EQ(tag.GetExtendedComment("*", u"desc"), u"described");
@@ -112,12 +111,11 @@ TEST(Id3v2Tag, OtherFrameLookups) {
   popm.raw("a@b").u8(0).u8(200).u32be(42);
   testsupport::Bytes apic;
   apic.u8(0).raw("image/png").u8(0).u8(3).raw("front").u8(0).raw("PNGDATA");
-  const std::string body =
-      Id3v2Frame(3, "TXXX", "\0mood\0calm"s) + Id3v2Frame(3, "WXXX", "\0\0http://x"s) +
-      Id3v2Frame(3, "WOAR", "http://artist") + Id3v2Frame(3, "POPM", "x@y\0\x10"s) +
-      Id3v2Frame(3, "POPM", popm.str()) + Id3v2Frame(3, "APIC", apic.str()) +
-      Id3v2Frame(3, "PRIV", "owner\0data"s) + Id3v2Frame(3, "PRIV", "empty\0"s) +
-      Text(3, "TCOM", "Composer");
+  const std::string body = Id3v2Frame(3, "TXXX", "\0mood\0calm"s) + Id3v2Frame(3, "WXXX", "\0\0http://x"s) +
+                           Id3v2Frame(3, "WOAR", "http://artist") + Id3v2Frame(3, "POPM", "x@y\0\x10"s) +
+                           Id3v2Frame(3, "POPM", popm.str()) + Id3v2Frame(3, "APIC", apic.str()) +
+                           Id3v2Frame(3, "PRIV", "owner\0data"s) + Id3v2Frame(3, "PRIV", "empty\0"s) +
+                           Text(3, "TCOM", "Composer");
   ASSERT_EQ(Read(tag, Id3v2Tag(3, body)), MP3ERR_None);
   EXPECT_EQ(tag.GetUserText(u"mood"), u"calm");
   EXPECT_EQ(tag.GetUserText(u"other"), u"");
@@ -174,8 +172,7 @@ TEST(Id3v2Tag, Unsynchronisation) {
   const std::string raw = Id3v2Frame(4, "TIT2", "\0A\xFF\x00Z"s);
   ASSERT_EQ(Read(tag, Id3v2Tag(4, raw, kTagUnsync)), MP3ERR_None);
   EXPECT_EQ(tag.Frames()[0]->Data(), "\0A\xFF\x00Z"s);
-  ASSERT_EQ(Read(tag, Id3v2Tag(4, Id3v2Frame(4, "TIT2", "\0A\xFF\x00Z"s, 0, kV4Unsync))),
-            MP3ERR_None);
+  ASSERT_EQ(Read(tag, Id3v2Tag(4, Id3v2Frame(4, "TIT2", "\0A\xFF\x00Z"s, 0, kV4Unsync))), MP3ERR_None);
   EXPECT_EQ(tag.Frames()[0]->Data(), "\0A\xFFZ"s);
 }
 
@@ -191,12 +188,10 @@ TEST(Id3v2Tag, ExtendedHeaderAndFooter) {
   // 2.3: the size excludes its own four bytes.
   testsupport::Bytes ext3;
   ext3.u32be(6).zeros(6);
-  ASSERT_EQ(Read(tag, Id3v2Tag(3, ext3.str() + Text(3, "TIT2", "Song"), kTagExtended)),
-            MP3ERR_None);
+  ASSERT_EQ(Read(tag, Id3v2Tag(3, ext3.str() + Text(3, "TIT2", "Song"), kTagExtended)), MP3ERR_None);
   EXPECT_EQ(tag.Title(), u"Song");
   // A footer adds ten bytes to the tag's length.
-  ASSERT_EQ(Read(tag, Id3v2Tag(4, frame, kTagFooter, 1000 - uint32_t(frame.size())) + "audio"),
-            MP3ERR_None);
+  ASSERT_EQ(Read(tag, Id3v2Tag(4, frame, kTagFooter, 1000 - uint32_t(frame.size())) + "audio"), MP3ERR_None);
   EXPECT_TRUE(tag.FlgFooterPresent());
   EXPECT_EQ(tag.Size(), 1020u);
 }
@@ -252,8 +247,8 @@ TEST(Id3v2Tag, TruncatedFramesAndBodies) {
 TEST(Id3v2Tag, UnexpectedFrameErrorIsReportedOnStandardError) {
   TID3v2Tag tag;
   // Size 3 cannot hold the 4-byte data length indicator the flags announce.
-  const std::string body = Text(4, "TIT2", "Song") + Id3v2Frame(4, "TPE1", "\0ab"s, 0, kV4DataLength) +
-                           Text(4, "TALB", "Album");
+  const std::string body =
+      Text(4, "TIT2", "Song") + Id3v2Frame(4, "TPE1", "\0ab"s, 0, kV4DataLength) + Text(4, "TALB", "Album");
   testing::internal::CaptureStderr();
   EXPECT_EQ(Read(tag, Id3v2Tag(4, body)), ID3ERR_Unclassified);
   const std::string err = testing::internal::GetCapturedStderr();

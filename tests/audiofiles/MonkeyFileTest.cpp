@@ -12,8 +12,7 @@ using testsupport::TempDir;
 namespace {
 
 // Reads bytes (padded with audio to `size`) as a Monkey's Audio file.
-std::unique_ptr<TMonkeyFile> Read(const TempDir&, std::string bytes, size_t size = 0,
-                                  const std::string& tail = {}) {
+std::unique_ptr<TMonkeyFile> Read(const TempDir&, std::string bytes, size_t size = 0, const std::string& tail = {}) {
   if (bytes.size() < size) bytes.resize(size, '\x33');
   auto f = std::make_unique<TMonkeyFile>();
   testsupport::ReadFromBytes(*f, bytes + tail);

@@ -13,9 +13,7 @@ using testsupport::TempDir;
 namespace {
 
 // 400 frames of 128 kbit/s at 44100 Hz: 166800 bytes, 10 s.
-std::string Audio(const FrameFields& fields = FrameFields(), size_t frames = 400) {
-  return MpegFrames(fields, frames);
-}
+std::string Audio(const FrameFields& fields = FrameFields(), size_t frames = 400) { return MpegFrames(fields, frames); }
 
 }  // namespace
 
@@ -23,8 +21,7 @@ TEST(Mp3File, Id3v1OnlyAndValidAudio) {
   TempDir dir;
   TMP3File f;
   const std::string path =
-      dir.write("a.mp3", Audio() + Id3v1({.title = "Old", .artist = "Band", .year = "1999",
-                                          .track = 5, .genre = 17}));
+      dir.write("a.mp3", Audio() + Id3v1({.title = "Old", .artist = "Band", .year = "1999", .track = 5, .genre = 17}));
   EXPECT_EQ(f.ReadFromFile(path), Mp3ERR_NoTag);
   EXPECT_TRUE(f.Valid());
   EXPECT_EQ(f.Title(), u"Old");
@@ -44,11 +41,10 @@ TEST(Mp3File, Id3v1OnlyAndValidAudio) {
 TEST(Mp3File, Id3v2BeforeId3v1) {
   TempDir dir;
   TMP3File f;
-  const std::string v2 = Id3v2Tag(3, Id3v2TextFrame(3, "TIT2", "New") +
-                                         Id3v2Frame(3, "COMM", CommentContent(0, "eng", u"", u"v2 note")),
-                                  0, 100);
-  const std::string path = dir.write(
-      "b.mp3", v2 + Audio() + Id3v1({.title = "Old", .album = "Album", .comment = "v1 note"}));
+  const std::string v2 = Id3v2Tag(
+      3, Id3v2TextFrame(3, "TIT2", "New") + Id3v2Frame(3, "COMM", CommentContent(0, "eng", u"", u"v2 note")), 0, 100);
+  const std::string path =
+      dir.write("b.mp3", v2 + Audio() + Id3v1({.title = "Old", .album = "Album", .comment = "v1 note"}));
   EXPECT_EQ(f.ReadFromFile(path), FileErr_None);
   EXPECT_EQ(f.Title(), u"New");
   EXPECT_EQ(f.Album(), u"Album");
@@ -74,8 +70,7 @@ TEST(Mp3File, NoTagsAtAll) {
 TEST(Mp3File, TagWithoutAudio) {
   TempDir dir;
   TMP3File f;
-  EXPECT_EQ(f.ReadFromFile(dir.write("d.mp3", SimpleId3v2Tag(4, "T", "A") + std::string(5000, 'z'))),
-            FileErr_None);
+  EXPECT_EQ(f.ReadFromFile(dir.write("d.mp3", SimpleId3v2Tag(4, "T", "A") + std::string(5000, 'z'))), FileErr_None);
   EXPECT_FALSE(f.Valid());
   EXPECT_EQ(f.Bitrate(), 0);
   EXPECT_EQ(f.Duration(), 0);
@@ -130,8 +125,7 @@ TEST(Mp3File, FooterCountsInTagSize) {
   TempDir dir;
   TMP3File f;
   const std::string frame = Id3v2TextFrame(4, "TIT2", "T");
-  f.ReadFromFile(dir.write("h.mp3", Id3v2Tag(4, frame, kTagFooter, 1000 - uint32_t(frame.size())) +
-                                        Audio()));
+  f.ReadFromFile(dir.write("h.mp3", Id3v2Tag(4, frame, kTagFooter, 1000 - uint32_t(frame.size())) + Audio()));
   EXPECT_EQ(f.ID3v2TagSize(), 1020u);
   EXPECT_EQ(f.MpegInfo().FirstHeaderPosition(), 1020);
 }
@@ -145,8 +139,8 @@ TEST(Mp3File, YearFallback) {
   EXPECT_EQ(f.Year(), u"");
   f.ReadFromFile(dir.write("y3.mp3", Audio() + Id3v1({.year = "99", .pad = ' '})));
   EXPECT_EQ(f.Year(), u"99");
-  f.ReadFromFile(dir.write("y4.mp3", Id3v2Tag(3, Id3v2TextFrame(3, "TYER", "2004")) + Audio() +
-                                         Id3v1({.year = "1999"})));
+  f.ReadFromFile(
+      dir.write("y4.mp3", Id3v2Tag(3, Id3v2TextFrame(3, "TYER", "2004")) + Audio() + Id3v1({.year = "1999"})));
   EXPECT_EQ(f.Year(), u"2004");
 }
 
@@ -202,4 +196,3 @@ TEST(Mp3File, FacadeRow) {
   TGeneralAudioFile other(dir.write("x.ogg", "OggS"));
   EXPECT_EQ(other.MP3File(), nullptr);
 }
-

@@ -19,8 +19,8 @@ class Mp3RealFiles : public ::testing::Test {
   void SetUp() override {
     if (!HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
     fWav = fDir.file("tone.wav");
-    ASSERT_TRUE(Shell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=3:sample_rate=44100 -ac 2 '" +
-                      fWav + "'"));
+    ASSERT_TRUE(
+        Shell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=3:sample_rate=44100 -ac 2 '" + fWav + "'"));
   }
 
   // The mutagen command-line tagger and its library in the system's Python.
@@ -36,8 +36,8 @@ TEST_F(Mp3RealFiles, LameCbrTaggedById3v2) {
   const std::string mp3 = fDir.file("cbr.mp3");
   ASSERT_TRUE(Shell("lame --quiet -b 128 --cbr '" + fWav + "' '" + mp3 + "'"));
   // id3v2 writes an ID3v2.3 tag and an ID3v1 tag; genre 17 as "(17)".
-  ASSERT_TRUE(Shell("id3v2 -t 'Song Title' -a 'The Band' -A 'An Album' -y 2004 -T 3 -g 17 -c 'A comment' '" +
-                    mp3 + "'"));
+  ASSERT_TRUE(
+      Shell("id3v2 -t 'Song Title' -a 'The Band' -A 'An Album' -y 2004 -T 3 -g 17 -c 'A comment' '" + mp3 + "'"));
 
   TGeneralAudioFile file(mp3);
   ASSERT_NE(file.MP3File(), nullptr);
@@ -89,8 +89,10 @@ TEST_F(Mp3RealFiles, LameVbrMonoTaggedByMutagenV24) {
   const std::string mp3 = fDir.file("vbr.mp3");
   ASSERT_TRUE(Shell("lame --quiet -V 2 -m m '" + fWav + "' '" + mp3 + "'"));
   // mid3v2 writes ID3v2.4 with UTF-8 text.
-  ASSERT_TRUE(Shell("mid3v2 -t 'Grüße ☃' -a 'Künstler' -A 'Ålbum' -y 2011 -T 5/9 -g 'Trip-Hop' "
-                    "--TXXX 'MOOD:calm' -c 'note:Ein Kommentar:eng' -c 'Leer' '" + mp3 + "'"));
+  ASSERT_TRUE(
+      Shell("mid3v2 -t 'Grüße ☃' -a 'Künstler' -A 'Ålbum' -y 2011 -T 5/9 -g 'Trip-Hop' "
+            "--TXXX 'MOOD:calm' -c 'note:Ein Kommentar:eng' -c 'Leer' '" +
+            mp3 + "'"));
 
   TGeneralAudioFile file(mp3);
   ASSERT_NE(file.MP3File(), nullptr);
@@ -125,10 +127,12 @@ TEST_F(Mp3RealFiles, MutagenV23WritesUtf16) {
   const std::string mp3 = fDir.file("v23.mp3");
   ASSERT_TRUE(Shell("lame --quiet -b 160 '" + fWav + "' '" + mp3 + "'"));
   // mutagen saving version 2.3 writes text outside Latin-1 as UTF-16.
-  ASSERT_TRUE(Shell("/usr/bin/python3 -c \"import sys; from mutagen.id3 import ID3, TIT2, TPE1, TYER, TCON; "
-                    "t = ID3(); t.add(TIT2(encoding=3, text='Снег ☃')); t.add(TPE1(encoding=0, text='Ascii Artist')); "
-                    "t.add(TYER(encoding=0, text='1987')); t.add(TCON(encoding=0, text='(9)')); "
-                    "t.save(sys.argv[1], v2_version=3)\" '" + mp3 + "'"));
+  ASSERT_TRUE(
+      Shell("/usr/bin/python3 -c \"import sys; from mutagen.id3 import ID3, TIT2, TPE1, TYER, TCON; "
+            "t = ID3(); t.add(TIT2(encoding=3, text='Снег ☃')); t.add(TPE1(encoding=0, text='Ascii Artist')); "
+            "t.add(TYER(encoding=0, text='1987')); t.add(TCON(encoding=0, text='(9)')); "
+            "t.save(sys.argv[1], v2_version=3)\" '" +
+            mp3 + "'"));
 
   TGeneralAudioFile file(mp3);
   const TMP3File& reader = *file.MP3File();
@@ -166,7 +170,8 @@ TEST_F(Mp3RealFiles, FfmpegLayerIITaggedById3v2) {
 TEST_F(Mp3RealFiles, FfmpegMpeg2WithItsOwnTag) {
   if (!Shell("ffmpeg -v error -hide_banner -encoders | grep -q libmp3lame")) GTEST_SKIP() << "no libmp3lame in ffmpeg";
   const std::string mp3 = fDir.file("mpeg2.mp3");
-  ASSERT_TRUE(Shell("ffmpeg -v error -y -i '" + fWav + "' -c:a libmp3lame -b:a 64k -ar 22050 -ac 1 "
+  ASSERT_TRUE(Shell("ffmpeg -v error -y -i '" + fWav +
+                    "' -c:a libmp3lame -b:a 64k -ar 22050 -ac 1 "
                     "-metadata title='Halbe Rate – ½' -metadata album='Zweite' -metadata genre='Ambient' '" +
                     mp3 + "'"));
   TGeneralAudioFile file(mp3);

@@ -224,8 +224,7 @@ TEST(MpegInfo, VbriHeaderNeedsNoSecondFrame) {
   EXPECT_EQ(l.info.Bitrate(), 1531);  // 44.1 x 10000 / (2 x 144)
   EXPECT_EQ(l.info.Dauer(), 0);
   // A zero frame count is no usable header.
-  EXPECT_EQ(Load(mp3build::VbriFrame(FrameFields(), 0) + std::string(100, '\0')).result,
-            MPEGERR_NoFrame);
+  EXPECT_EQ(Load(mp3build::VbriFrame(FrameFields(), 0) + std::string(100, '\0')).result, MPEGERR_NoFrame);
 }
 
 TEST(MpegInfo, VbrBitrateIsStoredInSixteenBits) {

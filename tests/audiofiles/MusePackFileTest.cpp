@@ -295,4 +295,3 @@ TEST(MusePackFile, FacadeRows) {
     EXPECT_EQ(f.OptimFrogFile(), nullptr);
   }
 }
-

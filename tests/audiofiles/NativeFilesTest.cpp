@@ -142,8 +142,8 @@ TEST(NativeFiles, ProgramPathNamesThisProgram) {
 // The system's converters agree with the code pages' published tables, and
 // the ANSI page converts both ways.
 TEST(NativeFiles, CodePagesThroughTheSystem) {
-  EXPECT_EQ(CodePageToUtf16("\xC0\xE0", 1251), u"\u0410\u0430");  // Cyrillic
-  EXPECT_EQ(CodePageToUtf16("\xD9\xE1", 1253), u"\u03A9\u03B1");  // Greek
+  EXPECT_EQ(CodePageToUtf16("\xC0\xE0", 1251), u"\u0410\u0430");         // Cyrillic
+  EXPECT_EQ(CodePageToUtf16("\xD9\xE1", 1253), u"\u03A9\u03B1");         // Greek
   EXPECT_EQ(CodePageToUtf16("\x93\xFA\x96\x7B", 932), u"\u65E5\u672C");  // Shift-JIS, two bytes each
   EXPECT_EQ(CodePageToUtf16("abc", 99999), u"");
   EXPECT_NE(SystemAnsiCodePage(), 0u);

@@ -44,9 +44,9 @@ std::string PaddedWithoutLastPage(size_t size, uint8_t channels) {
 
 TEST(OggVorbisFile, ReadsWellFormedFile) {
   OggFileParams params;
-  params.comments = {"TITLE=Song",      "ARTIST=Band",    "ALBUM=Record",    "DATE=2004",     "TRACKNUMBER=3/12",
-                   "GENRE=Rock",      "VERSION=live",   "PERFORMER=Perf",  "COPYRIGHT=c",   "LICENSE=l",
-                   "ORGANIZATION=o",  "DESCRIPTION=d",  "LOCATION=here",   "CONTACT=me",    "ISRC=X1"};
+  params.comments = {"TITLE=Song",     "ARTIST=Band",   "ALBUM=Record",   "DATE=2004",   "TRACKNUMBER=3/12",
+                     "GENRE=Rock",     "VERSION=live",  "PERFORMER=Perf", "COPYRIGHT=c", "LICENSE=l",
+                     "ORGANIZATION=o", "DESCRIPTION=d", "LOCATION=here",  "CONTACT=me",  "ISRC=X1"};
   const std::string bytes = OggVorbisFile(params);
   OggRead r;
   ReadBytes(r, bytes);
@@ -83,8 +83,7 @@ TEST(OggVorbisFile, ReadsWellFormedFile) {
   EXPECT_EQ(names[4], u"TRACKNUMBER");
   EXPECT_TRUE(f.SecondOggVorbisPage().Comments.ValidComment());
   EXPECT_EQ(f.SecondOggVorbisPage().Comments.VendorString(), "quav test");
-  EXPECT_EQ(f.SecondOggVorbisPage().CommentSize(),
-            static_cast<int32_t>(CommentPacket(params.comments).size()));
+  EXPECT_EQ(f.SecondOggVorbisPage().CommentSize(), static_cast<int32_t>(CommentPacket(params.comments).size()));
   EXPECT_TRUE(f.FirstOggVorbisPage().ValidPage());
   EXPECT_TRUE(f.SecondOggVorbisPage().ValidPage());
 }
@@ -239,7 +238,8 @@ TEST(OggVorbisFile, CommentPacketLongerThanItsLacingSays) {
     GTEST_SKIP() << "oggenc or ffmpeg not installed";
   TempDir dir;
   const std::string wav = dir.file("s.wav");
-  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:duration=1 -ac 2 '" + wav + "'"));
+  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:duration=1 -ac 2 '" +
+                                 wav + "'"));
   const std::string ogg = dir.file("s.ogg");
   ASSERT_TRUE(testsupport::Shell("oggenc -Q -t Title -a Artist -G Genre -o '" + ogg + "' '" + wav + "'"));
   std::string bytes = testsupport::ReadWholeFile(ogg);
@@ -413,10 +413,13 @@ TEST(OggVorbisFile, RealEncoderFiles) {
     GTEST_SKIP() << "oggenc or ffmpeg not installed";
   TempDir dir;
   const std::string wav = dir.file("s.wav");
-  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:duration=3:sample_rate=48000 -ac 2 '" + wav + "'"));
+  ASSERT_TRUE(testsupport::Shell(
+      "ffmpeg -nostdin -loglevel error -f lavfi -i sine=frequency=440:duration=3:sample_rate=48000 -ac 2 '" + wav +
+      "'"));
   const std::string ogg = dir.file("s.ogg");
-  ASSERT_TRUE(testsupport::Shell("oggenc -Q -b 128 -t 'Caf\xC3\xA9' -a Artist -l Album -d 1999 -N 7 -G Jazz -c 'COMMENT=two=parts' -o '" +
-                                 ogg + "' '" + wav + "'"));
+  ASSERT_TRUE(testsupport::Shell(
+      "oggenc -Q -b 128 -t 'Caf\xC3\xA9' -a Artist -l Album -d 1999 -N 7 -G Jazz -c 'COMMENT=two=parts' -o '" + ogg +
+      "' '" + wav + "'"));
   TGeneralAudioFile f(ogg);
   ASSERT_EQ(f.LastError(), FileErr_None);
   const TOggVorbisFile* o = f.OggFile();
@@ -439,7 +442,8 @@ TEST(OggVorbisFile, RealEncoderFiles) {
 
   // A comment header too big for one page.
   const std::string big = dir.file("big.ogg");
-  ASSERT_TRUE(testsupport::Shell("oggenc -Q -c 'NOTES=" + std::string(70000, 'n') + "' -o '" + big + "' '" + wav + "'"));
+  ASSERT_TRUE(
+      testsupport::Shell("oggenc -Q -c 'NOTES=" + std::string(70000, 'n') + "' -o '" + big + "' '" + wav + "'"));
   TGeneralAudioFile b(big);
   EXPECT_EQ(b.LastError(), OVErr_CommentTooLarge);
   EXPECT_FALSE(b.Valid());

@@ -88,10 +88,10 @@ TEST(OptimFrogFile, BitsAndCompressionNames) {
     const char16_t* name;
     bool valid;
   };
-  const Name names[] = {{0x00, u"fast", true},     {0x07, u"fast", true},      {0x10, u"high", true},
-                        {0x18, u"extra", true},    {0x20, u"best", true},      {0x28, u"ultra", true},
-                        {0x30, u"insane", true},   {0x38, u"highnew", true},   {0x40, u"extranew", true},
-                        {0x48, u"bestnew", true},  {0x50, u"unknown", false},  {0xF8, u"unknown", false}};
+  const Name names[] = {{0x00, u"fast", true},    {0x07, u"fast", true},     {0x10, u"high", true},
+                        {0x18, u"extra", true},   {0x20, u"best", true},     {0x28, u"ultra", true},
+                        {0x30, u"insane", true},  {0x38, u"highnew", true},  {0x40, u"extranew", true},
+                        {0x48, u"bestnew", true}, {0x50, u"unknown", false}, {0xF8, u"unknown", false}};
   for (const Name& n : names) {
     Bytes header = OfrHeader();
     std::string raw = header.str();
@@ -198,4 +198,3 @@ TEST(OptimFrogFile, FacadeRows) {
     EXPECT_EQ(f.MusePackFile(), nullptr);
   }
 }
-

@@ -59,23 +59,20 @@ TEST(ReadFrame, EveryEnumValueHasItsOwnName) {
     }
     return std::string(name(count));
   };
-  EXPECT_EQ(check(FileErr_NotSupportedFileType + 1,
-                  [](int v) { return AudioErrorName(static_cast<TAudioError>(v)); },
+  EXPECT_EQ(check(FileErr_NotSupportedFileType + 1, [](int v) { return AudioErrorName(static_cast<TAudioError>(v)); },
                   {"FileErr_", "MP3ERR_", "Mp3ERR_", "OVErr_", "FlacErr_", "ApeErr_", "WmaErr_", "WavErr_"}),
             "?");
-  EXPECT_EQ(check(at_Wav + 1, [](int v) { return AudioFileTypeName(static_cast<TAudioFileType>(v)); }, {"at_"}),
-            "?");
+  EXPECT_EQ(check(at_Wav + 1, [](int v) { return AudioFileTypeName(static_cast<TAudioFileType>(v)); }, {"at_"}), "?");
   EXPECT_EQ(check(MPEGERR_NoFrame + 1, [](int v) { return MP3ErrorName(static_cast<TMP3Error>(v)); },
                   {"MP3ERR_", "ID3ERR_", "MPEGERR_"}),
             "?");
   EXPECT_EQ(check(kFrameIDCount, [](int v) { return FrameIDName(static_cast<TFrameIDs>(v)); }, {"IDv2_"}),
             "IDv2_UNKNOWN");
-  EXPECT_EQ(check(FT_UserTextFrame + 1, [](int v) { return FrameTypeName(static_cast<TID3v2FrameTypes>(v)); },
-                  {"FT_"}),
+  EXPECT_EQ(check(FT_UserTextFrame + 1, [](int v) { return FrameTypeName(static_cast<TID3v2FrameTypes>(v)); }, {"FT_"}),
             "FT_INVALID");
-  EXPECT_EQ(check(ctreserved + 1, [](int v) { return ContentTypeName(static_cast<TApeTagItemContentType>(v)); },
-                  {"ct"}),
-            "?");
+  EXPECT_EQ(
+      check(ctreserved + 1, [](int v) { return ContentTypeName(static_cast<TApeTagItemContentType>(v)); }, {"ct"}),
+      "?");
   EXPECT_STREQ(ContentTypeName(ctBinary), "ctBinary");
   EXPECT_STREQ(MP3ErrorName(ID3ERR_Invalid_Header), "ID3ERR_Invalid_Header");
 }

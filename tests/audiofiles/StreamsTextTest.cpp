@@ -166,7 +166,8 @@ TEST(Streams, FileStreamReadsThroughItsBlockExactlyAsTheFile) {
     const int64_t got = f.Read(buf.data(), count);
     const int64_t want = std::clamp<int64_t>(static_cast<int64_t>(bytes.size()) - at, 0, count);
     ASSERT_EQ(got, want) << "at " << at << " count " << count;
-    EXPECT_EQ(buf.substr(0, static_cast<size_t>(got)), bytes.substr(static_cast<size_t>(std::min<int64_t>(at, f.Size())), static_cast<size_t>(got)))
+    EXPECT_EQ(buf.substr(0, static_cast<size_t>(got)),
+              bytes.substr(static_cast<size_t>(std::min<int64_t>(at, f.Size())), static_cast<size_t>(got)))
         << "at " << at << " count " << count;
     EXPECT_EQ(f.Position(), at + got);
   };

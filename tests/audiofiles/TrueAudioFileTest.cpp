@@ -96,8 +96,8 @@ TEST(TrueAudioFile, WrongIdentifierIsNotValid) {
 
 TEST(TrueAudioFile, BehindID3v2AndBitrateWithTags) {
   const std::string id3 = apebuild::Id3v2Tag(90);
-  const std::string tag = apebuild::ApeTag({apebuild::ApeItem("Album", "Disc"), apebuild::ApeItem("Genre", "Jazz")},
-                                           {.withHeader = false});
+  const std::string tag =
+      apebuild::ApeTag({apebuild::ApeItem("Album", "Disc"), apebuild::ApeItem("Genre", "Jazz")}, {.withHeader = false});
   Bytes body = TtaHeader(2, 16, 44100, 441000);
   body.zeros(100000 - id3.size() - body.size() - tag.size() - 128);
   TtaRead r;
@@ -121,4 +121,3 @@ TEST(TrueAudioFile, FacadeRow) {
   EXPECT_EQ(f.Bitrate(), 800000);
   EXPECT_EQ(f.WavPackFile(), nullptr);
 }
-

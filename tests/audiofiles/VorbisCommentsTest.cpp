@@ -47,9 +47,10 @@ TEST(VorbisComments, ReadsPacketInStreamOrder) {
   EXPECT_EQ(p.comments.GetPropertyByIndex(3), u"A=B") << "only the first '=' splits";
   EXPECT_EQ(p.comments.GetPropertyByIndex(-1), u"");
   EXPECT_EQ(p.comments.GetPropertyByIndex(4), u"");
-  EXPECT_EQ(p.endPosition, 5 + static_cast<int64_t>(CommentPacket({"TITLE=Song", "ARTIST=Band", "title=Second",
-                                                                    "ARTIST=A=B"}, "vendor \xC3\xA9")
-                                                         .size()));
+  EXPECT_EQ(
+      p.endPosition,
+      5 + static_cast<int64_t>(
+              CommentPacket({"TITLE=Song", "ARTIST=Band", "title=Second", "ARTIST=A=B"}, "vendor \xC3\xA9").size()));
 }
 
 TEST(VorbisComments, StandardFieldsAndLookupRules) {
@@ -124,8 +125,7 @@ TEST(VorbisComments, Utf8Decoding) {
 TEST(VorbisComments, ZeroAndNegativeLengthsConsumeNothing) {
   // Vendor length with the top bit set, then a comment of length -1 and
   // one of length 0: each takes only its length field.
-  const std::string block =
-      Bytes().u32le(0x80000000).u32le(3).u32le(0xFFFFFFFF).u32le(0).u32le(7).raw("GENRE=x");
+  const std::string block = Bytes().u32le(0x80000000).u32le(3).u32le(0xFFFFFFFF).u32le(0).u32le(7).raw("GENRE=x");
   Parsed p;
   Parse(p, block, true);
   EXPECT_TRUE(p.result);
@@ -259,7 +259,8 @@ TEST(VorbisComments, ManyEmptyCommentsAreBounded) {
 TEST(VorbisComments, EachReadStartsAfresh) {
   Parsed p;
   TMemoryStream stream(CommentPacket({"TITLE=first"}, "v1") + CommentFields({"ALBUM=second"}, "v2"));
-  EXPECT_TRUE(p.comments.ReadFromStream(stream, static_cast<int64_t>(CommentPacket({"TITLE=first"}, "v1").size()), false));
+  EXPECT_TRUE(
+      p.comments.ReadFromStream(stream, static_cast<int64_t>(CommentPacket({"TITLE=first"}, "v1").size()), false));
   EXPECT_TRUE(p.comments.ReadFromStream(stream, -1, true));
   EXPECT_EQ(p.comments.Title(), u"");
   EXPECT_EQ(p.comments.Album(), u"second");

@@ -30,8 +30,7 @@ TEST(WavFile, CdAudio) {
   EXPECT_EQ(wav.Samplerate(), 44100);
   EXPECT_EQ(wav.Bitrate(), 1'411'200);
   EXPECT_EQ(wav.Duration(), 10);  // from the stated size, not the bytes present
-  for (const std::u16string& text :
-       {wav.Title(), wav.Artist(), wav.Album(), wav.Year(), wav.Track(), wav.Genre()})
+  for (const std::u16string& text : {wav.Title(), wav.Artist(), wav.Album(), wav.Year(), wav.Track(), wav.Genre()})
     EXPECT_EQ(text, u"");
 }
 
@@ -66,8 +65,7 @@ TEST(WavFile, FormatFieldArithmetic) {
       {"mono 8-bit", PcmFmt(1, 8000, 8), 1, 8000, 64'000, 216},
       {"byte rate 0 gives no duration", Fmt(2, 44100, 0, 4, 16), 2, 44100, 1'411'200, 0},
       {"negative byte rate", Fmt(2, 44100, 0xFFFFFFFF, 4, 16), 2, 44100, 1'411'200, -1'728'000},
-      {"bitrate in 32 bits: 256 x 256 x 65536 wraps to 0", Fmt(256, 65536, 1, 1, 256), 256, 65536, 0,
-       1'728'000},
+      {"bitrate in 32 bits: 256 x 256 x 65536 wraps to 0", Fmt(256, 65536, 1, 1, 256), 256, 65536, 0, 1'728'000},
       {"bitrate in 32 bits: wraps negative", Fmt(2, 0x7FFFFFFF, 1, 1, 16), 2, 0x7FFFFFFF, -32, 1'728'000},
       {"compressed format, bits 0", Fmt(2, 44100, 16000, 1, 0, 0x55), 2, 44100, 0, 108},
   };
@@ -95,10 +93,7 @@ TEST(WavFile, ChunkSearch) {
        {kCdFmt, Chunk("junk", "abc"), "\0"s, DataHead(352'800)},
        1'411'200,
        0},
-      {"identifiers are case-sensitive",
-       {PcmFmt(2, 44100, 16).replace(0, 4, "FMT "), DataHead(352'800)},
-       0,
-       0},
+      {"identifiers are case-sensitive", {PcmFmt(2, 44100, 16).replace(0, 4, "FMT "), DataHead(352'800)}, 0, 0},
       {"no data chunk", {kCdFmt, list}, 1'411'200, 0},
       {"no chunks at all", {}, 0, 0},
   };
@@ -127,8 +122,7 @@ TEST(WavFile, NegativeChunkSizesEndTheSearch) {
       {"size -8 would read the same chunk again", {Chunk("junk", "", 0xFFFFFFF8), kCdFmt}},
       {"size -100 points before the chunk list", {Chunk("junk", "", 0xFFFFFF9C), kCdFmt}},
       {"most negative size", {Chunk("junk", "", 0x80000000), kCdFmt}},
-      {"a later chunk pointing back to the first",
-       {Chunk("aaaa", ""), Chunk("bbbb", "", 0xFFFFFFF0), kCdFmt}},
+      {"a later chunk pointing back to the first", {Chunk("aaaa", ""), Chunk("bbbb", "", 0xFFFFFFF0), kCdFmt}},
   };
   for (const Case& c : cases) {
     Twavfile wav;

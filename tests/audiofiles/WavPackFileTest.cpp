@@ -12,8 +12,7 @@ using testsupport::TempDir;
 
 namespace {
 
-std::unique_ptr<TWavPackFile> Read(const TempDir&, std::string bytes, size_t size = 0,
-                                   const std::string& tail = {}) {
+std::unique_ptr<TWavPackFile> Read(const TempDir&, std::string bytes, size_t size = 0, const std::string& tail = {}) {
   if (bytes.size() < size) bytes.resize(size, '\x11');
   auto f = std::make_unique<TWavPackFile>();
   testsupport::ReadFromBytes(*f, bytes + tail);
@@ -58,8 +57,8 @@ TEST(WavPackFile, BlockHeaderFields) {
 
 TEST(WavPackFile, BlockSampleRates) {
   TempDir dir;
-  const std::pair<uint32_t, int32_t> cases[] = {{0, 6000},    {3, 11025},   {9, 44100},  {10, 48000},
-                                                {13, 96000},  {14, 192000}, {15, 44100}, {31, 44100}};
+  const std::pair<uint32_t, int32_t> cases[] = {{0, 6000},   {3, 11025},   {9, 44100},  {10, 48000},
+                                                {13, 96000}, {14, 192000}, {15, 44100}, {31, 44100}};
   for (auto [index, rate] : cases) {
     const auto f = Read(dir, BlockFile(1000, WvRateIndex(index)), 100);
     EXPECT_EQ(f->Samplerate(), rate) << index;
@@ -68,9 +67,11 @@ TEST(WavPackFile, BlockSampleRates) {
 
 TEST(WavPackFile, EncoderModeSubBlock) {
   TempDir dir;
-  const std::pair<uint8_t, std::u16string> modes[] = {
-      {8, u"lossless (high)"}, {0, u"lossless (normal)"}, {2, u"lossless (fast)"},
-      {6, u"lossless (very fast)"}, {5, u"lossless"}};
+  const std::pair<uint8_t, std::u16string> modes[] = {{8, u"lossless (high)"},
+                                                      {0, u"lossless (normal)"},
+                                                      {2, u"lossless (fast)"},
+                                                      {6, u"lossless (very fast)"},
+                                                      {5, u"lossless"}};
   for (const auto& [mode, text] : modes) {
     const std::string sub = std::string("\x21\x03\x00\x00\x00\x00\x65\x02", 8) + char(mode);
     EXPECT_EQ(Read(dir, BlockFile(1000, 0, sub), 6000)->Encoder(), text) << int(mode);
@@ -130,7 +131,9 @@ TEST(WavPackFile, OlderRiffFiles) {
   // Mono flag; an odd-sized chunk is followed without a pad byte; a zero
   // sample rate becomes 44100.
   const std::string oddFmt = riffbuild::Chunk("fmt ", riffbuild::FmtBody(1, 0, 0, 1, 8) + "x");
-  f = Read(dir, riffbuild::Wave({oddFmt}) + "data" + std::string("\x00\x10\x00\x00", 4) + WvOldHeader(2, 0, 0x0001, 88200), 10000);
+  f = Read(dir,
+           riffbuild::Wave({oddFmt}) + "data" + std::string("\x00\x10\x00\x00", 4) + WvOldHeader(2, 0, 0x0001, 88200),
+           10000);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->Channels(), 1);
   EXPECT_EQ(f->Samplerate(), 44100);
@@ -164,7 +167,8 @@ TEST(WavPackFile, OlderFilesStopEarly) {
   EXPECT_EQ(f->Version(), 0);
 
   // Too few samples for a whole second: no bitrate from the data chunk.
-  f = Read(dir, riffbuild::Wave({fmt6}) + "data" + std::string("\x00\x10\x00\x00", 4) + WvOldHeader(3, 0, 0x0010, 100), 5000);
+  f = Read(dir, riffbuild::Wave({fmt6}) + "data" + std::string("\x00\x10\x00\x00", 4) + WvOldHeader(3, 0, 0x0010, 100),
+           5000);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->Duration(), 0);
   EXPECT_EQ(f->Bitrate(), 4608000);
@@ -185,8 +189,9 @@ TEST(WavPackFile, RatioOfHugeFormatFieldsDoesNotOverflow) {
   // Found by fuzzing: 55810 channels of 56026 bits.
   TempDir dir;
   const std::string fmt = riffbuild::Fmt(55810, 44100, 176400, 60214, 56026);  // block align wrapped to 16 bits
-  const auto f = Read(dir, riffbuild::Wave({fmt}) + "data" + std::string("\x00\x10\x00\x00", 4) +
-                               WvOldHeader(3, 0, 0x0010, 441000), 2000);
+  const auto f = Read(
+      dir, riffbuild::Wave({fmt}) + "data" + std::string("\x00\x10\x00\x00", 4) + WvOldHeader(3, 0, 0x0010, 441000),
+      2000);
   EXPECT_TRUE(f->Valid());
   EXPECT_GT(f->Ratio(), 0);
 }

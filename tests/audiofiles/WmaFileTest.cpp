@@ -31,8 +31,8 @@ std::string TaggedFile(size_t totalSize = 0) {
   return File(Header({
                   FileProperties(128000),
                   StreamProperties(2, 44100, 16000),
-                  ContentDescription(TextZ(u"Title"), TextZ(u"Artist"), TextZ(u"(c) someone"),
-                                     TextZ(u"A comment"), TextZ(u"rated")),
+                  ContentDescription(TextZ(u"Title"), TextZ(u"Artist"), TextZ(u"(c) someone"), TextZ(u"A comment"),
+                                     TextZ(u"rated")),
                   ExtendedContentDescription({
                       StringDescriptor(u"WM/AlbumTitle", u"Album"),
                       StringDescriptor(u"WM/Year", u"2004"),
@@ -86,8 +86,7 @@ TEST(WmaFile, ChannelModes) {
     int expected;
     const char16_t* mode;
   };
-  for (const Case& c :
-       {Case{1, 1, u"Mono"}, Case{2, 2, u"Stereo"}, Case{6, 0, u"Unknown"}, Case{0, 0, u"Unknown"}}) {
+  for (const Case& c : {Case{1, 1, u"Mono"}, Case{2, 2, u"Stereo"}, Case{6, 0, u"Unknown"}, Case{0, 0, u"Unknown"}}) {
     TWMAfile wma;
     ASSERT_EQ(ReadWma(File(Header({StreamProperties(c.channels, 48000, 24000)})), wma), FileErr_None);
     EXPECT_EQ(wma.Channels(), c.expected) << c.channels;
@@ -134,17 +133,15 @@ TEST(WmaFile, FailuresLeaveResetState) {
     const char* what;
     std::string bytes;
   };
-  const std::string header =
-      Header({ContentDescription(TextZ(u"Title"), "", "", "", ""), FileProperties(128000)});
+  const std::string header = Header({ContentDescription(TextZ(u"Title"), "", "", "", ""), FileProperties(128000)});
   const std::vector<Case> cases = {
       {"shorter than an identifier", "0123456789"},
       {"empty file", ""},
       {"header cut in its object count", kHeaderGuid + Bytes().u64le(100).u16le(1).str()},
       {"file properties cut short", header.substr(0, header.size() - 2)},
-      {"text longer than the file",
-       Header({ContentDescription(TextZ(u"Title"), "", "", "", "")}).substr(0, 50)},
-      {"object head cut short", Header({ContentDescription(TextZ(u"Title"), "", "", "", "")}, 2, 1000) +
-                                    kFilePropertiesGuid.substr(0, 10)},
+      {"text longer than the file", Header({ContentDescription(TextZ(u"Title"), "", "", "", "")}).substr(0, 50)},
+      {"object head cut short",
+       Header({ContentDescription(TextZ(u"Title"), "", "", "", "")}, 2, 1000) + kFilePropertiesGuid.substr(0, 10)},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ReadWma(c.bytes, wma), FileErr_FileOpenR) << c.what;
@@ -185,9 +182,8 @@ TEST(WmaFile, ExtendedDescriptorValues) {
   };
   for (const Case& c : cases) {
     TWMAfile wma;
-    ASSERT_EQ(
-        ReadWma(File(Header({ExtendedContentDescription(c.descriptors), FileProperties(64000)}), 16000), wma),
-        FileErr_None)
+    ASSERT_EQ(ReadWma(File(Header({ExtendedContentDescription(c.descriptors), FileProperties(64000)}), 16000), wma),
+              FileErr_None)
         << c.what;
     EXPECT_EQ(wma.Track(), c.track) << c.what;
     EXPECT_EQ(wma.Year(), c.year) << c.what;
@@ -215,8 +211,8 @@ TEST(WmaFile, LaterValuesOverwriteEarlierOnesSlotBySlot) {
   // An empty field is not read and overwrites nothing; the same descriptor
   // twice keeps the last value.
   ASSERT_EQ(ReadWma(File(Header({extended, ContentDescription("", TextZ(u"A"), "", "", ""),
-                                 ExtendedContentDescription({StringDescriptor(u"WM/Author", u"B"),
-                                                             StringDescriptor(u"WM/Author", u"C")})})),
+                                 ExtendedContentDescription(
+                                     {StringDescriptor(u"WM/Author", u"B"), StringDescriptor(u"WM/Author", u"C")})})),
                     wma),
             FileErr_None);
   EXPECT_EQ(wma.Title(), u"Extended title");
@@ -225,11 +221,9 @@ TEST(WmaFile, LaterValuesOverwriteEarlierOnesSlotBySlot) {
 
 TEST(WmaFile, CopyrightAndRatingAreDropped) {
   TWMAfile wma;
-  ASSERT_EQ(
-      ReadWma(File(Header({ContentDescription("", "", TextZ(u"Copyright"), "", TextZ(u"Rating"))})), wma),
-      FileErr_None);
-  for (const std::u16string& text :
-       {wma.Title(), wma.Artist(), wma.Album(), wma.Year(), wma.Genre(), wma.Comment()})
+  ASSERT_EQ(ReadWma(File(Header({ContentDescription("", "", TextZ(u"Copyright"), "", TextZ(u"Rating"))})), wma),
+            FileErr_None);
+  for (const std::u16string& text : {wma.Title(), wma.Artist(), wma.Album(), wma.Year(), wma.Genre(), wma.Comment()})
     EXPECT_EQ(text, u"");
   EXPECT_EQ(wma.Track(), u"");
 }
@@ -240,46 +234,40 @@ TEST(WmaFile, LongTextsAreCutAndSkippedByLength) {
   // An odd byte length leaves half a code unit, skipped as well.
   const std::string odd = Text(u"Artist") + "x";
   TWMAfile wma;
-  ASSERT_EQ(
-      ReadWma(File(Header({ContentDescription(Text(title), odd, "", "", ""), FileProperties(8000)}), 1000),
-              wma),
-      FileErr_None);
+  ASSERT_EQ(ReadWma(File(Header({ContentDescription(Text(title), odd, "", "", ""), FileProperties(8000)}), 1000), wma),
+            FileErr_None);
   EXPECT_EQ(wma.Title(), title.substr(0, 250));
   EXPECT_EQ(wma.Artist(), u"Artist");
   EXPECT_EQ(wma.Duration(), 1);  // the file properties after the long title were found
 
-  ASSERT_EQ(ReadWma(File(Header({ExtendedContentDescription({StringDescriptor(u"WM/AlbumTitle", title),
-                                                             StringDescriptor(u"WM/Genre", u"Folk")})})),
+  ASSERT_EQ(ReadWma(File(Header({ExtendedContentDescription(
+                        {StringDescriptor(u"WM/AlbumTitle", title), StringDescriptor(u"WM/Genre", u"Folk")})})),
                     wma),
             FileErr_None);
   EXPECT_EQ(wma.Album(), title.substr(0, 250));
   EXPECT_EQ(wma.Genre(), u"Folk");
 
   // A descriptor name of more than 250 characters cannot match anything.
-  ASSERT_EQ(
-      ReadWma(File(Header({ExtendedContentDescription({StringDescriptor(title + u"WM/Genre", u"Folk")})})),
-              wma),
-      FileErr_None);
+  ASSERT_EQ(ReadWma(File(Header({ExtendedContentDescription({StringDescriptor(title + u"WM/Genre", u"Folk")})})), wma),
+            FileErr_None);
   EXPECT_EQ(wma.Genre(), u"");
 }
 
 TEST(WmaFile, InnerNulsAndOtherCodeUnitsAreKept) {
   TWMAfile wma;
   const std::u16string title = std::u16string(u"A\0B \u00E9\u4E2D\U0001F600", 8);
-  ASSERT_EQ(
-      ReadWma(File(Header({ContentDescription(TextZ(title) + std::string(6, '\0'), "", "", "", "")})), wma),
-      FileErr_None);
+  ASSERT_EQ(ReadWma(File(Header({ContentDescription(TextZ(title) + std::string(6, '\0'), "", "", "", "")})), wma),
+            FileErr_None);
   EXPECT_EQ(wma.Title(), title);
 }
 
 TEST(WmaFile, ObjectWalkEnds) {
   // A count far beyond the objects present stops at the end of the header.
   TWMAfile wma;
-  ASSERT_EQ(ReadWma(File(Header({FileProperties(8000), ContentDescription(TextZ(u"T"), "", "", "", "")},
-                                0x7FFFFFFF),
-                         2000),
-                    wma),
-            FileErr_None);
+  ASSERT_EQ(
+      ReadWma(File(Header({FileProperties(8000), ContentDescription(TextZ(u"T"), "", "", "", "")}, 0x7FFFFFFF), 2000),
+              wma),
+      FileErr_None);
   EXPECT_EQ(wma.Title(), u"T");
   EXPECT_EQ(wma.Duration(), 2);
 
@@ -299,11 +287,10 @@ TEST(WmaFile, ObjectWalkEnds) {
 
   // Unknown objects are passed over by their size; a too small header
   // size is ignored in favour of the file's end.
-  ASSERT_EQ(ReadWma(File(Header({Object(kPaddingGuid, std::string(100, 'p')), FileProperties(8000)},
-                                std::nullopt, 0),
-                         3000),
-                    wma),
-            FileErr_None);
+  ASSERT_EQ(
+      ReadWma(File(Header({Object(kPaddingGuid, std::string(100, 'p')), FileProperties(8000)}, std::nullopt, 0), 3000),
+              wma),
+      FileErr_None);
   EXPECT_EQ(wma.Duration(), 3);
 }
 
@@ -345,8 +332,10 @@ TEST(WmaFile, AHeaderCutByTheEndOfTheFileFailsTheRead) {
   if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
   TempDir dir;
   const std::string path = dir.file("real.wma");
-  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
-                                 "sine=frequency=440:duration=1 -c:a wmav2 -metadata title=Cut '" + path + "'"));
+  ASSERT_TRUE(
+      testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
+                         "sine=frequency=440:duration=1 -c:a wmav2 -metadata title=Cut '" +
+                         path + "'"));
   const std::string real = testsupport::ReadWholeFile(path);
   ASSERT_GT(real.size(), 100u);
   const uint64_t realHeader = GetU64LE(real.data() + 16);

@@ -96,9 +96,7 @@ class EngineThreads : public ::testing::Test {
           tally.played += ok;
           break;
         }
-        case 3:
-          tally.Check(random() % 2 ? BASS_ChannelPause(pick()) : BASS_ChannelStop(pick()));
-          break;
+        case 3: tally.Check(random() % 2 ? BASS_ChannelPause(pick()) : BASS_ChannelStop(pick())); break;
         case 4: {
           const DWORD attrib = random() % 2 ? BASS_ATTRIB_VOL : BASS_ATTRIB_FREQ;
           const float value = attrib == BASS_ATTRIB_VOL ? uniform(-1, 12) : uniform(0, 120000);
@@ -128,9 +126,7 @@ class EngineThreads : public ::testing::Test {
           tally.Check(BASS_FXGetParameters(fBands.Any(random), &back));
           break;
         }
-        case 8:
-          tally.Check(BASS_ChannelRemoveFX(pick(), fBands.Take(random)));
-          break;
+        case 8: tally.Check(BASS_ChannelRemoveFX(pick(), fBands.Take(random))); break;
         case 9:
         case 10: {
           // The figures a player polls; none of them may wait for decoding.
@@ -217,8 +213,8 @@ TEST_F(EngineThreads, ManyCallersAtOnceWhileTheDeviceGoesDownAndUpAgain) {
   ASSERT_TRUE(again) << initError;
 
   // Every failure was one the interface documents for these calls.
-  const std::set<int> allowed = {BASS_ERROR_HANDLE,  BASS_ERROR_INIT,  BASS_ERROR_ILLPARAM, BASS_ERROR_NOPLAY,
-                                 BASS_ERROR_DECODE,  BASS_ERROR_ENDED, BASS_ERROR_NOTAVAIL};
+  const std::set<int> allowed = {BASS_ERROR_HANDLE, BASS_ERROR_INIT,  BASS_ERROR_ILLPARAM, BASS_ERROR_NOPLAY,
+                                 BASS_ERROR_DECODE, BASS_ERROR_ENDED, BASS_ERROR_NOTAVAIL};
   Tally total;
   for (const Tally& t : tallies) {
     for (int code : t.errors) EXPECT_TRUE(allowed.count(code)) << "undocumented error " << code;

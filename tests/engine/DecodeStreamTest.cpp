@@ -88,8 +88,10 @@ TEST_F(DecodeStream, LengthsOfEncodedFilesMatchTheirDuration) {
     int channels;
     double toleranceSeconds;
   };
-  const Case cases[] = {{"tone.flac", 44100, 2, 0.0}, {"tone.mp3", 44100, 2, 0.06},
-                        {"tone.ogg", 48000, 2, 0.03}, {"mono.flac", 22050, 1, 0.0}};
+  const Case cases[] = {{"tone.flac", 44100, 2, 0.0},
+                        {"tone.mp3", 44100, 2, 0.06},
+                        {"tone.ogg", 48000, 2, 0.03},
+                        {"mono.flac", 22050, 1, 0.0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = ToneFile(fDir, c.name, 440, 2.0, c.rate, c.channels);
@@ -124,7 +126,8 @@ TEST_F(DecodeStream, FilesThatAreNotAudioAreRefusedAsFormatErrors) {
       fDir.write("slow.wav", WavBytes(500, 1, 500, Sine(50, 500))),
   };
   const std::string jpeg = fDir.file("picture.jpg");
-  if (testsupport::Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=c=red:s=32x32 -frames:v 1 '" + jpeg + "'"))
+  if (testsupport::Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=c=red:s=32x32 -frames:v 1 '" + jpeg +
+                         "'"))
     files.push_back(jpeg);
   for (const std::string& f : files) {
     EXPECT_EQ(BASS_StreamCreateFile(FALSE, f.c_str(), 0, 0, BASS_STREAM_DECODE), 0u) << f;
@@ -144,10 +147,19 @@ TEST_F(DecodeStream, OpensUtf16NamesAndNamesWithColons) {
     const auto c = static_cast<unsigned char>(path[i]);
     char32_t cp;
     int n;
-    if (c < 0x80) { cp = c; n = 1; }
-    else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
-    else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
-    else { cp = c & 0x07; n = 4; }
+    if (c < 0x80) {
+      cp = c;
+      n = 1;
+    } else if (c < 0xE0) {
+      cp = c & 0x1F;
+      n = 2;
+    } else if (c < 0xF0) {
+      cp = c & 0x0F;
+      n = 3;
+    } else {
+      cp = c & 0x07;
+      n = 4;
+    }
     for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(path[i + k]) & 0x3F);
     i += n;
     if (cp >= 0x10000) {
@@ -178,7 +190,8 @@ TEST_F(DecodeStream, EqualiserBoostsItsCentreAndIsTransparentAtZeroGain) {
     const HSTREAM eq = Open(path);
     Band(eq, 1000, 12, gain);
     const std::vector<float> out = ReadAll(eq);
-    const double ratio = Peak(out, out.size() / 2, out.size()) / Peak(reference, reference.size() / 2, reference.size());
+    const double ratio =
+        Peak(out, out.size() / 2, out.size()) / Peak(reference, reference.size() / 2, reference.size());
     EXPECT_NEAR(20 * std::log10(ratio), gain, 0.15) << "gain " << gain;
   }
   // An octave-wide band three octaves away leaves the tone nearly alone.
@@ -200,10 +213,10 @@ TEST_F(DecodeStream, EqualiserParametersOutOfRangeFailAndKeepThePreviousOnes) {
   const BASS_DX8_PARAMEQ good{1000, 6, 3};
   ASSERT_TRUE(BASS_FXSetParameters(fx, &good));
   const BASS_DX8_PARAMEQ bad[] = {
-      {79, 6, 3}, {16001, 6, 3}, {14700, 6, 3},  // below 80, above 16000, not below rate / 3
-      {1000, 0.5f, 3}, {1000, 37, 3},             // bandwidth
-      {1000, 6, 15.5f}, {1000, 6, -16}, {NAN, 6, 3}, {1000, 6, NAN},
-      {64, 32, 0}, {16384, 8192, 0},              // what a naive caller passes for the outer bands
+      {79, 6, 3},       {16001, 6, 3},  {14700, 6, 3},  // below 80, above 16000, not below rate / 3
+      {1000, 0.5f, 3},  {1000, 37, 3},                  // bandwidth
+      {1000, 6, 15.5f}, {1000, 6, -16}, {NAN, 6, 3},
+      {1000, 6, NAN},   {64, 32, 0},    {16384, 8192, 0},  // what a naive caller passes for the outer bands
   };
   for (const auto& b : bad) {
     EXPECT_FALSE(BASS_FXSetParameters(fx, &b)) << b.fCenter << " " << b.fBandwidth << " " << b.fGain;
@@ -230,7 +243,7 @@ TEST_F(DecodeStream, VolumeSlideReachesItsTargetOnTime) {
   EXPECT_FALSE(BASS_ChannelIsSliding(h, BASS_ATTRIB_FREQ));
   std::vector<float> buf(11025 * 2);  // 250 ms
   ASSERT_NE(BASS_ChannelGetData(h, buf.data(), static_cast<DWORD>(buf.size() * 4) | BASS_DATA_FLOAT), 0xFFFFFFFFu);
-  EXPECT_NEAR(Peak(buf, 0, 882), 0.5, 0.01);            // starts at full volume
+  EXPECT_NEAR(Peak(buf, 0, 882), 0.5, 0.01);                         // starts at full volume
   EXPECT_NEAR(Peak(buf, buf.size() - 882, buf.size()), 0.25, 0.02);  // half way: half volume
   float vol = 0;
   ASSERT_TRUE(BASS_ChannelGetAttribute(h, BASS_ATTRIB_VOL, &vol));
@@ -287,9 +300,10 @@ TEST_F(DecodeStream, FrequencyChangesPitchAndSpeedTogether) {
 }
 
 TEST_F(DecodeStream, LevelPacksLeftLowAndRightHigh) {
-  const std::string stereo = fDir.write("lr.wav", WavBytes(44100, 2, 4410, [](int f, int c) {
-    return (c == 0 ? 0.5 : 0.25) * std::sin(2 * std::numbers::pi * 1000 * f / 44100);
-  }));
+  const std::string stereo =
+      fDir.write("lr.wav", WavBytes(44100, 2, 4410, [](int f, int c) {
+                   return (c == 0 ? 0.5 : 0.25) * std::sin(2 * std::numbers::pi * 1000 * f / 44100);
+                 }));
   const HSTREAM h = Open(stereo);
   EXPECT_EQ(BASS_ChannelGetLevel(h), 0u);  // nothing delivered yet
   std::vector<int16_t> buf(1764 * 2);
@@ -304,7 +318,7 @@ TEST_F(DecodeStream, LevelPacksLeftLowAndRightHigh) {
   ASSERT_TRUE(BASS_ChannelSetAttribute(mono, BASS_ATTRIB_VOL, 2.0f));
   ASSERT_NE(BASS_ChannelGetData(mono, buf.data(), 400), 0xFFFFFFFFu);
   EXPECT_EQ(BASS_ChannelGetLevel(mono), (32768u << 16) | 32768u);  // full scale at most
-  EXPECT_EQ(buf[0], 32767);  // and the samples saturate
+  EXPECT_EQ(buf[0], 32767);                                        // and the samples saturate
 }
 
 TEST_F(DecodeStream, DecodeOnlyStreamsCannotBePlayedAndPlayedOnesCannotBeRead) {
@@ -384,11 +398,16 @@ TEST_F(DecodeStream, DecodesTheFormatsOfThePlayersLibrary) {
     int expectRate;
   };
   const Case cases[] = {
-      {"layer2.mp2", "-c:a mp2", 44100},         {"layer3.mp3", "-c:a libmp3lame", 44100},
-      {"vorbis.ogg", "-c:a libvorbis", 44100},   {"opus.opus", "-c:a libopus", 48000},
-      {"aiff.aiff", "", 44100},                  {"aac.m4a", "-c:a aac", 44100},
-      {"alac.m4a", "-c:a alac", 44100},          {"wavpack.wv", "-c:a wavpack", 44100},
-      {"trueaudio.tta", "-c:a tta", 44100},      {"wma.wma", "-c:a wmav2", 44100},
+      {"layer2.mp2", "-c:a mp2", 44100},
+      {"layer3.mp3", "-c:a libmp3lame", 44100},
+      {"vorbis.ogg", "-c:a libvorbis", 44100},
+      {"opus.opus", "-c:a libopus", 48000},
+      {"aiff.aiff", "", 44100},
+      {"aac.m4a", "-c:a aac", 44100},
+      {"alac.m4a", "-c:a alac", 44100},
+      {"wavpack.wv", "-c:a wavpack", 44100},
+      {"trueaudio.tta", "-c:a tta", 44100},
+      {"wma.wma", "-c:a wmav2", 44100},
       {"matroska.mka", "-c:a flac", 44100},
   };
   auto check = [&](const std::string& path, int expectRate) {
@@ -416,8 +435,9 @@ TEST_F(DecodeStream, DecodesTheFormatsOfThePlayersLibrary) {
   // The sound of a video file.
   const std::string wav = ToneFile(fDir, "v.wav", 440, 1.0, 44100, 2);
   const std::string video = fDir.file("video.mp4");
-  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=64x64:rate=10:duration=1 -i '" +
-                                 wav + "' -c:v mpeg4 -c:a aac -shortest '" + video + "'"));
+  ASSERT_TRUE(
+      testsupport::Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=64x64:rate=10:duration=1 -i '" +
+                         wav + "' -c:v mpeg4 -c:a aac -shortest '" + video + "'"));
   check(video, 44100);
   // Musepack through its own encoder.
   if (testsupport::HaveProgram("mpcenc")) {

@@ -19,8 +19,8 @@ TEST(PeakingBand, GainAtTheCentreAndHalfGainAtTheBandEdges) {
     float center, bandwidth, gain;
     int rate;
   };
-  for (const Case c : {Case{1000, 12, 6, 44100}, Case{80, 1, -15, 8000}, Case{3000, 24, 15, 48000},
-                       Case{250, 6, -3.5f, 22050}}) {
+  for (const Case c :
+       {Case{1000, 12, 6, 44100}, Case{80, 1, -15, 8000}, Case{3000, 24, 15, 48000}, Case{250, 6, -3.5f, 22050}}) {
     SCOPED_TRACE(testing::Message() << c.center << " Hz, " << c.bandwidth << " st, " << c.gain << " dB @ " << c.rate);
     PeakingBand band;
     band.Configure({c.center, c.bandwidth, c.gain}, c.rate);

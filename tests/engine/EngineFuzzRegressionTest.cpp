@@ -16,15 +16,30 @@ namespace {
 
 // Opcodes of the calls mode (the operation is the byte modulo 20).
 enum Op : uint8_t {
-  kOpen = 0, kFree = 1, kAddBand = 2, kSetBand = 3, kRemoveBand = 4, kGetBand = 5, kSetAttribute = 6,
-  kSlide = 7, kRead = 8, kReadToEnd = 10, kFigures = 11, kSeconds = 13, kPlay = 14, kPause = 15, kStop = 16,
-  kStates = 17, kManyBands = 18, kOddArguments = 19,
+  kOpen = 0,
+  kFree = 1,
+  kAddBand = 2,
+  kSetBand = 3,
+  kRemoveBand = 4,
+  kGetBand = 5,
+  kSetAttribute = 6,
+  kSlide = 7,
+  kRead = 8,
+  kReadToEnd = 10,
+  kFigures = 11,
+  kSeconds = 13,
+  kPlay = 14,
+  kPause = 15,
+  kStop = 16,
+  kStates = 17,
+  kManyBands = 18,
+  kOddArguments = 19,
 };
 // Sources, in the order EngineCalls::WriteSources makes them.
 constexpr uint8_t kStereoWav = 0, kMonoWav = 1;
 // Indexes into the value table of EngineCalls' Float().
-constexpr uint8_t kZero = 0, kOne = 2, kTen = 5, k100Hz = 9, k1000Hz = 11, k8000Hz = 12, k16000Hz = 15,
-                  k36 = 17, kGain15 = 19, kGainMinus15 = 21, k12 = 23;
+constexpr uint8_t kZero = 0, kOne = 2, kTen = 5, k100Hz = 9, k1000Hz = 11, k8000Hz = 12, k16000Hz = 15, k36 = 17,
+                  kGain15 = 19, kGainMinus15 = 21, k12 = 23;
 
 struct Named {
   const char* name;
@@ -46,52 +61,130 @@ class EngineFuzzFindings : public SilentDeviceTest {
 TEST_F(EngineFuzzFindings, NamedInputsRunClean) {
   Replay({
       // Not findings: the shapes of input the target starts from.
-      {"decode-only reads of odd sizes through two bands",
-       Bytes()
-           .u8(0)
-           .u8(kOpen).u8(kStereoWav).u8(1)
-           .u8(kAddBand).u8(1).u8(0).u8(0)
-           .u8(kSetBand).u8(k1000Hz).u8(k12).u8(kGain15).u8(0)
-           .u8(kAddBand).u8(1).u8(0).u8(5)
-           .u8(kSetBand).u8(k8000Hz).u8(k36).u8(kGainMinus15).u8(1)
-           .u8(kRead).u16le(1001).u8(0).u8(0).u8(0)
-           .u8(kRead).u16le(4097).u8(0).u8(1).u8(0)
-           .u8(kFigures).u8(0)
-           .u8(kReadToEnd).u8(0)
-           .u8(kFigures).u8(0)},
-      {"a mono stream's band at the top of the range is refused (above a third of 22050 Hz)",
-       Bytes()
-           .u8(0)
-           .u8(kOpen).u8(kMonoWav).u8(1)
-           .u8(kAddBand).u8(1).u8(0).u8(0)
-           .u8(kSetBand).u8(k16000Hz).u8(k12).u8(kGain15).u8(0)
-           .u8(kGetBand).u8(0)
-           .u8(kReadToEnd).u8(0)
-           .u8(kFigures).u8(0)},
-      {"rate slid to 100 Hz and volume to 0, read to the end",
-       Bytes()
-           .u8(0)
-           .u8(kOpen).u8(kMonoWav).u8(1)
-           .u8(kSetAttribute).u8(2).u8(0).u8(kTen)
-           .u8(kSlide).u8(1).u8(0).u8(k100Hz).u16le(300)
-           .u8(kSlide).u8(2).u8(0).u8(kZero).u16le(100)
-           .u8(kReadToEnd).u8(0)
-           .u8(kFigures).u8(0)
-           .u8(kSeconds).u8(0).u32le(1500).u8(0).u32le(7).u16le(9)},
-      {"a played stream paused, slid, restarted, stopped and freed",
-       Bytes()
-           .u8(0)
-           .u8(kOpen).u8(kStereoWav).u8(0)
-           .u8(kPlay).u8(0).u8(0)
-           .u8(kStates).u8(0).u8(2).u8(0)
-           .u8(kPause).u8(0)
-           .u8(kSlide).u8(2).u8(0).u8(kOne).u16le(200)
-           .u8(kPlay).u8(0).u8(1)
-           .u8(kFigures).u8(0)
-           .u8(kStop).u8(0)
-           .u8(kRemoveBand).u8(0).u8(0)
-           .u8(kOddArguments).u8(0xFF).u32le(12345).u8(0).u16le(7)
-           .u8(kFree).u8(0)},
+      {"decode-only reads of odd sizes through two bands", Bytes()
+                                                               .u8(0)
+                                                               .u8(kOpen)
+                                                               .u8(kStereoWav)
+                                                               .u8(1)
+                                                               .u8(kAddBand)
+                                                               .u8(1)
+                                                               .u8(0)
+                                                               .u8(0)
+                                                               .u8(kSetBand)
+                                                               .u8(k1000Hz)
+                                                               .u8(k12)
+                                                               .u8(kGain15)
+                                                               .u8(0)
+                                                               .u8(kAddBand)
+                                                               .u8(1)
+                                                               .u8(0)
+                                                               .u8(5)
+                                                               .u8(kSetBand)
+                                                               .u8(k8000Hz)
+                                                               .u8(k36)
+                                                               .u8(kGainMinus15)
+                                                               .u8(1)
+                                                               .u8(kRead)
+                                                               .u16le(1001)
+                                                               .u8(0)
+                                                               .u8(0)
+                                                               .u8(0)
+                                                               .u8(kRead)
+                                                               .u16le(4097)
+                                                               .u8(0)
+                                                               .u8(1)
+                                                               .u8(0)
+                                                               .u8(kFigures)
+                                                               .u8(0)
+                                                               .u8(kReadToEnd)
+                                                               .u8(0)
+                                                               .u8(kFigures)
+                                                               .u8(0)},
+      {"a mono stream's band at the top of the range is refused (above a third of 22050 Hz)", Bytes()
+                                                                                                  .u8(0)
+                                                                                                  .u8(kOpen)
+                                                                                                  .u8(kMonoWav)
+                                                                                                  .u8(1)
+                                                                                                  .u8(kAddBand)
+                                                                                                  .u8(1)
+                                                                                                  .u8(0)
+                                                                                                  .u8(0)
+                                                                                                  .u8(kSetBand)
+                                                                                                  .u8(k16000Hz)
+                                                                                                  .u8(k12)
+                                                                                                  .u8(kGain15)
+                                                                                                  .u8(0)
+                                                                                                  .u8(kGetBand)
+                                                                                                  .u8(0)
+                                                                                                  .u8(kReadToEnd)
+                                                                                                  .u8(0)
+                                                                                                  .u8(kFigures)
+                                                                                                  .u8(0)},
+      {"rate slid to 100 Hz and volume to 0, read to the end", Bytes()
+                                                                   .u8(0)
+                                                                   .u8(kOpen)
+                                                                   .u8(kMonoWav)
+                                                                   .u8(1)
+                                                                   .u8(kSetAttribute)
+                                                                   .u8(2)
+                                                                   .u8(0)
+                                                                   .u8(kTen)
+                                                                   .u8(kSlide)
+                                                                   .u8(1)
+                                                                   .u8(0)
+                                                                   .u8(k100Hz)
+                                                                   .u16le(300)
+                                                                   .u8(kSlide)
+                                                                   .u8(2)
+                                                                   .u8(0)
+                                                                   .u8(kZero)
+                                                                   .u16le(100)
+                                                                   .u8(kReadToEnd)
+                                                                   .u8(0)
+                                                                   .u8(kFigures)
+                                                                   .u8(0)
+                                                                   .u8(kSeconds)
+                                                                   .u8(0)
+                                                                   .u32le(1500)
+                                                                   .u8(0)
+                                                                   .u32le(7)
+                                                                   .u16le(9)},
+      {"a played stream paused, slid, restarted, stopped and freed", Bytes()
+                                                                         .u8(0)
+                                                                         .u8(kOpen)
+                                                                         .u8(kStereoWav)
+                                                                         .u8(0)
+                                                                         .u8(kPlay)
+                                                                         .u8(0)
+                                                                         .u8(0)
+                                                                         .u8(kStates)
+                                                                         .u8(0)
+                                                                         .u8(2)
+                                                                         .u8(0)
+                                                                         .u8(kPause)
+                                                                         .u8(0)
+                                                                         .u8(kSlide)
+                                                                         .u8(2)
+                                                                         .u8(0)
+                                                                         .u8(kOne)
+                                                                         .u16le(200)
+                                                                         .u8(kPlay)
+                                                                         .u8(0)
+                                                                         .u8(1)
+                                                                         .u8(kFigures)
+                                                                         .u8(0)
+                                                                         .u8(kStop)
+                                                                         .u8(0)
+                                                                         .u8(kRemoveBand)
+                                                                         .u8(0)
+                                                                         .u8(0)
+                                                                         .u8(kOddArguments)
+                                                                         .u8(0xFF)
+                                                                         .u32le(12345)
+                                                                         .u8(0)
+                                                                         .u16le(7)
+                                                                         .u8(kFree)
+                                                                         .u8(0)},
   });
 }
 

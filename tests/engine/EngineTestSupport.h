@@ -23,7 +23,8 @@ inline std::string WavBytes(int rate, int channels, int frames, const std::funct
   testsupport::Bytes data;
   for (int f = 0; f < frames; ++f)
     for (int c = 0; c < channels; ++c)
-      data.u16le(static_cast<uint16_t>(static_cast<int16_t>(std::lround(std::clamp(sample(f, c), -1.0, 1.0) * 32767.0))));
+      data.u16le(
+          static_cast<uint16_t>(static_cast<int16_t>(std::lround(std::clamp(sample(f, c), -1.0, 1.0) * 32767.0))));
   return riffbuild::PcmWave(static_cast<uint16_t>(channels), static_cast<uint32_t>(rate), data.str());
 }
 
@@ -41,7 +42,9 @@ inline std::string ToneFile(const testsupport::TempDir& dir, const std::string& 
   const std::string wav = dir.write(name + ".src.wav", pcm);
   if (!testsupport::HaveProgram("ffmpeg")) return "";
   const std::string out = dir.file(name);
-  if (!testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -y -i '" + wav + "' " + ffmpegArgs + " '" + out + "'")) return "";
+  if (!testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -y -i '" + wav + "' " + ffmpegArgs + " '" +
+                          out + "'"))
+    return "";
   return out;
 }
 

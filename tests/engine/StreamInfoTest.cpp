@@ -79,8 +79,9 @@ TEST_F(StreamInfo, EncodedFilesGiveCodecContainerAndTagsAsStored) {
     // values on exactly as the file holds them.
     const std::string path =
         ToneFile(fDir, c.name, 440, 0.5, 44100, 2,
-                 std::string(c.args) + " -metadata title=\"$(printf 'Tone\\033[31m\\nTwo')\" -metadata artist=Someone "
-                                       "-metadata album='An Album' -metadata genre=Jazz");
+                 std::string(c.args) +
+                     " -metadata title=\"$(printf 'Tone\\033[31m\\nTwo')\" -metadata artist=Someone "
+                     "-metadata album='An Album' -metadata genre=Jazz");
     ASSERT_FALSE(path.empty()) << "ffmpeg could not make " << c.name;
     const HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
     ASSERT_NE(h, 0u) << BASS_ErrorGetCode();

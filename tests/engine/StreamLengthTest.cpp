@@ -25,7 +25,7 @@ struct Encoding {
   const char* program;  // must be installed
   const char* command;  // %i: the WAV, %o: the file made
   int frameSamples;
-  int links = 1;        // copies of the tone chained in the file
+  int links = 1;  // copies of the tone chained in the file
 };
 
 std::string Expand(std::string command, const std::string& in, const std::string& out) {
@@ -48,8 +48,8 @@ TEST_F(StreamLength, IsWhatTheStreamDecodesToForEveryEncoder) {
       {"tone.wma", "ffmpeg", "ffmpeg -nostdin -v error -y -i %i -c:a wmav2 %o", 2048},
       {"tone.wav", "cp", "cp %i %o", 0},
       {"opus.opus", "ffmpeg", "ffmpeg -nostdin -v error -y -i %i -c:a libopus %o", 960},
-      {"chained.opus", "ffmpeg",
-       "ffmpeg -nostdin -v error -y -i %i -c:a libopus -f ogg %o.a && cat %o.a %o.a > %o", 960, 2},
+      {"chained.opus", "ffmpeg", "ffmpeg -nostdin -v error -y -i %i -c:a libopus -f ogg %o.a && cat %o.a %o.a > %o",
+       960, 2},
       {"aac.m4a", "ffmpeg", "ffmpeg -nostdin -v error -y -i %i -c:a aac %o", 1024},
       {"adts.aac", "ffmpeg", "ffmpeg -nostdin -v error -y -i %i -c:a aac -f adts %o", 1024},
       {"tone.aiff", "ffmpeg", "ffmpeg -nostdin -v error -y -i %i %o", 0},
@@ -115,8 +115,11 @@ TEST(MpegFrameWalk, CountsFramesPastTagsDamageAndTrailers) {
   const uint8_t layer1[] = {0xFF, 0xFF, 0x14, 0x00};
   EXPECT_EQ(quav::ParseMpegFrameHeader(layer1)->frameBytes, 32);
   // Free format, a bad bitrate, a reserved rate or version: not frames.
-  for (const auto& bad : {std::array<uint8_t, 4>{0xFF, 0xFB, 0x00, 0x00}, {0xFF, 0xFB, 0xF0, 0x00},
-                          {0xFF, 0xFB, 0x9C, 0x00}, {0xFF, 0xEB, 0x90, 0x00}, {0xFF, 0xF9, 0x90, 0x00}})
+  for (const auto& bad : {std::array<uint8_t, 4>{0xFF, 0xFB, 0x00, 0x00},
+                          {0xFF, 0xFB, 0xF0, 0x00},
+                          {0xFF, 0xFB, 0x9C, 0x00},
+                          {0xFF, 0xEB, 0x90, 0x00},
+                          {0xFF, 0xF9, 0x90, 0x00}})
     EXPECT_FALSE(quav::ParseMpegFrameHeader(bad.data()));
 
   Bytes file;
@@ -145,10 +148,10 @@ std::string OggPage(uint32_t serial, uint8_t type, int64_t granule, const std::s
   return p.str();
 }
 
-std::string VorbisId(uint32_t rate) {
-  return Bytes().raw("\x01vorbis").u32le(0).u8(2).u32le(rate).fill(13, 0).str();
+std::string VorbisId(uint32_t rate) { return Bytes().raw("\x01vorbis").u32le(0).u8(2).u32le(rate).fill(13, 0).str(); }
+std::string OpusHead(uint16_t preSkip) {
+  return Bytes().raw("OpusHead").u8(1).u8(2).u16le(preSkip).u32le(48000).fill(3, 0).str();
 }
-std::string OpusHead(uint16_t preSkip) { return Bytes().raw("OpusHead").u8(1).u8(2).u16le(preSkip).u32le(48000).fill(3, 0).str(); }
 
 TEST(OggPageWalk, AddsChainedLinksAndRefusesMultiplexedOnes) {
   // Two chained Vorbis links (the second at another rate), a page of damage

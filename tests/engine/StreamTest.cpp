@@ -75,9 +75,8 @@ TEST(PlayedStream, PlaybackRateWorksOnTopOfTheConversion) {
 
 TEST(PlayedStream, SameRateIsCopiedUnchanged) {
   testsupport::TempDir dir;
-  const std::string path = dir.write("same.wav", WavBytes(44100, 2, 3000, [](int f, int c) {
-    return ((f * 7 + c * 3) % 200 - 100) / 128.0;
-  }));
+  const std::string path = dir.write(
+      "same.wav", WavBytes(44100, 2, 3000, [](int f, int c) { return ((f * 7 + c * 3) % 200 - 100) / 128.0; }));
   auto s = PlayedStream(path, 44100);
   ASSERT_NE(s, nullptr);
   const std::vector<float> out = RenderAll(*s);

@@ -68,12 +68,11 @@ TempDir* Installed::fDest = nullptr;
 RunResult* Installed::fInstall = nullptr;
 
 TEST_F(Installed, TreeHoldsProgramsPagesDocumentsAndTheLibrary) {
-  for (const char* file :
-       {"bin/quavlin", "bin/quavtag", "share/man/man1/quavlin.1.gz", "share/man/man1/quavtag.1.gz",
-        "share/doc/quavlin/README.md", "share/doc/quavlin/LICENSE", "lib/libquavaudiofiles.a",
-        "include/quavlin/AudioFiles.h", "include/quavlin/TextUtils.h", "lib/pkgconfig/quavaudiofiles.pc",
-        "lib/cmake/QuavAudioFiles/QuavAudioFilesConfig.cmake",
-        "lib/cmake/QuavAudioFiles/QuavAudioFilesConfigVersion.cmake"})
+  for (const char* file : {"bin/quavlin", "bin/quavtag", "share/man/man1/quavlin.1.gz", "share/man/man1/quavtag.1.gz",
+                           "share/doc/quavlin/README.md", "share/doc/quavlin/LICENSE", "lib/libquavaudiofiles.a",
+                           "include/quavlin/AudioFiles.h", "include/quavlin/TextUtils.h",
+                           "lib/pkgconfig/quavaudiofiles.pc", "lib/cmake/QuavAudioFiles/QuavAudioFilesConfig.cmake",
+                           "lib/cmake/QuavAudioFiles/QuavAudioFilesConfigVersion.cmake"})
     EXPECT_TRUE(fs::is_regular_file(Path(file))) << file;
   // Debian's own files belong to the package only.
   EXPECT_FALSE(fs::exists(Path("share/doc/quavlin/copyright")));
@@ -96,18 +95,21 @@ TEST_F(Installed, TreeHoldsProgramsPagesDocumentsAndTheLibrary) {
 }
 
 TEST_F(Installed, ManualPagesRenderWithoutWarnings) {
-  ASSERT_TRUE(testsupport::HaveProgram("man") && testsupport::HaveProgram("groff")) << "scripts/install-deps installs them";
+  ASSERT_TRUE(testsupport::HaveProgram("man") && testsupport::HaveProgram("groff"))
+      << "scripts/install-deps installs them";
   RunOptions options;
   options.env = {"LC_ALL=C.UTF-8", "MANWIDTH=80", "MANPAGER=cat", "PAGER=cat"};
   for (const std::string page : {"quavlin", "quavtag"}) {
-    const RunResult shown = testsupport::Run({"man", "--warnings", "-l", Path("share/man/man1/" + page + ".1.gz")}, options);
+    const RunResult shown =
+        testsupport::Run({"man", "--warnings", "-l", Path("share/man/man1/" + page + ".1.gz")}, options);
     EXPECT_EQ(shown.exitCode, 0) << page << shown.err;
     EXPECT_EQ(shown.err, "") << page;
     EXPECT_NE(shown.out.find("NAME"), std::string::npos) << page;
     EXPECT_NE(shown.out.find(page + " - "), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("quavlin " QUAV_VERSION), std::string::npos) << "the version in the footer";
     // Every warning groff knows of.
-    const RunResult strict = Sh("groff -ww -man -Tutf8 -z '" + std::string(QUAV_BINARY_DIR) + "/man/" + page + ".1'", options);
+    const RunResult strict =
+        Sh("groff -ww -man -Tutf8 -z '" + std::string(QUAV_BINARY_DIR) + "/man/" + page + ".1'", options);
     EXPECT_EQ(strict.exitCode, 0) << page;
     EXPECT_EQ(strict.err, "") << page;
   }
@@ -131,11 +133,11 @@ TEST_F(Consumer, BuildsWithTheCMakePackage) {
   fDir.write("src/CMakeLists.txt", kConsumerProject);
   // Only the installation: a package installed on this machine must not
   // stand in for it.
-  const RunResult configure = testsupport::Run(
-      {QUAV_CMAKE_COMMAND, "-S", fDir.file("src"), "-B", fDir.file("build"), "-G", QUAV_CMAKE_GENERATOR,
-       "-DCMAKE_CXX_COMPILER=" QUAV_CXX_COMPILER, "-DCMAKE_PREFIX_PATH=" + Path(""),
-       "-DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF", "-DCMAKE_CXX_FLAGS=" QUAV_CONSUMER_FLAGS,
-       "-DCMAKE_EXE_LINKER_FLAGS=" QUAV_CONSUMER_FLAGS});
+  const RunResult configure =
+      testsupport::Run({QUAV_CMAKE_COMMAND, "-S", fDir.file("src"), "-B", fDir.file("build"), "-G",
+                        QUAV_CMAKE_GENERATOR, "-DCMAKE_CXX_COMPILER=" QUAV_CXX_COMPILER,
+                        "-DCMAKE_PREFIX_PATH=" + Path(""), "-DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF",
+                        "-DCMAKE_CXX_FLAGS=" QUAV_CONSUMER_FLAGS, "-DCMAKE_EXE_LINKER_FLAGS=" QUAV_CONSUMER_FLAGS});
   ASSERT_EQ(configure.exitCode, 0) << configure.out << configure.err;
   const RunResult build = testsupport::Run({QUAV_CMAKE_COMMAND, "--build", fDir.file("build")});
   ASSERT_EQ(build.exitCode, 0) << build.out << build.err;
@@ -147,8 +149,10 @@ TEST_F(Consumer, BuildsWithPkgConfig) {
   RunOptions options;
   options.cwd = fDir.path().string();
   options.env = {"PKG_CONFIG_LIBDIR=" + Path("lib/pkgconfig"), "PKG_CONFIG_PATH="};
-  const RunResult build = Sh(std::string("'") + QUAV_CXX_COMPILER + "' -std=c++20 " QUAV_CONSUMER_FLAGS
-                             " main.cpp -o consumer $(pkg-config --cflags --libs quavaudiofiles)", options);
+  const RunResult build =
+      Sh(std::string("'") + QUAV_CXX_COMPILER +
+             "' -std=c++20 " QUAV_CONSUMER_FLAGS " main.cpp -o consumer $(pkg-config --cflags --libs quavaudiofiles)",
+         options);
   ASSERT_EQ(build.exitCode, 0) << build.err;
   Check(fDir.file("consumer"));
 }

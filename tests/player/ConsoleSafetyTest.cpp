@@ -31,12 +31,17 @@ TEST(ConsoleSafety, TagsAndNamesCannotControlTheTerminal) {
   // holds escape sequences, line breaks, a C1 control and a multi-value
   // genre (values separated by NUL).
   const std::string bare = install.File("bare.mp3");
-  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "
-                                 "sine=frequency=440:duration=0.4 -ac 2 -c:a libmp3lame -b:a 128k "
-                                 "-id3v2_version 0 -write_xing 0 '" + bare + "'"));
+  ASSERT_TRUE(
+      testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "
+                         "sine=frequency=440:duration=0.4 -ac 2 -c:a libmp3lame -b:a 128k "
+                         "-id3v2_version 0 -write_xing 0 '" +
+                         bare + "'"));
   using mp3build::Id3v2Frame;
   using mp3build::TextContent;
-  const std::u16string title = u"Evil\x1b]0;x\x07" u"Title\x1b[31m\u009b" u"31m!";
+  const std::u16string title =
+      u"Evil\x1b]0;x\x07"
+      u"Title\x1b[31m\u009b"
+      u"31m!";
   const std::string tag = mp3build::Id3v2Tag(
       4, Id3v2Frame(4, "TIT2", TextContent(3, title)) + Id3v2Frame(4, "TPE1", TextContent(3, u"Line1\nLine2")) +
              Id3v2Frame(4, "TALB", TextContent(3, u"Al\rbum")) +

@@ -26,9 +26,8 @@ TEST(CollectFolderFiles, SubfolderContentsStandAtTheSubfoldersPlace) {
   dir.write("B/Deep/z.ogg", "z");
   dir.write(".hidden", "h");
   const std::string root = dir.path().string();
-  EXPECT_EQ(CollectFolderFiles(root),
-            (Paths{root + "/.hidden", root + "/a.mp3", root + "/B/Deep/z.ogg", root + "/B/x.mp3", root + "/B/y.mp3",
-                   root + "/c.mp3"}));
+  EXPECT_EQ(CollectFolderFiles(root), (Paths{root + "/.hidden", root + "/a.mp3", root + "/B/Deep/z.ogg",
+                                             root + "/B/x.mp3", root + "/B/y.mp3", root + "/c.mp3"}));
   // A trailing separator is not doubled.
   EXPECT_EQ(CollectFolderFiles(root + "/").front(), root + "/.hidden");
 }
@@ -37,8 +36,8 @@ TEST(CollectFolderFiles, NameOrderIgnoresLetterCase) {
   TempDir dir;
   for (const char* name : {"b.wav", "A.wav", "a.wav", "C.wav", "10.wav", "2.wav"}) dir.write(name, "x");
   const std::string root = dir.path().string() + "/";
-  EXPECT_EQ(CollectFolderFiles(root), (Paths{root + "10.wav", root + "2.wav", root + "A.wav", root + "a.wav",
-                                             root + "b.wav", root + "C.wav"}));
+  EXPECT_EQ(CollectFolderFiles(root),
+            (Paths{root + "10.wav", root + "2.wav", root + "A.wav", root + "a.wav", root + "b.wav", root + "C.wav"}));
 }
 
 TEST(CollectFolderFiles, EmptyMissingAndLoopingFolders) {
@@ -122,7 +121,8 @@ TEST(LastPlaylist, ContentIsUtf8WithCrLf) {
   EXPECT_EQ(LastPlaylistText({}), "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n");
 
   TempDir dir;
-  const std::string path = dir.write("lastplay.m3u", "old content that is longer than the new one .....................");
+  const std::string path =
+      dir.write("lastplay.m3u", "old content that is longer than the new one .....................");
   WriteLastPlaylist(path, entries);
   EXPECT_EQ(testsupport::ReadWholeFile(path), expected);
 }

@@ -18,9 +18,9 @@ TEST(FolderPlatform, JoinsWithThePlatformsSeparator) {
   const std::vector<std::string> expected{root + sep + "a.mp3", root + sep + "b" + sep + "2.mp3"};
   EXPECT_EQ(CollectFolderFiles(root), expected);
   EXPECT_EQ(CollectFolderFiles(root + sep), expected) << "a trailing separator is not doubled";
-  EXPECT_EQ(CollectFolderFiles(root + sep + "b" + sep + ".."), (std::vector<std::string>{
-                                                                    root + sep + "b" + sep + ".." + sep + "a.mp3",
-                                                                    root + sep + "b" + sep + ".." + sep + "b" + sep + "2.mp3"}));
+  EXPECT_EQ(CollectFolderFiles(root + sep + "b" + sep + ".."),
+            (std::vector<std::string>{root + sep + "b" + sep + ".." + sep + "a.mp3",
+                                      root + sep + "b" + sep + ".." + sep + "b" + sep + "2.mp3"}));
 }
 
 TEST(FolderPlatform, ListedEntriesAndLastPlaylistAcrossSeparators) {

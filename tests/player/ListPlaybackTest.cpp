@@ -71,8 +71,8 @@ TEST(FolderPlayback, OrderCountsAndLastPlaylist) {
                                    "can't play " + music + "/Z.JPG",
                                }));
   EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")),
-            "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n" + music + "/a.wav\r\n" + music + "/B/b.wav\r\n" + music +
-                "/c.wav\r\n" + music + "/Z.JPG\r\n");
+            "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n" + music + "/a.wav\r\n" + music + "/B/b.wav\r\n" +
+                music + "/c.wav\r\n" + music + "/Z.JPG\r\n");
 
   // The n switch: no last-playlist file, the same count.
   const PlayerRun n = install.Run({music, "/n"});
@@ -88,7 +88,8 @@ TEST(FolderPlayback, EmptyFolderAndRelativePaths) {
   const PlayerRun r = install.Run({"empty"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, kBanner + "Volume: 20 Shuffle: no\r\n");
-  EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")), "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n");
+  EXPECT_EQ(testsupport::ReadWholeFile(install.File("lastplay.m3u")),
+            "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n");
 
   // A relative folder gives relative entries; the later directory wins.
   install.Write("rel/x.txt", "text");
@@ -134,8 +135,10 @@ TEST(FolderPlayback, DurationBeyond32BitByteCounts) {
   PlayerInstall install;
   std::filesystem::create_directory(install.File("long"));
   const std::string flac = install.File("long/long.flac");
-  ASSERT_TRUE(testsupport::Shell("ffmpeg -hide_banner -loglevel error -f lavfi -i "
-                                 "sine=frequency=440:duration=0.3:sample_rate=192000 -ac 2 -c:a flac '" + flac + "'"));
+  ASSERT_TRUE(
+      testsupport::Shell("ffmpeg -hide_banner -loglevel error -f lavfi -i "
+                         "sine=frequency=440:duration=0.3:sample_rate=192000 -ac 2 -c:a flac '" +
+                         flac + "'"));
   // Claim 100 minutes in the stream header: 6000 s of 192 kHz stereo is
   // 4.6 GB of 16-bit samples, more than 32 bits can count.
   std::string bytes = testsupport::ReadWholeFile(flac);
@@ -257,8 +260,7 @@ TEST(ListPlayback, FileThatCannotBeReadIsReportedAndTheRunGoesOn) {
 
   const PlayerRun list = playertest::RunUnprivileged(install, {"list.m3u"}, skip);
   EXPECT_EQ(list.exitCode, 0) << list.err;
-  EXPECT_EQ(TrackLines(list.out),
-            (std::vector<std::string>{"can't play music/b.wav", "Playing file: 2 c 0:00 from 2"}))
+  EXPECT_EQ(TrackLines(list.out), (std::vector<std::string>{"can't play music/b.wav", "Playing file: 2 c 0:00 from 2"}))
       << list.out;
   EXPECT_EQ(list.err, reason);
 }
@@ -271,8 +273,8 @@ TEST(PlaylistPlayback, Utf8PlaylistsPlayWithMarkAndAccentedNames) {
   install.Write("utf8.m3u", "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:1,Bj\xC3\xB6rk\r\nBj\xC3\xB6rk.wav\r\na.wav\r\n");
   const PlayerRun r = install.Run({"utf8.m3u"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(TrackLines(r.out), (std::vector<std::string>{"Playing file: 3 Bj\xC3\xB6rk 0:00 from 2",
-                                                         "Playing file: 4 a 0:00 from 2"}));
+  EXPECT_EQ(TrackLines(r.out),
+            (std::vector<std::string>{"Playing file: 3 Bj\xC3\xB6rk 0:00 from 2", "Playing file: 4 a 0:00 from 2"}));
 
   // The program's own last playlist, UTF-8 with the accented name first.
   install.Write("music/\xC3\x89t\xC3\xA9.wav", WavTone(0.2));
@@ -288,7 +290,8 @@ TEST(PlaylistPlayback, Utf8PlaylistsPlayWithMarkAndAccentedNames) {
   install.Write("ansi.m3u", "#EXTM3U\r\nBj\xF6rk.wav\r\n");
   const PlayerRun ansi = install.Run({"ansi.m3u"});
   EXPECT_EQ(ansi.exitCode, 2);
-  EXPECT_TRUE(std::regex_match(ansi.out, std::regex(kBanner + "Volume: 20 Shuffle: no\r\nError\\(-?\\d+\\): Can't play the file\r\n")))
+  EXPECT_TRUE(std::regex_match(
+      ansi.out, std::regex(kBanner + "Volume: 20 Shuffle: no\r\nError\\(-?\\d+\\): Can't play the file\r\n")))
       << ansi.out;
 }
 

@@ -130,9 +130,11 @@ TEST(SingleFile, HeaderShowsWhatTheTagLibraryReads) {
   if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
   PlayerInstall install;
   const std::string mp3 = install.File("tagged.mp3");
-  ASSERT_TRUE(testsupport::Shell("ffmpeg -hide_banner -loglevel error -f lavfi -i sine=frequency=440:duration=1.2 "
-                                 "-ac 2 -c:a libmp3lame -b:a 128k -metadata title='Demo Title' -metadata "
-                                 "artist='Demo Artist' -metadata genre='Rock' '" + mp3 + "'"));
+  ASSERT_TRUE(
+      testsupport::Shell("ffmpeg -hide_banner -loglevel error -f lavfi -i sine=frequency=440:duration=1.2 "
+                         "-ac 2 -c:a libmp3lame -b:a 128k -metadata title='Demo Title' -metadata "
+                         "artist='Demo Artist' -metadata genre='Rock' '" +
+                         mp3 + "'"));
   const PlayerRun r = install.Run({"tagged.mp3"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const TGeneralAudioFile file(mp3);
@@ -154,10 +156,10 @@ TEST(SingleFile, HeaderFromTheEngineForFormatsWithoutReader) {
   const std::string music = install.File("music");
   std::filesystem::create_directory(music);
   const auto encode = [&](const std::string& name, const std::string& args, const char* what) {
-    return testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i sine=frequency=440:duration=0.3 " +
-                              args + " -metadata title='" + what + " Title' -metadata artist='" + what +
-                              " Artist' -metadata album='" + what + " Album' -metadata genre='" + what + " Genre' '" +
-                              music + "/" + name + "'");
+    return testsupport::Shell(
+        "ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i sine=frequency=440:duration=0.3 " + args +
+        " -metadata title='" + what + " Title' -metadata artist='" + what + " Artist' -metadata album='" + what +
+        " Album' -metadata genre='" + what + " Genre' '" + music + "/" + name + "'");
   };
   ASSERT_TRUE(encode("a.opus", "-ac 2 -c:a libopus -b:a 64k", "Opus"));
   ASSERT_TRUE(encode("b.m4a", "-ac 2 -c:a aac -b:a 96k", "M4A"));
@@ -172,16 +174,14 @@ TEST(SingleFile, HeaderFromTheEngineForFormatsWithoutReader) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string count = haveSox ? "4" : "3";
   const auto header = [&](int n, const std::string& what, const std::string& second) {
-    return std::regex("Playing file: " + std::to_string(n) + " " + what + " Title Artist: " + what +
-                      " Artist Album: " + what + " Album Genre: " + what + " Genre 0:00 from " + count + "\r\n" +
-                      second + "\r\n");
+    return std::regex("Playing file: " + std::to_string(n) + " " + what + " Title Artist: " + what + " Artist Album: " +
+                      what + " Album Genre: " + what + " Genre 0:00 from " + count + "\r\n" + second + "\r\n");
   };
   EXPECT_TRUE(std::regex_search(r.out, header(1, "Opus", "Bitrate:  [1-9]\\d* kBit/s Channels: 2 Type: Opus\\b.*")))
       << r.out;
   EXPECT_TRUE(std::regex_search(r.out, header(2, "M4A", "Bitrate:  [1-9]\\d* kBit/s Channels: 2 Type: AAC\\b.*")))
       << r.out;
-  EXPECT_TRUE(std::regex_search(r.out, header(3, "AIFF", "Bitrate:  705 kBit/s Channels: 1 Type: Audio IFF")))
-      << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, header(3, "AIFF", "Bitrate:  705 kBit/s Channels: 1 Type: Audio IFF"))) << r.out;
   if (haveSox) {
     EXPECT_NE(r.out.find("Playing file: 4 d 0:00 from 4\r\nBitrate:  705 kBit/s Channels: 2 Type: Audio IFF\r\n"),
               std::string::npos)
@@ -199,10 +199,12 @@ TEST(SingleFile, HeaderFromTheEngineWhenTheReaderFindsTheFileInvalid) {
   PlayerInstall install;
   // A comment of 70,000 bytes: the comment packet spans Ogg pages.
   const std::string ogg = install.File("big.ogg");
-  ASSERT_TRUE(testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "
-                                 "sine=frequency=440:duration=0.3 -ac 2 -c:a libvorbis -metadata title='Big Ogg' "
-                                 "-metadata artist='Ogg Artist' -metadata comment=\"$(head -c 70000 /dev/zero | tr "
-                                 "'\\0' x)\" '" + ogg + "'"));
+  ASSERT_TRUE(
+      testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "
+                         "sine=frequency=440:duration=0.3 -ac 2 -c:a libvorbis -metadata title='Big Ogg' "
+                         "-metadata artist='Ogg Artist' -metadata comment=\"$(head -c 70000 /dev/zero | tr "
+                         "'\\0' x)\" '" +
+                         ogg + "'"));
   const TGeneralAudioFile file(ogg);
   if (file.Valid()) GTEST_SKIP() << "the Ogg reader reads this file itself";
   const PlayerRun r = install.Run({"big.ogg"});

@@ -158,8 +158,8 @@ TEST(PlayerFiles, ReadOnlyInstallationRunByAnotherUser) {
   if (::geteuid() == 0) {
     ASSERT_EQ(::chown(home.path().c_str(), 65534, 65534), 0);
   }
-  const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                        fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+  const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec;
 
   std::string skip;
   fs::permissions(install.Dir().path(), readOnly);

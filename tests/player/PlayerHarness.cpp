@@ -85,7 +85,8 @@ PlayerRun RunUnprivileged(const PlayerInstall& install, const std::vector<std::s
       }
     }
     const auto reachable = fs::perms::others_read | fs::perms::others_exec;
-    fs::permissions(install.Program(), reachable | fs::perms::group_read | fs::perms::group_exec, fs::perm_options::add);
+    fs::permissions(install.Program(), reachable | fs::perms::group_read | fs::perms::group_exec,
+                    fs::perm_options::add);
     fs::permissions(install.Dir().path(), reachable, fs::perm_options::add);
     for (const auto& entry : fs::recursive_directory_iterator(install.Dir().path()))
       if (entry.is_directory()) fs::permissions(entry.path(), reachable, fs::perm_options::add);
@@ -151,10 +152,10 @@ bool SameMode(const termios& a, const termios& b) {
   ::ioctl(STDIN_FILENO, FIONREAD, &unread);
   ::tcsetattr(STDIN_FILENO, TCSANOW, &after);
   char line[200];
-  const int n = std::snprintf(line, sizeof line, "\n%sexit=%d signal=%d stopped=%d lflag=%u same=%d unread=%d\n",
-                              kReportTag, WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                              WIFSIGNALED(status) ? WTERMSIG(status) : 0, stopSignal,
-                              static_cast<unsigned>(after.c_lflag), SameMode(before, after) ? 1 : 0, unread);
+  const int n =
+      std::snprintf(line, sizeof line, "\n%sexit=%d signal=%d stopped=%d lflag=%u same=%d unread=%d\n", kReportTag,
+                    WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
+                    stopSignal, static_cast<unsigned>(after.c_lflag), SameMode(before, after) ? 1 : 0, unread);
   if (n > 0 && ::write(STDOUT_FILENO, line, static_cast<size_t>(n)) < 0) std::_Exit(124);
   std::_Exit(0);
 }

@@ -57,8 +57,7 @@ bool EngineCanPlay();
 
 // Tests that need real playback stop at once, with one clear message, when
 // the engine cannot play at all.
-#define REQUIRE_ENGINE() \
-  ASSERT_TRUE(playertest::EngineCanPlay()) << "the engine cannot play a tone on device 0"
+#define REQUIRE_ENGINE() ASSERT_TRUE(playertest::EngineCanPlay()) << "the engine cannot play a tone on device 0"
 
 // How a pseudo-terminal session starts the program.
 enum class Launch {
@@ -71,12 +70,12 @@ enum class Launch {
 // the terminal after a job.
 struct ShellReport {
   bool found = false;
-  int exitCode = -1;    // -1 unless the program exited
-  int signal = 0;       // the signal that ended it
-  int stopSignal = 0;   // the signal that stopped it (it is then killed)
-  unsigned lflag = 0;   // the terminal's local mode flags afterwards
+  int exitCode = -1;      // -1 unless the program exited
+  int signal = 0;         // the signal that ended it
+  int stopSignal = 0;     // the signal that stopped it (it is then killed)
+  unsigned lflag = 0;     // the terminal's local mode flags afterwards
   bool sameMode = false;  // the whole terminal mode as before the program started
-  int unread = -1;      // bytes typed and not read, left to the shell
+  int unread = -1;        // bytes typed and not read, left to the shell
 };
 
 // The program on a pseudo-terminal as its controlling terminal and

@@ -107,7 +107,8 @@ TEST_F(RealDevice, FolderOfThreeRatesAndFormatsPlaysWholeAndInOrder) {
   const auto spans = SoundSpans(x, 0.05f, kRate / 20);
   std::string where;
   for (const auto& span : spans)
-    where += " " + std::to_string(span.begin / (kRate / 1000)) + "-" + std::to_string(span.end / (kRate / 1000)) + " ms";
+    where +=
+        " " + std::to_string(span.begin / (kRate / 1000)) + "-" + std::to_string(span.end / (kRate / 1000)) + " ms";
   ASSERT_EQ(spans.size(), 3u) << "recorded " << x.size() << " samples; sound at" << where;
   for (size_t i = 0; i < 3; ++i) {
     SCOPED_TRACE(tracks[i].name);

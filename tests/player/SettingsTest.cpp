@@ -134,8 +134,7 @@ TEST(ProgramDirectory, IsTheRunningExecutablesDirectory) {
   const std::string dir = ProgramDirectory();
   ASSERT_FALSE(dir.empty());
   EXPECT_NE(PathSeparators().find(dir.back()), std::string_view::npos) << dir;
-  EXPECT_TRUE(std::filesystem::exists(dir + "test_player") || std::filesystem::exists(dir + "test_player.exe"))
-      << dir;
+  EXPECT_TRUE(std::filesystem::exists(dir + "test_player") || std::filesystem::exists(dir + "test_player.exe")) << dir;
   EXPECT_EQ(ConfigurationFile("/opt/q/"), "/opt/q/quavlin.cfg");
 }
 

@@ -80,20 +80,13 @@ TEST(Startup, VolumeAndShuffleLine) {
     std::vector<std::string> args;
     const char* line;
   } cases[] = {
-      {{}, "Volume: 75 Shuffle: no"},
-      {{"/v30"}, "Volume: 30 Shuffle: no"},
-      {{"/v5"}, "Volume: 5 Shuffle: no"},
-      {{"/v123"}, "Volume: 100 Shuffle: no"},
-      {{"/v999"}, "Volume: 100 Shuffle: no"},
-      {{"/v1234"}, "Volume: 75 Shuffle: no"},
-      {{"/v"}, "Volume: 75 Shuffle: no"},
-      {{"/V50"}, "Volume: 75 Shuffle: no"},
-      {{"-v50"}, "Volume: 75 Shuffle: no"},
-      {{"/v-5"}, "Volume: -5 Shuffle: no"},
-      {{"/r"}, "Volume: 75 Shuffle: yes"},
-      {{"-R", "/v20"}, "Volume: 20 Shuffle: yes"},
-      {{"/rx"}, "Volume: 75 Shuffle: no"},
-      {{"-n"}, "Volume: 75 Shuffle: no"},
+      {{}, "Volume: 75 Shuffle: no"},         {{"/v30"}, "Volume: 30 Shuffle: no"},
+      {{"/v5"}, "Volume: 5 Shuffle: no"},     {{"/v123"}, "Volume: 100 Shuffle: no"},
+      {{"/v999"}, "Volume: 100 Shuffle: no"}, {{"/v1234"}, "Volume: 75 Shuffle: no"},
+      {{"/v"}, "Volume: 75 Shuffle: no"},     {{"/V50"}, "Volume: 75 Shuffle: no"},
+      {{"-v50"}, "Volume: 75 Shuffle: no"},   {{"/v-5"}, "Volume: -5 Shuffle: no"},
+      {{"/r"}, "Volume: 75 Shuffle: yes"},    {{"-R", "/v20"}, "Volume: 20 Shuffle: yes"},
+      {{"/rx"}, "Volume: 75 Shuffle: no"},    {{"-n"}, "Volume: 75 Shuffle: no"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args{kQuietList};
@@ -177,7 +170,7 @@ TEST(Startup, FirstArgumentThatCannotBeReadEndsWithOpenError) {
   const PlayerRun missing = install.Run({install.File("missing.wav")});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.err, ErrorReport("EFOpenError", "Cannot open file \"" + install.File("missing.wav") +
-                                                       "\". No such file or directory."));
+                                                        "\". No such file or directory."));
 
   // A switch before the file is taken as the file.
   const PlayerRun early = install.Run({"/v50", song});
@@ -190,7 +183,8 @@ TEST(Startup, FirstArgumentThatCannotBeReadEndsWithOpenError) {
   std::filesystem::create_directory(install.File("dir"));
   const PlayerRun dirFirst = install.Run({install.File("dir"), song});
   EXPECT_EQ(dirFirst.exitCode, 1);
-  EXPECT_EQ(dirFirst.err, ErrorReport("EFOpenError", "Cannot open file \"" + install.File("dir") + "\". Is a directory."));
+  EXPECT_EQ(dirFirst.err,
+            ErrorReport("EFOpenError", "Cannot open file \"" + install.File("dir") + "\". Is a directory."));
   EXPECT_EQ(dirFirst.out.find("Playing file"), std::string::npos);
 }
 
@@ -203,7 +197,8 @@ TEST(Startup, FileThatIsNeitherAudioNorTextEndsWithEngineError) {
     const PlayerRun r = install.Run({name});
     EXPECT_EQ(r.exitCode, 2) << name << ": an engine failure";
     EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(std::regex_match(r.out, std::regex(kBanner + "Volume: 20 Shuffle: no\r\nError\\(-?\\d+\\): Can't play the file\r\n")))
+    EXPECT_TRUE(std::regex_match(
+        r.out, std::regex(kBanner + "Volume: 20 Shuffle: no\r\nError\\(-?\\d+\\): Can't play the file\r\n")))
         << name << ": " << r.out;
   }
 }

@@ -30,7 +30,8 @@ TEST(TrackHeader, FirstLineParts) {
             "Playing file: 1 Title Artist: Artist Genre: Rock 3:07");
 
   HeaderTags all{u"T\u00f6ne", u"A", u"Al", u"G"};
-  EXPECT_EQ(HeaderFirstLine(4, "/m/x.mp3", all, 59, 3), "Playing file: 4 T\xC3\xB6ne Artist: A Album: Al Genre: G 0:59 from 3");
+  EXPECT_EQ(HeaderFirstLine(4, "/m/x.mp3", all, 59, 3),
+            "Playing file: 4 T\xC3\xB6ne Artist: A Album: Al Genre: G 0:59 from 3");
 
   HeaderTags albumOnly{u"", u"", u"Album", u""};
   EXPECT_EQ(HeaderFirstLine(2, "b.wav", albumOnly, 61, 2), "Playing file: 2 b Album: Album 1:01 from 2");
@@ -49,7 +50,8 @@ TEST(TextTest, Utf8InTheFirst1000BytesIsTextOtherBytesRefuse) {
   EXPECT_TRUE(LooksLikeTextFile(dir.write("empty.m3u", "")));
   EXPECT_TRUE(LooksLikeTextFile(dir.write("list.m3u", "#EXTM3U\r\na.mp3\r\n")));
   EXPECT_TRUE(LooksLikeTextFile(dir.write("bom.m3u", "\xEF\xBB\xBF#EXTM3U\r\n")));
-  EXPECT_TRUE(LooksLikeTextFile(dir.write("names.m3u", "Bj\xC3\xB6rk.mp3\r\n\xE6\x97\xA5\xE6\x9C\xAC.mp3\r\n\xF0\x9F\x8E\xB5.flac\r\n")));
+  EXPECT_TRUE(LooksLikeTextFile(
+      dir.write("names.m3u", "Bj\xC3\xB6rk.mp3\r\n\xE6\x97\xA5\xE6\x9C\xAC.mp3\r\n\xF0\x9F\x8E\xB5.flac\r\n")));
   // Windows-1252, a lone continuation byte, an overlong form, a surrogate.
   EXPECT_FALSE(LooksLikeTextFile(dir.write("ansi.m3u", "Bj\xF6rk.mp3\r\n")));
   EXPECT_FALSE(LooksLikeTextFile(dir.write("late.m3u", std::string(999, 'a') + "\x80")));
@@ -74,7 +76,9 @@ TEST(ConsoleText, ControlCharactersFromFilesAreReplaced) {
   EXPECT_EQ(ConsoleText(u"\x1b]0;x\x07Title\x1b[31m"), "\xEF\xBF\xBD]0;x\xEF\xBF\xBDTitle\xEF\xBF\xBD[31m");
   EXPECT_EQ(ConsoleText(u"Line1\nLine2\rX\tY\x7F"), "Line1\xEF\xBF\xBDLine2\xEF\xBF\xBDX\xEF\xBF\xBDY\xEF\xBF\xBD");
   // C1 controls (U+009B is a one-character CSI); U+00A0 and on are text.
-  EXPECT_EQ(ConsoleText(u"\u0080\u009b31m\u00a0\u00e9"), "\xEF\xBF\xBD\xEF\xBF\xBD" "31m\xC2\xA0\xC3\xA9");
+  EXPECT_EQ(ConsoleText(u"\u0080\u009b31m\u00a0\u00e9"),
+            "\xEF\xBF\xBD\xEF\xBF\xBD"
+            "31m\xC2\xA0\xC3\xA9");
   // A NUL between values separates them; NULs separating nothing go.
   EXPECT_EQ(ConsoleText(std::u16string(u"Rock\0Pop", 8)), "Rock / Pop");
   EXPECT_EQ(ConsoleText(std::u16string(u"Rock\0\0Pop\0", 10)), "Rock / Pop");
@@ -84,7 +88,10 @@ TEST(ConsoleText, ControlCharactersFromFilesAreReplaced) {
   // File names: bytes that are not UTF-8 (a raw 0x9B is CSI to an 8-bit
   // terminal) become U+FFFD as well.
   EXPECT_EQ(ConsoleName("a\x1b[2Jb.mp3"), "a\xEF\xBF\xBD[2Jb.mp3");
-  EXPECT_EQ(ConsoleName("Bj\xF6rk\x9B" "1m.mp3"), "Bj\xEF\xBF\xBDrk\xEF\xBF\xBD" "1m.mp3");
+  EXPECT_EQ(ConsoleName("Bj\xF6rk\x9B"
+                        "1m.mp3"),
+            "Bj\xEF\xBF\xBDrk\xEF\xBF\xBD"
+            "1m.mp3");
   EXPECT_EQ(ConsoleName("Bj\xC3\xB6rk.mp3"), "Bj\xC3\xB6rk.mp3");
 }
 
@@ -92,8 +99,10 @@ TEST(ConsoleText, HeaderLinesShowFileTextSafely) {
   std::setlocale(LC_NUMERIC, "C");
   HeaderTags tags{u"\x1b]0;x\x07T", u"A\nB", u"", std::u16string(u"Rock\0Pop", 8)};
   EXPECT_EQ(HeaderFirstLine(1, "/m/x.mp3", tags, 61, std::nullopt),
-            "Playing file: 1 \xEF\xBF\xBD]0;x\xEF\xBF\xBDT Artist: A\xEF\xBF\xBD" "B Genre: Rock / Pop 1:01");
-  EXPECT_EQ(HeaderFirstLine(2, "/m/\x1b[31mred.wav", HeaderTags{}, 0, 2), "Playing file: 2 \xEF\xBF\xBD[31mred 0:00 from 2");
+            "Playing file: 1 \xEF\xBF\xBD]0;x\xEF\xBF\xBDT Artist: A\xEF\xBF\xBD"
+            "B Genre: Rock / Pop 1:01");
+  EXPECT_EQ(HeaderFirstLine(2, "/m/\x1b[31mred.wav", HeaderTags{}, 0, 2),
+            "Playing file: 2 \xEF\xBF\xBD[31mred 0:00 from 2");
   EXPECT_EQ(HeaderSecondLine(0, 0, u"X\x1b"), "Bitrate:  0 kBit/s Channels: 0 Type: X\xEF\xBF\xBD");
 }
 
@@ -108,7 +117,8 @@ TEST(EngineHeader, TagValuesAndTypeName) {
   EXPECT_EQ(EngineTagValue("\0", "title"), "");
   EXPECT_EQ(EngineTagValue(nullptr, "title"), "");
 
-  EXPECT_EQ(EngineTypeName("opus", "Opus (Opus Interactive Audio Codec)", "Ogg"), "Opus (Opus Interactive Audio Codec)");
+  EXPECT_EQ(EngineTypeName("opus", "Opus (Opus Interactive Audio Codec)", "Ogg"),
+            "Opus (Opus Interactive Audio Codec)");
   EXPECT_EQ(EngineTypeName("pcm_s16be", "PCM signed 16-bit big-endian", "Audio IFF"), "Audio IFF");
   EXPECT_EQ(EngineTypeName("alac", "", "QuickTime / MOV"), "alac");
   EXPECT_EQ(EngineTypeName(nullptr, nullptr, nullptr), "");
@@ -149,9 +159,10 @@ TEST(DeviceList, InfoLinesAndFlagsInFixedOrder) {
   EXPECT_EQ(DeviceInfoText("Loop", "Pulse", 0x0000000Bu),
             "Loop\r\n\tdriver: Pulse\r\n\ttype: Unknown\r\n\tflags: loopback enabled default (11)");
   EXPECT_EQ(DeviceInfoText("X", "", 0), "X\r\n\tdriver: \r\n\ttype: Unknown\r\n\tflags: (0)");
-  EXPECT_EQ(DeviceInfoText("HD", "", 0x40000001u), "HD\r\n\tdriver: \r\n\ttype: DisplayPort\r\n\tflags: enabled (1073741825)");
-  const char* expected[] = {"Unknown", "Remote Network", "Speakers", "Line", "Headphones", "Microphone",
-                            "Headset", "Handset", "Digital", "SPDIF", "HDMI", "Unknown"};
+  EXPECT_EQ(DeviceInfoText("HD", "", 0x40000001u),
+            "HD\r\n\tdriver: \r\n\ttype: DisplayPort\r\n\tflags: enabled (1073741825)");
+  const char* expected[] = {"Unknown", "Remote Network", "Speakers", "Line",  "Headphones", "Microphone",
+                            "Headset", "Handset",        "Digital",  "SPDIF", "HDMI",       "Unknown"};
   for (uint32_t type = 0; type <= 11; ++type) EXPECT_STREQ(DeviceTypeText(type << 24), expected[type]) << type;
   EXPECT_STREQ(DeviceTypeText(0xFF000000u), "Unknown");
 }

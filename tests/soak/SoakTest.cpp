@@ -87,8 +87,9 @@ Figures Measure() { return {OpenDescriptors(), ResidentBytes(), HeapBytes()}; }
 // One short tagged tone per format, made by the real encoders. A format
 // whose encoder is missing is left out (and said so).
 std::vector<std::string> MakeSources(const testsupport::TempDir& dir, const std::string& into) {
-  const std::string tags = "-metadata title='Soak tone' -metadata artist=quavlin -metadata album=Soak "
-                           "-metadata genre=Test ";
+  const std::string tags =
+      "-metadata title='Soak tone' -metadata artist=quavlin -metadata album=Soak "
+      "-metadata genre=Test ";
   struct Encoded {
     const char* name;
     std::string args;

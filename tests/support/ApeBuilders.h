@@ -19,8 +19,7 @@ inline constexpr uint32_t kReserved = 3u << 1;  // content type ctreserved
 inline constexpr uint32_t kReadOnly = 1u;
 
 // One item with the value size written as given (may lie about the value).
-inline std::string ApeItemRaw(int32_t valueSize, uint32_t flags, std::string_view key,
-                              std::string_view value) {
+inline std::string ApeItemRaw(int32_t valueSize, uint32_t flags, std::string_view key, std::string_view value) {
   testsupport::Bytes b;
   b.u32le(static_cast<uint32_t>(valueSize)).u32le(flags).raw(key).u8(0).raw(value);
   return b.str();
@@ -32,8 +31,7 @@ inline std::string ApeItem(std::string_view key, std::string_view value, uint32_
 }
 
 // A picture item: description, 0x00, image bytes.
-inline std::string ApePictureItem(std::string_view key, std::string_view description,
-                                  std::string_view image) {
+inline std::string ApePictureItem(std::string_view key, std::string_view description, std::string_view image) {
   std::string value(description);
   value.push_back('\0');
   value.append(image);
@@ -41,8 +39,8 @@ inline std::string ApePictureItem(std::string_view key, std::string_view descrip
 }
 
 // A 32-byte header or footer.
-inline std::string ApeHeader(uint32_t size, uint32_t itemCount, uint32_t flags,
-                             uint32_t version = 2000, std::string_view preamble = "APETAGEX") {
+inline std::string ApeHeader(uint32_t size, uint32_t itemCount, uint32_t flags, uint32_t version = 2000,
+                             std::string_view preamble = "APETAGEX") {
   testsupport::Bytes b;
   b.raw(preamble).u32le(version).u32le(size).u32le(itemCount).u32le(flags).zeros(8);
   return b.str();
@@ -60,8 +58,7 @@ inline std::string ApeTag(const std::vector<std::string>& items, TagOptions o = 
   std::string body;
   for (const std::string& item : items) body += item;
   const auto size = static_cast<uint32_t>(body.size() + 32);
-  const auto count = o.itemCount >= 0 ? static_cast<uint32_t>(o.itemCount)
-                                       : static_cast<uint32_t>(items.size());
+  const auto count = o.itemCount >= 0 ? static_cast<uint32_t>(o.itemCount) : static_cast<uint32_t>(items.size());
   const uint32_t flags = o.withHeader ? kHasHeader : 0;
   std::string tag;
   if (o.withHeader) tag += ApeHeader(size, count, flags | kIsHeader, o.version);
@@ -117,9 +114,9 @@ inline std::string MacDescriptorStream(const MacHeader& h) {
 }
 
 // Monkey's Audio stream start in the old layout (before version 3980).
-inline std::string MacOldStream(uint16_t version, uint16_t compression, uint16_t formatFlags,
-                                uint16_t channels, uint32_t sampleRate, uint32_t totalFrames,
-                                uint32_t finalFrameBlocks, uint32_t peakLevel = 0) {
+inline std::string MacOldStream(uint16_t version, uint16_t compression, uint16_t formatFlags, uint16_t channels,
+                                uint32_t sampleRate, uint32_t totalFrames, uint32_t finalFrameBlocks,
+                                uint32_t peakLevel = 0) {
   testsupport::Bytes b;
   b.raw("MAC ").u16le(version).u16le(compression).u16le(formatFlags).u16le(channels).u32le(sampleRate);
   b.u32le(44).u32le(0).u32le(totalFrames).u32le(finalFrameBlocks).u32le(peakLevel);

@@ -24,8 +24,7 @@ inline Bytes MpcVarInt(uint64_t value) {
 // SV7 (or SV7.1 with minor 0x17) header, 32 bytes: "MP+", version byte,
 // frame count, then sample-rate index in byte 10 bits 0-1 and mid/side
 // stereo in byte 11 bit 6.
-inline Bytes MpcSV7Header(uint32_t frames, uint8_t rateIndex = 0, bool jointStereo = true,
-                          uint8_t versionByte = 0x07) {
+inline Bytes MpcSV7Header(uint32_t frames, uint8_t rateIndex = 0, bool jointStereo = true, uint8_t versionByte = 0x07) {
   Bytes b;
   b.raw("MP+").u8(versionByte).u32le(frames);
   b.zeros(2).u8(rateIndex & 3).u8(jointStereo ? 0x40 : 0x00);
@@ -47,8 +46,7 @@ inline Bytes MpcOldHeader(uint8_t versionCode, uint32_t word1, bool jointStereo,
 // size, CRC, stream version, sample count, beginning silence, then the
 // rate byte (index in bits 5-7, bands in 0-4) and the channel byte
 // (channels - 1 in bits 4-7, mid/side in bit 3). Padded to 32 bytes.
-inline Bytes MpcSV8Header(uint64_t samples, uint64_t silence, uint8_t rateIndex, uint8_t channels,
-                          bool midSide) {
+inline Bytes MpcSV8Header(uint64_t samples, uint64_t silence, uint8_t rateIndex, uint8_t channels, bool midSide) {
   Bytes body;
   body.u32le(0x12345678).u8(8).append(MpcVarInt(samples)).append(MpcVarInt(silence));
   body.u8(static_cast<uint8_t>((rateIndex << 5) | 0x1F));
@@ -62,8 +60,8 @@ inline Bytes MpcSV8Header(uint64_t samples, uint64_t silence, uint8_t rateIndex,
 struct OfrFields {
   uint32_t length = 10584000;  // samples of all channels, low 32 bits
   uint16_t hiLength = 0;
-  uint8_t sampleType = 2;      // 16 bit
-  uint8_t channelMode = 1;     // stereo
+  uint8_t sampleType = 2;   // 16 bit
+  uint8_t channelMode = 1;  // stereo
   int32_t sampleRate = 44100;
   uint16_t encoderID = 0x0C20;
   uint8_t compressionID = 0x08;  // "normal"
@@ -87,8 +85,8 @@ inline Bytes TtaHeader(uint16_t channels, uint16_t bits, uint32_t sampleRate, ui
 
 // Writes bytes to `name` in `dir`; when `size` is larger, the file grows to
 // `size` bytes with a hole of zeros, so large worked examples stay cheap.
-inline std::string WriteExtended(const testsupport::TempDir& dir, const std::string& name,
-                                 const std::string& bytes, uintmax_t size = 0) {
+inline std::string WriteExtended(const testsupport::TempDir& dir, const std::string& name, const std::string& bytes,
+                                 uintmax_t size = 0) {
   const std::string path = dir.write(name, bytes);
   if (size > bytes.size()) std::filesystem::resize_file(path, size);
   return path;

@@ -104,8 +104,14 @@ struct Parser {
         v.names.push_back(k);
         v.items.push_back(value());
         ws();
-        if (s[i] == ',') { ++i; continue; }
-        if (s[i] == '}') { ++i; break; }
+        if (s[i] == ',') {
+          ++i;
+          continue;
+        }
+        if (s[i] == '}') {
+          ++i;
+          break;
+        }
         fail("expected ',' or '}'");
       }
     } else if (c == '[') {
@@ -119,8 +125,14 @@ struct Parser {
       while (true) {
         v.items.push_back(value());
         ws();
-        if (s[i] == ',') { ++i; continue; }
-        if (s[i] == ']') { ++i; break; }
+        if (s[i] == ',') {
+          ++i;
+          continue;
+        }
+        if (s[i] == ']') {
+          ++i;
+          break;
+        }
         fail("expected ',' or ']'");
       }
     } else if (c == '"') {

@@ -11,9 +11,9 @@ struct JsonValue {
   enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
   bool boolean = false;
   double number = 0;
-  std::string string;  // UTF-8
-  std::vector<JsonValue> items;       // of an array; of an object, its values
-  std::vector<std::string> names;     // of an object, in file order
+  std::string string;              // UTF-8
+  std::vector<JsonValue> items;    // of an array; of an object, its values
+  std::vector<std::string> names;  // of an object, in file order
 
   bool has(const std::string& key) const;
   // The member's value; throws std::out_of_range when missing.

@@ -26,15 +26,42 @@ struct FrameFields {
   bool original = false;
   uint8_t emphasis = 0;
 
-  FrameFields& mpeg1() { versionBits = 3; return *this; }
-  FrameFields& mpeg2() { versionBits = 2; return *this; }
-  FrameFields& mpeg25() { versionBits = 0; return *this; }
-  FrameFields& layer(int l) { layerBits = static_cast<uint8_t>(4 - l); return *this; }
-  FrameFields& bitrate(uint8_t index) { bitrateIndex = index; return *this; }
-  FrameFields& rate(uint8_t index) { samplerateIndex = index; return *this; }
-  FrameFields& mono() { channelMode = 3; return *this; }
-  FrameFields& mode(uint8_t m) { channelMode = m; return *this; }
-  FrameFields& padded(bool p = true) { padding = p; return *this; }
+  FrameFields& mpeg1() {
+    versionBits = 3;
+    return *this;
+  }
+  FrameFields& mpeg2() {
+    versionBits = 2;
+    return *this;
+  }
+  FrameFields& mpeg25() {
+    versionBits = 0;
+    return *this;
+  }
+  FrameFields& layer(int l) {
+    layerBits = static_cast<uint8_t>(4 - l);
+    return *this;
+  }
+  FrameFields& bitrate(uint8_t index) {
+    bitrateIndex = index;
+    return *this;
+  }
+  FrameFields& rate(uint8_t index) {
+    samplerateIndex = index;
+    return *this;
+  }
+  FrameFields& mono() {
+    channelMode = 3;
+    return *this;
+  }
+  FrameFields& mode(uint8_t m) {
+    channelMode = m;
+    return *this;
+  }
+  FrameFields& padded(bool p = true) {
+    padding = p;
+    return *this;
+  }
 };
 
 inline std::string MpegHeader(const FrameFields& s) {
@@ -42,21 +69,19 @@ inline std::string MpegHeader(const FrameFields& s) {
   b.u8(0xFF);
   b.u8(0xE0 | (s.versionBits & 3) << 3 | (s.layerBits & 3) << 1 | (s.crc ? 0 : 1));
   b.u8((s.bitrateIndex & 15) << 4 | (s.samplerateIndex & 3) << 2 | (s.padding ? 2 : 0));
-  b.u8((s.channelMode & 3) << 6 | (s.extension & 3) << 4 | (s.copyright ? 8 : 0) |
-       (s.original ? 4 : 0) | (s.emphasis & 3));
+  b.u8((s.channelMode & 3) << 6 | (s.extension & 3) << 4 | (s.copyright ? 8 : 0) | (s.original ? 4 : 0) |
+       (s.emphasis & 3));
   return b.str();
 }
 
 // The frame length the header implies (only for valid, non-free headers).
 inline size_t FrameLength(const FrameFields& s) {
-  static const int kRates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000},
-                                   {44100, 48000, 32000}};
-  static const int kBitrates[5][15] = {
-      {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-      {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
-      {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
+  static const int kRates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+  static const int kBitrates[5][15] = {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+                                       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+                                       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+                                       {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+                                       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
   const int layer = 4 - s.layerBits;
   const bool mpeg1 = s.versionBits == 3;
   const int row = mpeg1 ? layer - 1 : (layer == 1 ? 3 : 4);
@@ -90,8 +115,7 @@ inline size_t XingOffset(const FrameFields& s) {
 
 // A frame holding a Xing header with a frame count (flags bit 0) unless
 // withFrames is false; the byte count field follows.
-inline std::string XingFrame(const FrameFields& s, uint32_t frames, bool withFrames = true,
-                             uint32_t bytes = 0) {
+inline std::string XingFrame(const FrameFields& s, uint32_t frames, bool withFrames = true, uint32_t bytes = 0) {
   std::string f = MpegFrame(s);
   testsupport::Bytes x;
   x.raw("Xing").u32be(withFrames ? 0x3 : 0x2).u32be(withFrames ? frames : bytes).u32be(bytes);
@@ -123,8 +147,8 @@ inline std::string Id3v1(const Id3v1Fields& s) {
     f.resize(n, s.pad);
     return f;
   };
-  std::string b = "TAG" + field(s.title, 30) + field(s.artist, 30) + field(s.album, 30) +
-                  field(s.year, 4) + field(s.comment, 30);
+  std::string b =
+      "TAG" + field(s.title, 30) + field(s.artist, 30) + field(s.album, 30) + field(s.year, 4) + field(s.comment, 30);
   if (s.track != 0) {
     b[125] = '\0';
     b[126] = static_cast<char>(s.track);

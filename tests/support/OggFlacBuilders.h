@@ -80,8 +80,8 @@ inline std::string OggPage(const std::vector<uint8_t>& lacing, const std::string
 
 struct OggFileParams {
   VorbisId id;
-  std::vector<std::string> comments = {"TITLE=Song", "ARTIST=Band", "ALBUM=Record", "DATE=2004",
-                                       "TRACKNUMBER=3/12", "GENRE=Rock"};
+  std::vector<std::string> comments = {"TITLE=Song", "ARTIST=Band",      "ALBUM=Record",
+                                       "DATE=2004",  "TRACKNUMBER=3/12", "GENRE=Rock"};
   int64_t lastGranule = 441000;  // 10 s at 44100 Hz
   size_t audioBytes = 4000;
 };

@@ -61,12 +61,16 @@ PulseServer::PulseServer(int rate) : fRate(rate) {
   }
   fServer = Background("server",
                        "exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes "
-                       "-L 'module-native-protocol-unix auth-anonymous=1 socket=" + socket + "' "
-                       // Without rewinds the null sink takes up a new stream's latency
-                       // at once; with them, a stream may wait up to the idle sink's
-                       // two-second period before it is first played.
-                       "-L 'module-null-sink sink_name=quavsink rate=" + std::to_string(rate) + " channels=2 norewinds=1' "
-                       "-L module-always-sink");
+                       "-L 'module-native-protocol-unix auth-anonymous=1 socket=" +
+                           socket +
+                           "' "
+                           // Without rewinds the null sink takes up a new stream's latency
+                           // at once; with them, a stream may wait up to the idle sink's
+                           // two-second period before it is first played.
+                           "-L 'module-null-sink sink_name=quavsink rate=" +
+                           std::to_string(rate) +
+                           " channels=2 norewinds=1' "
+                           "-L module-always-sink");
   if (fServer <= 0 || !Poll("pactl info >/dev/null 2>&1", 100, 50))
     fProblem = "the PulseAudio server did not start: " + Log("server");
 }
@@ -100,9 +104,9 @@ bool PulseServer::StartRecording() {
   if (!fProblem.empty()) return false;
   // Small fragments: the server hands the recording over as it comes, so
   // that nothing is still on its way when the recorder is stopped.
-  fRecorder = Background("recorder", "exec parec -d quavsink.monitor --latency-msec=20 --raw --format=float32le --rate=" +
-                                         std::to_string(fRate) + " --channels=1 > " +
-                                         Quote(fDir.file("monitor.raw")));
+  fRecorder =
+      Background("recorder", "exec parec -d quavsink.monitor --latency-msec=20 --raw --format=float32le --rate=" +
+                                 std::to_string(fRate) + " --channels=1 > " + Quote(fDir.file("monitor.raw")));
   return fRecorder > 0 && Poll("pactl list short source-outputs | grep -q .", 100, 20);
 }
 
@@ -144,7 +148,10 @@ double ToneFrequency(const std::vector<float>& x, size_t from, size_t to, int ra
   for (size_t i = from + 1; i < to; ++i) {
     if (x[i - 1] < 0 && x[i] >= 0) {
       const double at = static_cast<double>(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
-      if (first < 0) first = at; else ++crossings;
+      if (first < 0)
+        first = at;
+      else
+        ++crossings;
       last = at;
     }
   }

@@ -64,9 +64,8 @@ inline std::string TextZ(std::u16string_view s) { return Bytes().utf16le(s).u16l
 
 // Content description object from the five stored fields (raw bytes, as
 // made by Text/TextZ): title, author, copyright, description, rating.
-inline std::string ContentDescription(const std::string& title, const std::string& author,
-                                      const std::string& copyright, const std::string& description,
-                                      const std::string& rating) {
+inline std::string ContentDescription(const std::string& title, const std::string& author, const std::string& copyright,
+                                      const std::string& description, const std::string& rating) {
   Bytes b;
   for (const std::string* f : {&title, &author, &copyright, &description, &rating}) b.u16le(f->size());
   for (const std::string* f : {&title, &author, &copyright, &description, &rating}) b.raw(*f);
@@ -96,8 +95,7 @@ inline std::string ExtendedContentDescription(const std::vector<Descriptor>& des
 
 // Header object holding the objects; the count and size are the true ones
 // unless given.
-inline std::string Header(const std::vector<std::string>& objects,
-                          std::optional<int32_t> count = std::nullopt,
+inline std::string Header(const std::vector<std::string>& objects, std::optional<int32_t> count = std::nullopt,
                           std::optional<uint64_t> size = std::nullopt) {
   Bytes body;
   body.u32le(static_cast<uint32_t>(count.value_or(static_cast<int32_t>(objects.size())))).u8(1).u8(2);
@@ -119,8 +117,7 @@ namespace riffbuild {
 using testsupport::Bytes;
 
 // A chunk with its true size (or the given one) and no pad byte.
-inline std::string Chunk(std::string_view id, const std::string& data,
-                         std::optional<uint32_t> size = std::nullopt) {
+inline std::string Chunk(std::string_view id, const std::string& data, std::optional<uint32_t> size = std::nullopt) {
   return Bytes().raw(id).u32le(size.value_or(static_cast<uint32_t>(data.size()))).raw(data).str();
 }
 

@@ -119,8 +119,7 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& options) {
         --open;
       } else {
         (k == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
-        if (k == 0 && r.markerSeconds < 0 && !options.marker.empty() &&
-            r.out.find(options.marker) != std::string::npos)
+        if (k == 0 && r.markerSeconds < 0 && !options.marker.empty() && r.out.find(options.marker) != std::string::npos)
           r.markerSeconds = Now() - start;
       }
     }
@@ -138,9 +137,7 @@ RunResult Run(const std::vector<std::string>& argv, const std::string* input) {
   return Run(argv, options);
 }
 
-bool HaveProgram(const std::string& name) {
-  return Shell("command -v " + name);
-}
+bool HaveProgram(const std::string& name) { return Shell("command -v " + name); }
 
 bool Shell(const std::string& command) {
   const std::string line = "(" + command + ") >/dev/null 2>&1";

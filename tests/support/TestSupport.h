@@ -17,10 +17,22 @@ class Bytes {
   Bytes() = default;
   Bytes(std::string_view raw) : fData(raw) {}  // NOLINT: implicit on purpose
 
-  Bytes& raw(std::string_view s) { fData.append(s); return *this; }
-  Bytes& zeros(size_t n) { fData.append(n, '\0'); return *this; }
-  Bytes& fill(size_t n, uint8_t b) { fData.append(n, static_cast<char>(b)); return *this; }
-  Bytes& u8(uint32_t v) { fData.push_back(static_cast<char>(v)); return *this; }
+  Bytes& raw(std::string_view s) {
+    fData.append(s);
+    return *this;
+  }
+  Bytes& zeros(size_t n) {
+    fData.append(n, '\0');
+    return *this;
+  }
+  Bytes& fill(size_t n, uint8_t b) {
+    fData.append(n, static_cast<char>(b));
+    return *this;
+  }
+  Bytes& u8(uint32_t v) {
+    fData.push_back(static_cast<char>(v));
+    return *this;
+  }
   Bytes& u16le(uint32_t v) { return u8(v).u8(v >> 8); }
   Bytes& u16be(uint32_t v) { return u8(v >> 8).u8(v); }
   Bytes& u24be(uint32_t v) { return u8(v >> 16).u8(v >> 8).u8(v); }
@@ -30,8 +42,14 @@ class Bytes {
   // ID3v2 synchsafe 28-bit integer.
   Bytes& syncsafe(uint32_t v) { return u8((v >> 21) & 0x7F).u8((v >> 14) & 0x7F).u8((v >> 7) & 0x7F).u8(v & 0x7F); }
   // UTF-16LE code units of a UTF-16 string.
-  Bytes& utf16le(std::u16string_view s) { for (char16_t c : s) u16le(c); return *this; }
-  Bytes& append(const Bytes& other) { fData.append(other.fData); return *this; }
+  Bytes& utf16le(std::u16string_view s) {
+    for (char16_t c : s) u16le(c);
+    return *this;
+  }
+  Bytes& append(const Bytes& other) {
+    fData.append(other.fData);
+    return *this;
+  }
 
   size_t size() const { return fData.size(); }
   const std::string& str() const { return fData; }

@@ -12,10 +12,9 @@ using namespace testsupport;
 
 namespace {
 
-const std::vector<std::string> kTopKeys = {
-    "File",       "FileType", "FileTypeName", "LastError", "Valid", "FileSize", "Duration",
-    "Bitrate",    "Samplerate", "Channels",   "Title",     "Artist", "Album",   "Year",
-    "Track",      "Genre",    "Details"};
+const std::vector<std::string> kTopKeys = {"File",     "FileType", "FileTypeName", "LastError", "Valid",  "FileSize",
+                                           "Duration", "Bitrate",  "Samplerate",   "Channels",  "Title",  "Artist",
+                                           "Album",    "Year",     "Track",        "Genre",     "Details"};
 
 RunResult Quavtag(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {BuiltProgram("tools/quavtag")};
@@ -104,11 +103,11 @@ TEST(Quavtag, WalksFoldersInNameOrderOnAnyNumberOfThreads) {
   dir.write("lib/c.wav", "x");
   dir.write("lib/B.wma", "x");
   dir.write("other/o.wv", "x");
-  fs::create_directory_symlink("..", root + "/b/up");             // a loop
-  fs::create_directory_symlink(dir.file("other"), root + "/d");   // a folder elsewhere
-  fs::create_directory_symlink(dir.file("other"), root + "/e");   // the same again
-  fs::create_symlink(dir.file("nowhere"), root + "/f.mp3");       // dangling: still a line
-  const std::vector<std::string> expected = {root + "/B.wma", root + "/a.ogg", root + "/b/1.flac", root + "/b/2.mp3",
+  fs::create_directory_symlink("..", root + "/b/up");            // a loop
+  fs::create_directory_symlink(dir.file("other"), root + "/d");  // a folder elsewhere
+  fs::create_directory_symlink(dir.file("other"), root + "/e");  // the same again
+  fs::create_symlink(dir.file("nowhere"), root + "/f.mp3");      // dangling: still a line
+  const std::vector<std::string> expected = {root + "/B.wma", root + "/a.ogg",  root + "/b/1.flac", root + "/b/2.mp3",
                                              root + "/c.wav", root + "/d/o.wv", root + "/f.mp3"};
   const RunResult one = Quavtag({"-r", "-j", "1", root + "/"});
   ASSERT_EQ(one.exitCode, 0) << one.err;

@@ -51,9 +51,7 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 RunResult Run(const std::vector<std::string>& argv, const RunOptions&) {
   throw std::runtime_error("running " + (argv.empty() ? std::string("a program") : argv.front()) +
