@@ -29,6 +29,31 @@
 
 namespace enginecalls {
 
+// The operations of the calls mode: an input byte modulo kOpCount picks one
+// (the numbers not named repeat the one before them, which makes reads and
+// figures more frequent).
+enum Op : uint8_t {
+  kOpen = 0,
+  kFree = 1,
+  kAddBand = 2,
+  kSetBand = 3,
+  kRemoveBand = 4,
+  kGetBand = 5,
+  kSetAttribute = 6,
+  kSlide = 7,
+  kRead = 8,
+  kReadToEnd = 10,
+  kFigures = 11,
+  kSeconds = 13,
+  kPlay = 14,
+  kPause = 15,
+  kStop = 16,
+  kStates = 17,
+  kManyBands = 18,
+  kOddArguments = 19,
+  kOpCount = 20,
+};
+
 // The sources the calls play: a stereo and a mono WAV built here, and
 // (when ffmpeg is installed) a FLAC and an MP3 encoded from them. Written
 // into dir (which must exist); returns the paths.
@@ -238,8 +263,8 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
   };
 
   for (size_t step = 0; step < limits.maxSteps && !in.Done() && failure.empty(); ++step) {
-    switch (in.U8() % 20) {
-      case 0: {
+    switch (in.U8() % kOpCount) {
+      case kOpen: {
         const std::string& path = sources[in.U8() % sources.size()];
         const DWORD flags = (in.U8() & 1) ? BASS_STREAM_DECODE : 0;
         if (streams.size() >= limits.maxStreams) break;
@@ -247,7 +272,7 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         if (check(h != 0, "a source does not open")) streams.push_back(h);
         break;
       }
-      case 1: {
+      case kFree: {
         const DWORD h = pick();
         if (BASS_StreamFree(h)) {
           std::erase(streams, h);
@@ -256,7 +281,7 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         }
         break;
       }
-      case 2: {
+      case kAddBand: {
         const DWORD type = in.U8() % 8 == 0 ? in.U8() : BASS_FX_DX8_PARAMEQ;
         const DWORD h = pick();
         const int priority = static_cast<int8_t>(in.U8());
@@ -268,13 +293,13 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         }
         break;
       }
-      case 3: {
+      case kSetBand: {
         const BASS_DX8_PARAMEQ eq{in.Float(), in.Float(), in.Float()};
         const HFX fx = pickBand();
         if (!BASS_FXSetParameters(fx, &eq)) failedAsDocumented("BASS_FXSetParameters failed");
         break;
       }
-      case 4: {
+      case kRemoveBand: {
         const DWORD h = pick();
         const HFX fx = pickBand();
         if (BASS_ChannelRemoveFX(h, fx)) {
@@ -284,7 +309,7 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         }
         break;
       }
-      case 5: {
+      case kGetBand: {
         BASS_DX8_PARAMEQ eq{-1, -1, -1};
         if (BASS_FXGetParameters(pickBand(), &eq)) {
           check(eq.fCenter >= 80 && eq.fCenter <= 16000 && eq.fBandwidth >= 1 && eq.fBandwidth <= 36 &&
@@ -295,14 +320,14 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         }
         break;
       }
-      case 6: {
+      case kSetAttribute: {
         const DWORD attrib = in.U8() % 4;
         const DWORD h = pick();
         const float value = in.Float();
         if (!BASS_ChannelSetAttribute(h, attrib, value)) failedAsDocumented("BASS_ChannelSetAttribute failed");
         break;
       }
-      case 7: {
+      case kSlide: {
         const DWORD attrib = in.U8() % 4;
         const DWORD h = pick();
         const float value = in.Float();
@@ -311,8 +336,8 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
           failedAsDocumented("BASS_ChannelSlideAttribute failed");
         break;
       }
-      case 8:
-      case 9: {
+      case kRead:
+      case kRead + 1: {
         // Odd sizes, up to a little over 1 MB, 16-bit or float.
         const DWORD low = in.U16();
         const DWORD bytes = low | (static_cast<DWORD>(in.U8() & 0x0F) << 16);
@@ -320,10 +345,10 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         read(pick(), bytes | flags);
         break;
       }
-      case 10: readToEnd(pick()); break;
-      case 11:
-      case 12: checkFigures(pick()); break;
-      case 13: {
+      case kReadToEnd: readToEnd(pick()); break;
+      case kFigures:
+      case kFigures + 1: checkFigures(pick()); break;
+      case kSeconds: {
         const DWORD h = pick();
         const uint32_t raw = in.U32();
         const double seconds = (in.U8() & 1) ? static_cast<double>(in.Float()) : static_cast<double>(raw) / 1000.0;
@@ -338,18 +363,18 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         check(anySeconds == -1.0 || anySeconds >= 0.0, "negative seconds");
         break;
       }
-      case 14: {
+      case kPlay: {
         const DWORD h = pick();
         if (!BASS_ChannelPlay(h, in.U8() & 1)) failedAsDocumented("BASS_ChannelPlay failed");
         break;
       }
-      case 15:
+      case kPause:
         if (!BASS_ChannelPause(pick())) failedAsDocumented("BASS_ChannelPause failed");
         break;
-      case 16:
+      case kStop:
         if (!BASS_ChannelStop(pick())) failedAsDocumented("BASS_ChannelStop failed");
         break;
-      case 17: {
+      case kStates: {
         const DWORD h = pick();
         BASS_ChannelIsActive(h);
         BASS_ChannelIsSliding(h, in.U8() % 4);
@@ -359,7 +384,7 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         check(BASS_GetCPU() >= 0.0f, "negative load");
         break;
       }
-      case 18: {
+      case kManyBands: {
         // Several bands at once, each with parameters.
         const DWORD h = pick();
         const int count = in.U8() % 40;

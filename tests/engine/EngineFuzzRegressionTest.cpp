@@ -14,27 +14,7 @@ using testsupport::Bytes;
 
 namespace {
 
-// Opcodes of the calls mode (the operation is the byte modulo 20).
-enum Op : uint8_t {
-  kOpen = 0,
-  kFree = 1,
-  kAddBand = 2,
-  kSetBand = 3,
-  kRemoveBand = 4,
-  kGetBand = 5,
-  kSetAttribute = 6,
-  kSlide = 7,
-  kRead = 8,
-  kReadToEnd = 10,
-  kFigures = 11,
-  kSeconds = 13,
-  kPlay = 14,
-  kPause = 15,
-  kStop = 16,
-  kStates = 17,
-  kManyBands = 18,
-  kOddArguments = 19,
-};
+using namespace enginecalls;  // the operations
 // Sources, in the order EngineCalls::WriteSources makes them.
 constexpr uint8_t kStereoWav = 0, kMonoWav = 1;
 // Indexes into the value table of EngineCalls' Float().
