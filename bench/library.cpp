@@ -13,7 +13,9 @@
 //   paplay playing the same sound as the peer): over a whole 10 s track,
 //   and while it plays (all its threads, sampled mid-track).
 //
-// Usage: bench_library [files per format, default 300]
+// Usage: bench_library [files per format, default 300] [lean player]
+// The lean player (scripts/build-lean), when given, has its start-up
+// measured beside the player's.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -332,10 +334,10 @@ Played PlayAndSample(const std::vector<std::string>& argv, double from, double t
 std::string Built(const std::string& relative) { return testsupport::BuiltProgram(relative); }
 
 // A copy of the player beside its quavlin.cfg.
-std::string InstallPlayer(const fs::path& dir, int device) {
+std::string InstallPlayer(const fs::path& dir, int device, const std::string& built = Built("player/quavlin")) {
   fs::create_directories(dir);
   const fs::path program = dir / "quavlin";
-  fs::copy_file(Built("player/quavlin"), program, fs::copy_options::overwrite_existing);
+  fs::copy_file(built, program, fs::copy_options::overwrite_existing);
   std::ofstream(dir / "quavlin.cfg") << device << "\r\n20\r\n";
   return program.string();
 }
@@ -365,6 +367,7 @@ int PulseDevice(const std::string& player, const std::string& cwd) {
 
 int main(int argc, char** argv) {
   const int perFormat = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
+  const std::string leanPlayer = argc > 2 ? argv[2] : "";
   const fs::path dir = fs::temp_directory_path() / ("quav-bench-library-" + std::to_string(::getpid()));
   const fs::path tree = dir / "library";
   std::map<std::string, std::vector<std::string>> byFormat;
@@ -447,6 +450,14 @@ int main(int argc, char** argv) {
   std::printf("player start-up, first status line on device 0: %.1f ms (goal: at most 60)\n", firstLine * 1e3);
   std::printf("  floor: a program that only loads the same FFmpeg and PortAudio: %.1f ms; player / floor %.2f\n",
               floorLine * 1e3, firstLine / floorLine);
+  if (!leanPlayer.empty()) {
+    const std::string lean = InstallPlayer(dir / "lean", 0, leanPlayer);
+    double leanLine = 1e300;
+    for (int round = 0; round < 5; ++round)
+      leanLine = std::min(leanLine, Spawn({lean, shortMp3}, "", "Playing: ").markerAt);
+    std::printf("  the lean player (an audio-only FFmpeg linked in): %.1f ms; lean / floor %.2f (goal: at most 60)\n",
+                leanLine * 1e3, leanLine / floorLine);
+  }
 
   // Playing: the whole process over a 10 s track, start-up included, and
   // while it plays (its threads sampled from 2 s to 9 s, well after the
