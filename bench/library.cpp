@@ -245,16 +245,14 @@ struct Child {
   int status = -1;
 };
 
-// Runs argv in cwd with stdout on a pipe (or /dev/null), watching for marker.
-Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const std::string& marker = "") {
-  int out[2];
-  if (::pipe(out) != 0) return {};
-  const double start = Now();
+// Starts argv in cwd (empty: this one) with stdout on out (-1: /dev/null)
+// and stdin and stderr on /dev/null.
+pid_t StartChild(const std::vector<std::string>& argv, const std::string& cwd, int out) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(127);
-    ::dup2(out[1], 1);
     const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(out >= 0 ? out : null, 1);
     ::dup2(null, 0);
     ::dup2(null, 2);
     std::vector<char*> args;
@@ -263,6 +261,25 @@ Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const 
     ::execv(args[0], args.data());
     ::_exit(127);
   }
+  return pid;
+}
+
+// Waits for pid and fills in c's status, wall time since start and
+// processor time.
+void Reap(pid_t pid, double start, Child& c) {
+  rusage usage{};
+  ::wait4(pid, &c.status, 0, &usage);
+  c.wall = Now() - start;
+  c.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// Runs argv in cwd with stdout on a pipe, watching for marker.
+Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const std::string& marker = "") {
+  int out[2];
+  if (::pipe(out) != 0) return {};
+  const double start = Now();
+  const pid_t pid = StartChild(argv, cwd, out[1]);
   ::close(out[1]);
   Child c;
   std::string seen;
@@ -274,11 +291,7 @@ Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const 
     }
   }
   ::close(out[0]);
-  rusage usage{};
-  ::wait4(pid, &c.status, 0, &usage);
-  c.wall = Now() - start;
-  c.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+  Reap(pid, start, c);
   return c;
 }
 
@@ -304,18 +317,7 @@ struct Played {
 Played PlayAndSample(const std::vector<std::string>& argv, double from, double to) {
   Played p;
   const double start = Now();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_RDWR);
-    ::dup2(null, 0);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    ::_exit(127);
-  }
+  const pid_t pid = StartChild(argv, "", -1);
   if (pid < 0) return p;
   auto until = [&](double at) { std::this_thread::sleep_for(std::chrono::duration<double>(start + at - Now())); };
   until(from);
@@ -323,11 +325,7 @@ Played PlayAndSample(const std::vector<std::string>& argv, double from, double t
   until(to);
   const double b = ThreadsCpu(pid), bAt = Now();
   p.steady = (b - a) / (bAt - aAt);
-  rusage usage{};
-  ::wait4(pid, &p.whole.status, 0, &usage);
-  p.whole.wall = Now() - start;
-  p.whole.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+  Reap(pid, start, p.whole);
   return p;
 }
 
