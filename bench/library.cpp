@@ -9,10 +9,13 @@
 // - quavtag over the same tree on one thread and on two;
 // - the player: how soon its first status line appears, and what playing
 //   costs the whole process (user + system time) on the silent device and,
-//   when a private PulseAudio server can run, on a real sound server: over
-//   a whole 10 s track, and per further second of playing.
+//   when a private PulseAudio server can run, on a real sound server (with
+//   paplay playing the same sound as the peer): over a whole 10 s track,
+//   and while it plays (all its threads, sampled mid-track).
 //
-// Usage: bench_library [files per format, default 300]
+// Usage: bench_library [files per format, default 300] [lean player]
+// The lean player (scripts/build-lean), when given, has its start-up
+// measured beside the player's.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -31,6 +34,7 @@
 #include <map>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ApeBuilders.h"
@@ -241,16 +245,14 @@ struct Child {
   int status = -1;
 };
 
-// Runs argv in cwd with stdout on a pipe (or /dev/null), watching for marker.
-Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const std::string& marker = "") {
-  int out[2];
-  if (::pipe(out) != 0) return {};
-  const double start = Now();
+// Starts argv in cwd (empty: this one) with stdout on out (-1: /dev/null)
+// and stdin and stderr on /dev/null.
+pid_t StartChild(const std::vector<std::string>& argv, const std::string& cwd, int out) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(127);
-    ::dup2(out[1], 1);
     const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(out >= 0 ? out : null, 1);
     ::dup2(null, 0);
     ::dup2(null, 2);
     std::vector<char*> args;
@@ -259,6 +261,25 @@ Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const 
     ::execv(args[0], args.data());
     ::_exit(127);
   }
+  return pid;
+}
+
+// Waits for pid and fills in c's status, wall time since start and
+// processor time.
+void Reap(pid_t pid, double start, Child& c) {
+  rusage usage{};
+  ::wait4(pid, &c.status, 0, &usage);
+  c.wall = Now() - start;
+  c.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// Runs argv in cwd with stdout on a pipe, watching for marker.
+Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const std::string& marker = "") {
+  int out[2];
+  if (::pipe(out) != 0) return {};
+  const double start = Now();
+  const pid_t pid = StartChild(argv, cwd, out[1]);
   ::close(out[1]);
   Child c;
   std::string seen;
@@ -270,21 +291,51 @@ Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const 
     }
   }
   ::close(out[0]);
-  rusage usage{};
-  ::wait4(pid, &c.status, 0, &usage);
-  c.wall = Now() - start;
-  c.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+  Reap(pid, start, c);
   return c;
+}
+
+// Processor time (seconds) of all of a process's threads so far, from the
+// scheduler's per-thread figures (nanoseconds, not ticks).
+double ThreadsCpu(pid_t pid) {
+  double total = 0;
+  std::error_code ec;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    unsigned long long ns = 0;
+    if (std::ifstream(task.path() / "schedstat") >> ns) total += static_cast<double>(ns) * 1e-9;
+  }
+  return total;
+}
+
+// Runs argv to its end with stdout on /dev/null; besides the whole run's
+// figures, the processor time of its threads between from and to seconds
+// after the start, as a share of one core.
+struct Played {
+  Child whole;
+  double steady = -1;
+};
+Played PlayAndSample(const std::vector<std::string>& argv, double from, double to) {
+  Played p;
+  const double start = Now();
+  const pid_t pid = StartChild(argv, "", -1);
+  if (pid < 0) return p;
+  auto until = [&](double at) { std::this_thread::sleep_for(std::chrono::duration<double>(start + at - Now())); };
+  until(from);
+  const double a = ThreadsCpu(pid), aAt = Now();
+  until(to);
+  const double b = ThreadsCpu(pid), bAt = Now();
+  p.steady = (b - a) / (bAt - aAt);
+  Reap(pid, start, p.whole);
+  return p;
 }
 
 std::string Built(const std::string& relative) { return testsupport::BuiltProgram(relative); }
 
 // A copy of the player beside its quavlin.cfg.
-std::string InstallPlayer(const fs::path& dir, int device) {
+std::string InstallPlayer(const fs::path& dir, int device, const std::string& built = Built("player/quavlin")) {
   fs::create_directories(dir);
   const fs::path program = dir / "quavlin";
-  fs::copy_file(Built("player/quavlin"), program, fs::copy_options::overwrite_existing);
+  fs::copy_file(built, program, fs::copy_options::overwrite_existing);
   std::ofstream(dir / "quavlin.cfg") << device << "\r\n20\r\n";
   return program.string();
 }
@@ -314,6 +365,7 @@ int PulseDevice(const std::string& player, const std::string& cwd) {
 
 int main(int argc, char** argv) {
   const int perFormat = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
+  const std::string leanPlayer = argc > 2 ? argv[2] : "";
   const fs::path dir = fs::temp_directory_path() / ("quav-bench-library-" + std::to_string(::getpid()));
   const fs::path tree = dir / "library";
   std::map<std::string, std::vector<std::string>> byFormat;
@@ -396,22 +448,30 @@ int main(int argc, char** argv) {
   std::printf("player start-up, first status line on device 0: %.1f ms (goal: at most 60)\n", firstLine * 1e3);
   std::printf("  floor: a program that only loads the same FFmpeg and PortAudio: %.1f ms; player / floor %.2f\n",
               floorLine * 1e3, firstLine / floorLine);
+  if (!leanPlayer.empty()) {
+    const std::string lean = InstallPlayer(dir / "lean", 0, leanPlayer);
+    double leanLine = 1e300;
+    for (int round = 0; round < 5; ++round)
+      leanLine = std::min(leanLine, Spawn({lean, shortMp3}, "", "Playing: ").markerAt);
+    std::printf("  the lean player (an audio-only FFmpeg linked in): %.1f ms; lean / floor %.2f (goal: at most 60)\n",
+                leanLine * 1e3, leanLine / floorLine);
+  }
 
-  // Playing: the whole process over a 10 s track, and the cost of each
-  // further second (10 s track less 2 s track over 8 s), which leaves out
-  // the start-up that both runs share.
+  // Playing: the whole process over a 10 s track, start-up included, and
+  // while it plays (its threads sampled from 2 s to 9 s, well after the
+  // start-up and before the end); best of three runs.
   auto playingCost = [&](const std::string& player, const char* where) {
-    double shortCpu = 1e300, longCpu = 1e300, longWall = 0;
-    for (int round = 0; round < 2; ++round) {
-      const Child a = Spawn({player, shortMp3}, ""), b = Spawn({player, longMp3}, "");
-      if (a.status != 0 || b.status != 0) return false;
-      shortCpu = std::min(shortCpu, a.cpu);
-      if (b.cpu < longCpu) longCpu = b.cpu, longWall = b.wall;
+    double wholeCpu = 1e300, wholeWall = 0, steady = 1e300;
+    for (int round = 0; round < 3; ++round) {
+      const Played p = PlayAndSample({player, longMp3}, 2.0, 9.0);
+      if (p.whole.status != 0 || p.steady < 0) return false;
+      if (p.whole.cpu < wholeCpu) wholeCpu = p.whole.cpu, wholeWall = p.whole.wall;
+      steady = std::min(steady, p.steady);
     }
     std::printf(
         "player playing a 10 s MP3 on %s: %.3f s of processor time in %.2f s, %.2f %% of a core;"
-        " each further second %.2f %% of a core (goal: at most 0.7)\n",
-        where, longCpu, longWall, 100 * longCpu / longWall, 100 * (longCpu - shortCpu) / 8);
+        " while playing %.2f %% of a core (goal: at most 0.7)\n",
+        where, wholeCpu, wholeWall, 100 * wholeCpu / wholeWall, 100 * steady);
     return true;
   };
   playingCost(silent, "device 0");
@@ -425,6 +485,17 @@ int main(int argc, char** argv) {
       std::ofstream(dir / "pulse" / "quavlin.cfg") << device << "\r\n20\r\n";
       if (device <= 0 || !playingCost(pulse, ("PulseAudio (device " + std::to_string(device) + ")").c_str()))
         std::printf("player on PulseAudio: the player found no pulse device\n");
+      // The peer: PulseAudio's own client playing the same sound, decoded
+      // beforehand, so it only hands samples to the server.
+      const std::string wav = (media / "ten.wav").string();
+      double peer = 1e300;
+      if (testsupport::Shell("ffmpeg -nostdin -v error -y -i '" + longMp3 + "' '" + wav + "'")) {
+        for (int round = 0; round < 3; ++round) {
+          const Played p = PlayAndSample({"/usr/bin/paplay", wav}, 2.0, 9.0);
+          if (p.whole.status == 0 && p.steady >= 0) peer = std::min(peer, p.steady);
+        }
+      }
+      if (peer < 1e300) std::printf("  peer: paplay playing the same sound as WAV: %.2f %% of a core\n", 100 * peer);
     }
   }
   fs::remove_all(dir);

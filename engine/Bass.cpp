@@ -138,9 +138,11 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
       std::lock_guard<std::mutex> lock(E.mutex);
       bufferSeconds = E.config[BASS_CONFIG_DEV_BUFFER] / 1000.0;
     }
-    std::unique_ptr<quav::Output> output = device == 0
-                                               ? quav::MakeSilentOutput(rate, bufferSeconds)
-                                               : quav::MakeSystemOutput(devices[device - 1], rate, bufferSeconds);
+    // A device takes at most half of what the engine thread keeps ahead at
+    // once, so one take never leaves the ring empty.
+    std::unique_ptr<quav::Output> output =
+        device == 0 ? quav::MakeSilentOutput(rate, bufferSeconds)
+                    : quav::MakeSystemOutput(devices[device - 1], rate, bufferSeconds, kAheadSeconds / 2);
     if (!output) return Fail(BASS_ERROR_DRIVER);
 
     std::lock_guard<std::mutex> lock(E.mutex);

@@ -146,7 +146,9 @@ uint32_t PortAudioVersion();
 int WithoutStderr(const std::function<int()>& fn);
 
 // Opens a system device; nullptr when it cannot be opened at that rate.
-// bufferSeconds: the latency to ask for (0: the engine's default).
-std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, double bufferSeconds = 0.0);
+// bufferSeconds: the latency to ask for (0: the engine's default);
+// mostPerTake: the most the device may take out of the ring at once.
+std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, double bufferSeconds,
+                                         double mostPerTake);
 
 }  // namespace quav

@@ -1,6 +1,7 @@
 // System output devices through PortAudio.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,18 @@ unsigned GuessType(const std::string& name) {
 }
 
 bool gPortAudioReady = false;
+
+// Frames the device takes per callback: a power of two (ALSA's plug-ins
+// keep to it; other sizes double the wake-ups), near a third of the buffer
+// and at most mostPerTake. PortAudio's own choice is about 20 ms, and every
+// period wakes its output thread and, behind ALSA's pulse plug-in, the
+// sound server client's thread as well.
+unsigned long FramesPerTake(double latency, int rate, double mostPerTake) {
+  const double want = std::min(latency / 3, mostPerTake) * rate;
+  unsigned long frames = 64;
+  while (static_cast<double>(frames * 2) <= want) frames *= 2;
+  return frames;
+}
 
 std::vector<SystemDevice> Probe() {
   std::vector<SystemDevice> devices;
@@ -140,7 +153,8 @@ const std::vector<SystemDevice>& SystemDevices() {
   return devices;
 }
 
-std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, double bufferSeconds) {
+std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, double bufferSeconds,
+                                         double mostPerTake) {
   if (!gPortAudioReady) return nullptr;
   const PaDeviceInfo* info = Pa_GetDeviceInfo(device.paIndex);
   if (info == nullptr) return nullptr;
@@ -152,11 +166,15 @@ std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, d
   params.sampleFormat = paFloat32;
   // Generous buffering by default: sound servers behind ALSA stutter with
   // tight buffers on a busy machine, and the engine is not interactive.
-  params.suggestedLatency = bufferSeconds > 0 ? bufferSeconds : std::max(info->defaultHighOutputLatency, 0.15);
+  const double asked = bufferSeconds > 0 ? bufferSeconds : std::max(info->defaultHighOutputLatency, 0.15);
+  const unsigned long period = FramesPerTake(asked, rate, mostPerTake);
+  // Whole periods, as many as fit in what was asked: ALSA rounds a buffer
+  // up to whole periods.
+  params.suggestedLatency =
+      std::max(1.0, std::floor(asked * rate / static_cast<double>(period))) * static_cast<double>(period) / rate;
   PaStream* stream = nullptr;
   const PaError rc = WithoutStderr([&] {
-    return Pa_OpenStream(&stream, nullptr, &params, rate, paFramesPerBufferUnspecified, paClipOff,
-                         &PortAudioOutput::Callback, output.get());
+    return Pa_OpenStream(&stream, nullptr, &params, rate, period, paClipOff, &PortAudioOutput::Callback, output.get());
   });
   if (rc != paNoError || stream == nullptr) return nullptr;
   output->SetStream(stream);
