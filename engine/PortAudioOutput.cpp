@@ -41,7 +41,7 @@ unsigned GuessType(const std::string& name) {
 
 bool gPortAudioReady = false;
 
-// Frames the device takes per callback: a power of two (ALSA's plug-ins
+// Frames an ALSA device takes per callback: a power of two (ALSA's plug-ins
 // keep to it; other sizes double the wake-ups), near a third of the buffer
 // and at most mostPerTake. PortAudio's own choice is about 20 ms, and every
 // period wakes its output thread and, behind ALSA's pulse plug-in, the
@@ -167,11 +167,18 @@ std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, d
   // Generous buffering by default: sound servers behind ALSA stutter with
   // tight buffers on a busy machine, and the engine is not interactive.
   const double asked = bufferSeconds > 0 ? bufferSeconds : std::max(info->defaultHighOutputLatency, 0.15);
-  const unsigned long period = FramesPerTake(asked, rate, mostPerTake);
-  // Whole periods, as many as fit in what was asked: ALSA rounds a buffer
-  // up to whole periods.
-  params.suggestedLatency =
-      std::max(1.0, std::floor(asked * rate / static_cast<double>(period))) * static_cast<double>(period) / rate;
+  params.suggestedLatency = asked;
+  unsigned long period = paFramesPerBufferUnspecified;
+  const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
+  if (api != nullptr && api->type == paALSA) {
+    // On ALSA, periods of our choosing, and a buffer of as many whole
+    // periods as fit in what was asked (ALSA rounds it up to whole
+    // periods). Other host APIs keep their own: through WASAPI (under
+    // Wine) a period of 2048 frames lost part of the first second.
+    period = FramesPerTake(asked, rate, mostPerTake);
+    params.suggestedLatency =
+        std::max(1.0, std::floor(asked * rate / static_cast<double>(period))) * static_cast<double>(period) / rate;
+  }
   PaStream* stream = nullptr;
   const PaError rc = WithoutStderr([&] {
     return Pa_OpenStream(&stream, nullptr, &params, rate, period, paClipOff, &PortAudioOutput::Callback, output.get());
