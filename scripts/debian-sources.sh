@@ -56,12 +56,12 @@ fetch_debian_sources() {
     -o APT::Sandbox::User=root
   )
   apt-get "${apt_options[@]}" -qq update
-  local spec name dir
-  for spec in "$@"; do
-    name=${spec%%=*}
-    dir=${spec##*:}
+  local wanted name dir
+  for wanted in "$@"; do
+    name=${wanted%%=*}
+    dir=${wanted##*:}
     (cd "$work/src" &&
-      apt-get "${apt_options[@]}" -qq source --download-only "${spec%:*}" &&
+      apt-get "${apt_options[@]}" -qq source --download-only "${wanted%:*}" &&
       dpkg-source --no-check -x "${name}"_*.dsc "$dir" > /dev/null)
   done
 }
