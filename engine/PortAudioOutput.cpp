@@ -1,11 +1,13 @@
 // System output devices through PortAudio.
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include <portaudio.h>
 #if QUAV_HAVE_ALSA
@@ -95,6 +97,12 @@ class PortAudioOutput final : public Output {
 
   void Stop() override {
     if (fStream && Pa_IsStreamActive(fStream) == 1) WithoutStderr([this] { return Pa_StopStream(fStream); });
+  }
+
+  void Drain(double limitSeconds) override {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(limitSeconds);
+    while (fRing != nullptr && fClock.Heard() < fRing->WriteCount() && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 
   double LatencySeconds() const override {
