@@ -184,8 +184,10 @@ struct Decoder::Impl {
   int swrRate = 0;
   AVChannelLayout swrLayout{};
   int outChannels = 0;
+  AVChannelLayout plainLayout{};  // the default layout of outChannels
 
   ~Impl() {
+    av_channel_layout_uninit(&plainLayout);
     av_channel_layout_uninit(&swrLayout);
     swr_free(&swr);
     av_frame_free(&frame);
@@ -227,8 +229,34 @@ struct Decoder::Impl {
     return true;
   }
 
+  // Float samples already laid out as we give them (mono, or left and
+  // right) need no converter: planar ones are interleaved, packed ones
+  // copied. False when the frame is of another kind.
+  bool CopyFloat(const AVFrame* f, Samples& out) {
+    if (f->format != AV_SAMPLE_FMT_FLTP && f->format != AV_SAMPLE_FMT_FLT) return false;
+    if (f->ch_layout.nb_channels != outChannels) return false;
+    if (f->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC) {
+      if (plainLayout.nb_channels != outChannels) {
+        av_channel_layout_uninit(&plainLayout);
+        av_channel_layout_default(&plainLayout, outChannels);
+      }
+      if (av_channel_layout_compare(&f->ch_layout, &plainLayout) != 0) return false;
+    }
+    const auto frames = static_cast<size_t>(f->nb_samples);
+    const size_t start = out.size();
+    out.resize(start + frames * static_cast<size_t>(outChannels));
+    float* dst = out.data() + start;
+    const auto* first = reinterpret_cast<const float*>(f->extended_data[0]);
+    if (f->format == AV_SAMPLE_FMT_FLT || outChannels == 1)
+      std::memcpy(dst, first, frames * static_cast<size_t>(outChannels) * sizeof(float));
+    else
+      InterleaveStereo(first, reinterpret_cast<const float*>(f->extended_data[1]), dst, frames);
+    return true;
+  }
+
   bool Convert(const AVFrame* f, Samples& out) {
     if (f->nb_samples <= 0) return true;
+    if (CopyFloat(f, out)) return true;
     if (!PrepareConverter(f)) return false;
     const size_t start = out.size();
     const int capacity = swr_get_out_samples(swr, f->nb_samples);

@@ -259,4 +259,20 @@ void FloatToS16(const float* src, int16_t* dst, size_t count) {
   }
 }
 
+void InterleaveStereo(const float* left, const float* right, float* dst, size_t frames) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= frames; i += 4) {
+    const __m128 l = _mm_loadu_ps(left + i);
+    const __m128 r = _mm_loadu_ps(right + i);
+    _mm_storeu_ps(dst + 2 * i, _mm_unpacklo_ps(l, r));
+    _mm_storeu_ps(dst + 2 * i + 4, _mm_unpackhi_ps(l, r));
+  }
+#endif
+  for (; i < frames; ++i) {
+    dst[2 * i] = left[i];
+    dst[2 * i + 1] = right[i];
+  }
+}
+
 }  // namespace quav

@@ -118,4 +118,7 @@ uint32_t PeakToLevel(float peak);
 // Float -> 16-bit with rounding and saturation.
 void FloatToS16(const float* src, int16_t* dst, size_t count);
 
+// Two channel planes -> interleaved stereo frames.
+void InterleaveStereo(const float* left, const float* right, float* dst, size_t frames);
+
 }  // namespace quav

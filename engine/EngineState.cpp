@@ -6,6 +6,12 @@ namespace quav::bass {
 
 using quav::Stream;
 
+namespace {
+// Beyond the audio still on its way: the device clock moves a period at a
+// time, and a busy machine runs the callback late.
+constexpr double kDrainSlackSeconds = 0.25;
+}  // namespace
+
 double NowSeconds() {
   static const auto epoch = std::chrono::steady_clock::now();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - epoch).count();
@@ -71,7 +77,17 @@ void ShutDown() {
   }
   E.wake.notify_all();
   if (mixer.joinable()) mixer.join();
-  if (output) output->Stop();
+  if (output) {
+    // What was mixed is heard to its end (the fade that comes before the
+    // engine is freed) before the device stops.
+    double ahead = 0;
+    {
+      std::lock_guard<std::mutex> lock(E.mutex);
+      if (E.ring) ahead = E.AheadSeconds();
+    }
+    output->Drain(ahead + kDrainSlackSeconds);
+    output->Stop();
+  }
   output.reset();
   streams.clear();
   std::lock_guard<std::mutex> lock(E.mutex);

@@ -63,8 +63,11 @@ T Guarded(T failure, Fn&& fn) {
 inline constexpr QWORD kBadQword = ~QWORD{0};
 inline constexpr DWORD kBadDword = ~DWORD{0};
 // Output buffered ahead of the device (seconds); slides and volume changes
-// are heard this much (plus the device latency) after they are made.
-inline constexpr double kAheadSeconds = 0.1;
+// are heard this much (plus the device latency) after they are made, which
+// the single-file run-down needs short. The engine thread tops it up every
+// 50 ms and a device takes at most half of it at once, so a wake-up some
+// 40 ms late still finds the next take waiting.
+inline constexpr double kAheadSeconds = 0.12;
 // The largest device buffer BASS_CONFIG_DEV_BUFFER accepts.
 inline constexpr DWORD kMaxDeviceBufferMs = 5000;
 

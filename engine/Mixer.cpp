@@ -17,7 +17,7 @@ namespace {
 // How often the engine thread tops the ring up while streams play, and how
 // long it sleeps when none does (it is woken when one starts; the long
 // timeout keeps the load figure current).
-constexpr auto kMixPeriod = std::chrono::milliseconds(40);
+constexpr auto kMixPeriod = std::chrono::milliseconds(50);
 constexpr auto kIdlePeriod = std::chrono::milliseconds(100);
 // Frames rendered per block, at most.
 constexpr size_t kMixBlockFrames = 1024;
@@ -49,7 +49,7 @@ void MixerLoop(quav::Output* output) {
   for (;;) {
     {
       // Idle, it sleeps until a stream starts (with a long timeout for the
-      // load figure); busy, it tops the ring up every few milliseconds.
+      // load figure); busy, it tops the ring up every 50 ms.
       std::unique_lock<std::mutex> lock(E.wakeMutex);
       E.wake.wait_for(lock, idle ? kIdlePeriod : kMixPeriod, [] { return E.stopMixer || E.wakeUp; });
       if (E.stopMixer) return;

@@ -105,6 +105,10 @@ class Output {
   virtual bool Start(FrameRing& ring) = 0;
   // Stops pulling; no callback runs once this returns.
   virtual void Stop() = 0;
+  // Waits, at most limitSeconds, until every frame written to the ring has
+  // been heard (the end of a fade, say), so that stopping cuts nothing off.
+  // The silent device has nothing to be heard and returns at once.
+  virtual void Drain(double limitSeconds) { (void)limitSeconds; }
   // Seconds between a frame leaving the ring and being heard.
   virtual double LatencySeconds() const = 0;
   virtual int Rate() const = 0;

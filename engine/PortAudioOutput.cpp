@@ -1,11 +1,13 @@
 // System output devices through PortAudio.
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include <portaudio.h>
 #if QUAV_HAVE_ALSA
@@ -97,6 +99,12 @@ class PortAudioOutput final : public Output {
     if (fStream && Pa_IsStreamActive(fStream) == 1) WithoutStderr([this] { return Pa_StopStream(fStream); });
   }
 
+  void Drain(double limitSeconds) override {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(limitSeconds);
+    while (fRing != nullptr && fClock.Heard() < fRing->WriteCount() && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+
   double LatencySeconds() const override {
     const PaStreamInfo* info = Pa_GetStreamInfo(fStream);
     return info ? std::max(0.0, info->outputLatency) : 0.0;
@@ -172,12 +180,13 @@ std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, d
   const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
   if (api != nullptr && api->type == paALSA) {
     // On ALSA, periods of our choosing, and a buffer of as many whole
-    // periods as fit in what was asked (ALSA rounds it up to whole
-    // periods). Other host APIs keep their own: through WASAPI (under
-    // Wine) a period of 2048 frames lost part of the first second.
+    // periods as cover what was asked (four of 2048 frames by default at
+    // 44.1 kHz: the pulse plug-in's thread wakes half as often as with
+    // three). Other host APIs keep their own: through WASAPI (under Wine)
+    // a period of 2048 frames lost part of the first second.
     period = FramesPerTake(asked, rate, mostPerTake);
     params.suggestedLatency =
-        std::max(1.0, std::floor(asked * rate / static_cast<double>(period))) * static_cast<double>(period) / rate;
+        std::max(1.0, std::ceil(asked * rate / static_cast<double>(period))) * static_cast<double>(period) / rate;
   }
   PaStream* stream = nullptr;
   const PaError rc = WithoutStderr([&] {

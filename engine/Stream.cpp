@@ -14,8 +14,10 @@ constexpr size_t kBlockFrames = 256;
 // Record entries kept: several seconds at common rates, far more than the
 // output buffer and the level window need.
 constexpr size_t kMaxRecord = 2048;
-// Consumed source frames kept before compacting the source buffer.
-constexpr int64_t kCompactFrames = 16384;
+// Consumed source frames kept before compacting the source buffer: few,
+// so that the buffer stays small enough to stay in the processor's cache
+// (with 16384 the MP3 pipeline ran 2-3 % slower).
+constexpr int64_t kCompactFrames = 2048;
 
 inline float Hermite(float xm1, float x0, float x1, float x2, float t) {
   const float c1 = 0.5f * (x1 - xm1);
@@ -53,7 +55,9 @@ Stream::Stream(std::unique_ptr<Decoder> decoder, bool decodeOnly, int outRate)
 
 void Stream::FillSource(int64_t needEnd) {
   const int64_t consumed = static_cast<int64_t>(std::floor(fPos)) - 2 - fSourceBase;
-  if (consumed > kCompactFrames) {
+  // Only once the consumed part outweighs the rest, so that a decoder
+  // yielding long frames is not moved again for every few frames taken.
+  if (consumed > kCompactFrames && consumed >= SourceEnd() - fSourceBase - consumed) {
     fSource.erase(fSource.begin(), fSource.begin() + consumed * fChannels);
     fSourceBase += consumed;
   }

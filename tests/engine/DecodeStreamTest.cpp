@@ -449,6 +449,30 @@ TEST_F(DecodeStream, DecodesTheFormatsOfThePlayersLibrary) {
   check(fDir.write("dsd.dsf", DsfBytes(440, 1.0, 2)), 352800);
 }
 
+// Codecs that decode to float planes keep left and right apart and in
+// order: a different tone and level on each side comes out where it went in.
+TEST_F(DecodeStream, LossyStereoKeepsItsChannelsInOrder) {
+  for (const char* name : {"lr.mp3", "lr.ogg", "lr.wma"}) {
+    SCOPED_TRACE(name);
+    const std::string path = fDir.file(name);
+    ASSERT_TRUE(testsupport::Shell(
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=f=440:d=1 -f lavfi -i sine=f=660:d=1 "
+        "-filter_complex '[0][1]amerge,pan=stereo|c0=0.9*c0|c1=0.4*c1' -b:a 160k '" +
+        path + "'"));
+    const HSTREAM h = Open(path);
+    ASSERT_NE(h, 0u);
+    const std::vector<float> all = ReadAll(h);
+    const size_t frames = all.size() / 2;
+    ASSERT_GT(frames, 30000u);
+    const std::vector<float> left = Channel(all, 2, 0), right = Channel(all, 2, 1);
+    EXPECT_NEAR(ToneFrequency(left, frames / 5, frames * 4 / 5, 44100), 440.0, 2.0);
+    EXPECT_NEAR(ToneFrequency(right, frames / 5, frames * 4 / 5, 44100), 660.0, 3.0);
+    EXPECT_NEAR(Peak(left, frames / 5, frames * 4 / 5), 0.9 * 0.125, 0.02);
+    EXPECT_NEAR(Peak(right, frames / 5, frames * 4 / 5), 0.4 * 0.125, 0.02);
+    BASS_StreamFree(h);
+  }
+}
+
 TEST_F(DecodeStream, MultichannelSourcesAreDownmixedToStereo) {
   const std::string path = ToneFile(fDir, "six.flac", 440, 0.5, 48000, 6);
   ASSERT_FALSE(path.empty());

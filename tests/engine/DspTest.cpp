@@ -188,6 +188,16 @@ TEST(SampleConversion, RoundsSaturatesAndReportsPeaks) {
   ScaleAndMeasurePeaks(scaled.data(), 11, 2, 1.0f, l, r);
   EXPECT_FLOAT_EQ(scaled[4], 1.0f);  // gain 1 only measures
   EXPECT_FLOAT_EQ(l, 1.0f);
+  // Two planes into frames, four at a time and then the tail.
+  float left[7], right[7], frames[16];
+  for (int i = 0; i < 7; ++i) left[i] = static_cast<float>(i), right[i] = static_cast<float>(-i - 1);
+  frames[14] = frames[15] = 9.0f;
+  InterleaveStereo(left, right, frames, 7);
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(frames[2 * i], static_cast<float>(i)) << i;
+    EXPECT_EQ(frames[2 * i + 1], static_cast<float>(-i - 1)) << i;
+  }
+  EXPECT_EQ(frames[14], 9.0f);  // nothing past the last frame
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ std::string SelfPath() {
   return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
 }
 
-TEST(PulseOutput, PlaysAToneAndARunDownThroughTheServer) {
+TEST(PulseOutput, PlaysAToneAndItsRunDownToTheEndThroughTheServer) {
   testsupport::PulseServer server;
   if (!server.Problem().empty()) GTEST_SKIP() << server.Problem();
   ASSERT_TRUE(server.StartRecording());
@@ -51,13 +51,22 @@ TEST(PulseOutput, PlaysAToneAndARunDownThroughTheServer) {
   // The steady tone: its frequency and level arrive unchanged.
   EXPECT_NEAR(ToneFrequency(x, onset + rate / 10, onset + rate * 7 / 10, 44100), 440.0, 2.0);
   EXPECT_NEAR(Peak(x, onset + rate / 10, onset + rate * 7 / 10), 0.5, 0.1);
-  // The child starts the slide to 1000 Hz one second in, heard about a
-  // quarter of a second later (the buffered audio): the pitch falls well
-  // below the tone while it is still loud.
-  const double sliding = ToneFrequency(x, onset + rate * 145 / 100, onset + rate * 165 / 100, 44100);
+  // The child slides the rate down, fades out and frees the engine the
+  // moment the fade ends, as the player does; the fade is still on its way
+  // to the server then, and is heard to its end: the sound dies away
+  // instead of stopping short.
+  size_t end = x.size();
+  while (end > onset && std::fabs(x[end - 1]) < 0.01f) --end;
+  ASSERT_GT(end, onset + rate * 3 / 2);
+  // The slide began about half a second before the end (the fade starts
+  // 300 ms after it, give or take what the engine had buffered at either
+  // moment): the pitch falls well below the tone while it is still loud...
+  const double sliding = ToneFrequency(x, end - rate * 3 / 10, end - rate / 5, 44100);
   EXPECT_LT(sliding, 352.0);
   EXPECT_GT(sliding, 20.0);
-  EXPECT_GT(Peak(x, onset + rate * 145 / 100, onset + rate * 165 / 100), 0.2);
+  EXPECT_GT(Peak(x, end - rate * 3 / 10, end - rate / 5), 0.2);
+  // ...and the last 50 ms are the tail of the fade.
+  EXPECT_LT(Peak(x, end - rate / 20, end), 0.2) << "the sound was cut off before its fade ended";
 }
 
 // The playing half; run by the test above in its own process.
@@ -84,7 +93,9 @@ TEST(PulseOutput, DISABLED_ChildPlaysTone) {
   EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_PLAYING));
   EXPECT_GT(BASS_ChannelGetLevel(h) & 0xFFFF, 10000u);
   ASSERT_TRUE(BASS_ChannelSlideAttribute(h, BASS_ATTRIB_FREQ, 1000.0f, 500));
-  Pause(700);
+  Pause(300);
+  ASSERT_TRUE(BASS_ChannelSlideAttribute(h, BASS_ATTRIB_VOL, 0.0f, 200));
+  for (int i = 0; i < 100 && BASS_ChannelIsSliding(h, BASS_ATTRIB_VOL); ++i) Pause(5);
   EXPECT_TRUE(BASS_Free());
 }
 

@@ -109,7 +109,7 @@ TEST_F(SilentPlayback, PauseResumeRestartAndFree) {
   std::this_thread::sleep_for(std::chrono::milliseconds(250));
   ASSERT_TRUE(BASS_ChannelPause(h));
   EXPECT_EQ(BASS_ChannelIsActive(h), static_cast<DWORD>(BASS_ACTIVE_PAUSED));
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));  // let the buffer drain
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let the buffer drain
   const QWORD paused = BASS_ChannelGetPosition(h, BASS_POS_BYTE);
   EXPECT_GT(paused, 0u);
   EXPECT_EQ(paused % 2, 0u);
