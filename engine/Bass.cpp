@@ -41,6 +41,12 @@ DWORD ActiveState(Stream& s) {
   return BASS_ACTIVE_PLAYING;
 }
 
+// No stream starts `s` when it ends any more.
+void DropJoinsTo(const Stream& s) {
+  std::lock_guard<std::mutex> lock(E.mutex);
+  for (auto& [h, other] : E.streams) other->DropFollower(&s);
+}
+
 std::optional<Stream::Attribute> AttributeOf(DWORD attrib) {
   switch (attrib) {
     case BASS_ATTRIB_VOL: return Stream::Attribute::Volume;
@@ -256,6 +262,7 @@ BOOL BASS_StreamFree(HSTREAM handle) {
       doomed = std::move(it->second);
       E.streams.erase(it);
       std::erase_if(E.effects, [&](const auto& fx) { return fx.second == handle; });
+      for (auto& [h, other] : E.streams) other->DropFollower(doomed.get());
     }
     doomed->Retire();
     return Ok(TRUE);
@@ -281,7 +288,26 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
     auto s = FindStream(handle);
     if (!s) return Fail(BASS_ERROR_HANDLE);
     if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+    DropJoinsTo(*s);
     if (!s->Play(restart != FALSE)) return Fail(BASS_ERROR_NOTAVAIL);
+    WakeMixer();
+    return Ok(TRUE);
+  });
+}
+
+BOOL BASS_ChannelPlayAfter(DWORD handle, DWORD previous) {
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+    DropJoinsTo(*s);
+    if (previous == 0) return Ok(TRUE);
+    auto p = FindStream(previous);
+    if (!p || p == s) return Fail(BASS_ERROR_HANDLE);
+    if (p->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+    if (ActiveState(*s) != BASS_ACTIVE_STOPPED) return Fail(BASS_ERROR_ALREADY);
+    if (p->SetFollower(s)) return Ok(TRUE);
+    if (!s->Play(false)) return Fail(BASS_ERROR_NOTAVAIL);
     WakeMixer();
     return Ok(TRUE);
   });

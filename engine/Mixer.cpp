@@ -26,6 +26,8 @@ constexpr size_t kMixBlockFrames = 1024;
 // blocks of a few frames, each a record entry of its own in every stream,
 // for as long as a pass takes longer than a frame lasts.
 constexpr size_t kMixLeastFrames = 256;
+// Streams that may follow one another within one block.
+constexpr int kMostJoinsPerBlock = 8;
 // The load figure is the processor time spent per second of audio over at
 // least this much audio...
 constexpr double kLoadWindowSeconds = 0.5;
@@ -76,15 +78,27 @@ void MixerLoop(quav::Output* output) {
       const double clock = NowSeconds() + (static_cast<double>(available) + E.latencyFrames) / E.rate;
       mix.assign(frames * 2, 0.0f);
       size_t longest = 0;
+      if (part.size() < frames * 2) part.resize(kMixBlockFrames * 2);
       for (auto& s : playing) {
-        const int ch = s->Channels();
-        if (part.size() < frames * ch) part.resize(kMixBlockFrames * 2);
-        const size_t got = s->MixInto(part.data(), frames, outFrame, clock);
-        for (size_t i = 0; i < got; ++i) {
-          mix[2 * i] += part[i * ch];
-          mix[2 * i + 1] += part[i * ch + (ch - 1)];
+        // A stream that ends within the block hands the rest of it to the
+        // stream that follows it (a bounded chain of very short ones).
+        size_t done = 0;
+        std::shared_ptr<Stream> current = s;
+        for (int link = 0; link < kMostJoinsPerBlock; ++link) {
+          const int ch = current->Channels();
+          const size_t want = frames - done;
+          const size_t got = current->MixInto(part.data(), want, outFrame + done,
+                                              clock + static_cast<double>(done) / E.rate);
+          for (size_t i = 0; i < got; ++i) {
+            mix[2 * (done + i)] += part[i * ch];
+            mix[2 * (done + i) + 1] += part[i * ch + (ch - 1)];
+          }
+          done += got;
+          if (got == want) break;
+          current = current->TakeFollower();
+          if (!current || !current->Play(false)) break;
         }
-        longest = std::max(longest, got);
+        longest = std::max(longest, done);
       }
       for (float& v : mix) v = std::clamp(v, -1.0f, 1.0f);
       output->Advance();  // what played while this block was rendered came before it

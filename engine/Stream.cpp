@@ -242,6 +242,7 @@ bool Stream::Play(bool restart) {
   }
   if ((restart || ended) && !Rewind()) return false;
   std::lock_guard<std::mutex> state(fStateMutex);
+  if (fRetired) return false;
   fState = Activity::Playing;
   fRenderedSincePlay = false;
   fMixing.store(true, std::memory_order_release);
@@ -249,9 +250,41 @@ bool Stream::Play(bool restart) {
 }
 
 void Stream::Stop() {
+  std::shared_ptr<Stream> dropped;  // released after the lock
   std::lock_guard<std::mutex> state(fStateMutex);
   fState = Activity::Stopped;
   fMixing.store(false, std::memory_order_release);
+  dropped = std::move(fFollower);
+}
+
+void Stream::Retire() {
+  std::shared_ptr<Stream> dropped;
+  std::lock_guard<std::mutex> state(fStateMutex);
+  fRetired = true;
+  fMixing.store(false, std::memory_order_release);
+  dropped = std::move(fFollower);
+}
+
+bool Stream::SetFollower(std::shared_ptr<Stream> next) {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  const bool endToCome = !fRetired && !fEndedNow && (fState == Activity::Playing || fState == Activity::Paused);
+  if (!endToCome || next.get() == this) return false;
+  fFollower = std::move(next);
+  return true;
+}
+
+void Stream::DropFollower(const Stream* next) {
+  std::shared_ptr<Stream> dropped;
+  std::lock_guard<std::mutex> state(fStateMutex);
+  if (next == nullptr || fFollower.get() == next) dropped = std::move(fFollower);
+}
+
+std::shared_ptr<Stream> Stream::TakeFollower() {
+  std::lock_guard<std::mutex> state(fStateMutex);
+  // Paused (or stopped) between the engine thread's look and its render:
+  // no end yet. A render that failed stops the stream, which is an end.
+  if (fState == Activity::Paused || (fState == Activity::Playing && !fEndedNow)) return nullptr;
+  return std::move(fFollower);
 }
 
 bool Stream::Pause() {

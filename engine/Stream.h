@@ -49,8 +49,9 @@ class Stream {
   bool Play(bool restart);
   void Stop();
   bool Pause();  // false when the stream is not playing
-  // The handle is gone: the engine thread leaves the stream alone.
-  void Retire() { fMixing.store(false, std::memory_order_release); }
+  // The handle is gone: the engine thread leaves the stream alone, it
+  // starts no follower and it is never played again.
+  void Retire();
   // Whether the engine thread should render the stream (cheap, lock-free).
   bool WantsMixing() const { return fMixing.load(std::memory_order_acquire); }
   // Where the stream stands when output frame heard is being heard and the
@@ -59,6 +60,19 @@ class Stream {
   // run dry before its end is stalled.
   Activity ActivityAt(uint64_t heard, uint64_t written);
   bool Ended() const;  // everything decoded and delivered
+
+  // ---- Gapless joins ------------------------------------------------------
+  // next starts playing on the output frame after this stream's last one:
+  // the engine thread starts it within the block in which this one ends.
+  // False when this stream has no end to come (not started, stopped, its
+  // end already rendered, or retired); the caller then starts next itself.
+  // Stop and Retire drop the follower; a pause keeps it.
+  bool SetFollower(std::shared_ptr<Stream> next);
+  // Drops the follower if it is next (any follower when next is null).
+  void DropFollower(const Stream* next);
+  // Engine thread, after this stream rendered fewer frames than asked: the
+  // follower that takes over, if the stream has really ended (not paused).
+  std::shared_ptr<Stream> TakeFollower();
 
   // ---- Figures (never wait for rendering) ---------------------------------
   // Frames in the stream: the length measured when the file opened, then
@@ -197,6 +211,9 @@ class Stream {
   int64_t fDeliveredNow = 0;
   int64_t fLengthNow = 0;
   int64_t fFilePositionNow = 0;
+
+  std::shared_ptr<Stream> fFollower;  // under fStateMutex
+  bool fRetired = false;              // under fStateMutex
 
   // Set by Play, cleared by Stop, Pause, the end and StreamFree; read by the
   // engine thread without a lock.

@@ -198,6 +198,16 @@ QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode);
 /* Playback (not for decode-only streams: BASS_ERROR_DECODE). Play resumes
  * a paused or stopped stream; restart TRUE starts again from the beginning. */
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
+/* Gapless joins: handle (a played stream that is not playing) starts on
+ * the output frame right after previous's last one, so that the two sound
+ * as one. When previous has no end to come (it is stopped, its end is
+ * already mixed), handle starts at once, after what is already mixed.
+ * Stopping or freeing previous cancels the join (a pause keeps it), as
+ * does BASS_ChannelPlay on handle; previous 0 cancels any join that would
+ * start handle. A stream is followed by one stream at most: a new join
+ * replaces the old. Errors: BASS_ERROR_HANDLE (previous == handle too),
+ * BASS_ERROR_DECODE, BASS_ERROR_ALREADY (handle is playing). */
+BOOL BASS_ChannelPlayAfter(DWORD handle, DWORD previous);
 BOOL BASS_ChannelStop(DWORD handle);
 BOOL BASS_ChannelPause(DWORD handle);
 DWORD BASS_ChannelIsActive(DWORD handle);

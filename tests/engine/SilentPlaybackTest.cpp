@@ -273,3 +273,49 @@ TEST(PlayerRoad, OneTrackFromOpenToFade) {
 }
 
 }  // namespace
+
+namespace {
+
+// A joined stream starts where the one before it ends: it plays while the
+// first is still heard, and is heard from its first frame once the first
+// stops. Without a join to wait for, it starts at once; cancelled joins
+// never start it.
+TEST_F(SilentPlayback, JoinedStreamStartsOnTheFrameAfterThePreviousOne) {
+  const std::string a = ToneFile(fDir, "a.wav", 440, 0.4), b = ToneFile(fDir, "b.wav", 440, 0.6);
+  const HSTREAM first = BASS_StreamCreateFile(FALSE, a.c_str(), 0, 0, 0);
+  const HSTREAM second = BASS_StreamCreateFile(FALSE, b.c_str(), 0, 0, 0);
+  ASSERT_TRUE(first && second);
+  EXPECT_FALSE(BASS_ChannelPlayAfter(second, second));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+  ASSERT_TRUE(BASS_ChannelPlay(first, FALSE));
+  ASSERT_TRUE(BASS_ChannelPlayAfter(second, first));
+  EXPECT_EQ(BASS_ChannelIsActive(second), static_cast<DWORD>(BASS_ACTIVE_STOPPED)) << "waits for the first's end";
+  EXPECT_FALSE(BASS_ChannelPlayAfter(first, second));
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
+
+  const auto start = Clock::now();
+  while (BASS_ChannelIsActive(first) != BASS_ACTIVE_STOPPED && Since(start) < 5.0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(BASS_ChannelIsActive(second), static_cast<DWORD>(BASS_ACTIVE_PLAYING));
+  EXPECT_LT(BASS_ChannelBytes2Seconds(second, BASS_ChannelGetPosition(second, BASS_POS_BYTE)), 0.05)
+      << "the second is heard from where the first stopped";
+  while (BASS_ChannelIsActive(second) != BASS_ACTIVE_STOPPED && Since(start) < 5.0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_NEAR(Since(start), 1.0, 0.3) << "the two in a row";
+
+  // The first has ended: the second starts at once.
+  ASSERT_TRUE(BASS_ChannelPlayAfter(second, first));
+  EXPECT_EQ(BASS_ChannelIsActive(second), static_cast<DWORD>(BASS_ACTIVE_PLAYING));
+  ASSERT_TRUE(BASS_ChannelStop(second));
+
+  // Stopping the first, or freeing it, cancels the join.
+  for (const bool freeIt : {false, true}) {
+    ASSERT_TRUE(BASS_ChannelPlay(first, TRUE));
+    ASSERT_TRUE(BASS_ChannelPlayAfter(second, first));
+    ASSERT_TRUE(freeIt ? BASS_StreamFree(first) : BASS_ChannelStop(first));
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(BASS_ChannelIsActive(second), static_cast<DWORD>(BASS_ACTIVE_STOPPED)) << freeIt;
+  }
+}
+
+}  // namespace
