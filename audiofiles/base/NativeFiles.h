@@ -62,6 +62,9 @@ struct TDirectoryId {
 // excepted, in the order the system gives them. False when it is no
 // directory or cannot be listed.
 bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries);
+// The same, with the system's reason when it fails.
+bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries,
+                   std::string& reason);
 
 // The characters that end a directory in a path ("/"; "\\/" on Windows),
 // and the one put between a directory and a name.

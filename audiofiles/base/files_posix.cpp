@@ -116,12 +116,28 @@ TPathKind PathKindOf(const std::string& name) {
 }
 
 bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries) {
+  std::string reason;
+  return ListDirectory(name, id, entries, reason);
+}
+
+bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries,
+                   std::string& reason) {
   entries.clear();
   struct stat st {};
-  if (::stat(name.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (::stat(name.c_str(), &st) != 0) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    reason = SystemErrorText(ENOTDIR);
+    return false;
+  }
   id = TDirectoryId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
   DIR* dir = ::opendir(name.c_str());
-  if (!dir) return false;
+  if (!dir) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
   while (const dirent* entry = ::readdir(dir)) {
     const std::string entryName = entry->d_name;
     if (entryName != "." && entryName != "..") entries.push_back(entryName);

@@ -141,17 +141,31 @@ TPathKind PathKindOf(const std::string& name) {
 }
 
 bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries) {
+  std::string reason;
+  return ListDirectory(name, id, entries, reason);
+}
+
+bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries,
+                   std::string& reason) {
   entries.clear();
+  reason.clear();
   const std::wstring wide = Wide(name);
   // The identity: volume serial number and file index, as the system keeps
   // them for the directory itself (a directory opens with backup semantics).
   const HANDLE h = ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) {
+    reason = SystemErrorText(static_cast<int>(::GetLastError()));
+    return false;
+  }
   BY_HANDLE_FILE_INFORMATION info{};
   const bool known = ::GetFileInformationByHandle(h, &info) != 0;
+  const DWORD error = known ? 0 : ::GetLastError();
   ::CloseHandle(h);
-  if (!known || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (!known || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    reason = SystemErrorText(static_cast<int>(known ? ERROR_DIRECTORY : error));
+    return false;
+  }
   id = TDirectoryId{info.dwVolumeSerialNumber, (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 
   std::wstring pattern = wide;
@@ -159,7 +173,12 @@ bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::s
   pattern += L'*';
   WIN32_FIND_DATAW found{};
   const HANDLE search = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
-  if (search == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (search == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return true;
+    reason = SystemErrorText(static_cast<int>(error));
+    return false;
+  }
   do {
     const std::string entry = Utf8(found.cFileName, wcslen(found.cFileName));
     if (entry != "." && entry != "..") entries.push_back(entry);
