@@ -1,5 +1,5 @@
-// The player's side of the audio engine: device list, opening streams by
-// path, add-ons, and the engine error exit.
+// The player's side of the audio engine: the engine's life, the device
+// list, opening streams by path, and the engine error exit.
 #pragma once
 
 #include <string>
@@ -7,26 +7,43 @@
 #include "bass.h"
 
 // The exit codes: a run that did its work, the error report of an error
-// that no step handles, an engine failure.
+// that no step handles (and a run that had nothing to play), an engine
+// failure.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitErrorReport = 1;
 inline constexpr int kExitEngineFailure = 2;
 
-// Writes "Error(<code>): <text>" with the engine's last error code, frees
-// the engine and ends the process with exit code 2.
+// An engine failure that ends the run: "Error(<code>): <text>" on standard
+// output, the hint (if any) on standard error, exit code 2 (main writes it,
+// after the engine was freed).
+struct EngineFailure {
+  int Code = 0;
+  std::string Text;
+  std::string Hint;
+};
+
+// Raises EngineFailure with the engine's last error code.
 [[noreturn]] void EngineErrorExit(const std::string& text);
+
+// The engine from initialisation to release: sets the two engine options,
+// initialises the device and loads the add-ons; frees the engine when it
+// goes, whichever way the run ends. An initialisation failure raises
+// EngineFailure; when the default device failed because there is no output
+// device at all, its hint names line 1 of the configuration file and the
+// silent device.
+class EngineSession {
+ public:
+  EngineSession(int device, const std::string& configurationFile);
+  ~EngineSession();
+  EngineSession(const EngineSession&) = delete;
+  EngineSession& operator=(const EngineSession&) = delete;
+};
 
 // Writes one device's name, driver, type and flags (four lines).
 void PrintDeviceInfo(const BASS_DEVICEINFO& info);
 
 // Lists the output devices from 1 on; device 0 is never listed.
 void ListOutputDevices();
-
-// Sets the two engine options, initialises the device and loads the
-// add-ons; an initialisation failure ends through EngineErrorExit. When the
-// default device failed because there is no output device at all, the
-// hint names line 1 of the configuration file and the silent device.
-void InitialiseEngine(int device, const std::string& configurationFile);
 
 // Opens a file as a played stream (flags: BASS_STREAM_DECODE for a
 // decode-only one); 0 when the engine cannot play it.

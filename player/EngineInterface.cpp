@@ -1,24 +1,27 @@
 #include "Engine.h"
 
-#include <cstdlib>
-
 #include "Console.h"
 #include "DeviceInfo.h"
 
-namespace {
+void EngineErrorExit(const std::string& text) { throw EngineFailure{BASS_ErrorGetCode(), text, {}}; }
 
-// The engine error exit with the code taken earlier (asking the engine
-// anything more sets a new one) and a hint line on standard error.
-[[noreturn]] void EngineFailureExit(int code, const std::string& text, const std::string& hint) {
-  console::WriteLine("Error(" + std::to_string(code) + "): " + text);
-  if (!hint.empty()) console::WriteErrorLine(hint);
-  BASS_Free();
-  std::exit(kExitEngineFailure);
+EngineSession::EngineSession(int device, const std::string& configurationFile) {
+  BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
+  BASS_SetConfig(BASS_CONFIG_MF_VIDEO, 1);
+  if (!BASS_Init(device, 44100, BASS_DEVICE_3D, nullptr, nullptr)) {
+    // The code first: asking the engine anything more sets a new one.
+    EngineFailure failure{BASS_ErrorGetCode(), "Can't initialize device", {}};
+    BASS_DEVICEINFO first{};
+    if (device == -1 && !BASS_GetDeviceInfo(1, &first))
+      failure.Hint = "No output device found; line 1 of " + ConsoleName(configurationFile) +
+                     " set to 0 plays on the silent device.";
+    throw failure;
+  }
+  for (const char16_t* addOn : {u"bassflac.dll", u"basshls.dll", u"bassdsd.dll", u"bassalac.dll", u"bassopus.dll"})
+    BASS_PluginLoad(addOn, BASS_UNICODE);
 }
 
-}  // namespace
-
-void EngineErrorExit(const std::string& text) { EngineFailureExit(BASS_ErrorGetCode(), text, {}); }
+EngineSession::~EngineSession() { BASS_Free(); }
 
 void PrintDeviceInfo(const BASS_DEVICEINFO& info) {
   console::WriteLine(DeviceInfoText(info.name, info.driver, info.flags));
@@ -30,22 +33,6 @@ void ListOutputDevices() {
     console::Write(std::to_string(device) + ": ");
     PrintDeviceInfo(info);
   }
-}
-
-void InitialiseEngine(int device, const std::string& configurationFile) {
-  BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
-  BASS_SetConfig(BASS_CONFIG_MF_VIDEO, 1);
-  if (!BASS_Init(device, 44100, BASS_DEVICE_3D, nullptr, nullptr)) {
-    const int code = BASS_ErrorGetCode();
-    std::string hint;
-    BASS_DEVICEINFO first{};
-    if (device == -1 && !BASS_GetDeviceInfo(1, &first))
-      hint = "No output device found; line 1 of " + ConsoleName(configurationFile) +
-             " set to 0 plays on the silent device.";
-    EngineFailureExit(code, "Can't initialize device", hint);
-  }
-  for (const char16_t* addOn : {u"bassflac.dll", u"basshls.dll", u"bassdsd.dll", u"bassalac.dll", u"bassopus.dll"})
-    BASS_PluginLoad(addOn, BASS_UNICODE);
 }
 
 HSTREAM OpenFileStream(const std::string& path, DWORD flags) {

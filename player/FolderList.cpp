@@ -28,10 +28,15 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }
 
 // ancestors: the directories being listed above this one, for cycle checks.
-void Collect(const std::string& folder, std::vector<TDirectoryId>& ancestors, std::vector<std::string>& out) {
+void Collect(const std::string& folder, std::vector<TDirectoryId>& ancestors, std::vector<std::string>& out,
+             const UnreadableFolder& unreadable) {
   TDirectoryId id;
   std::vector<std::string> names;
-  if (!ListDirectory(folder, id, names)) return;
+  std::string reason;
+  if (!ListDirectory(folder, id, names, reason)) {
+    if (unreadable) unreadable(folder, reason);
+    return;
+  }
   if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) return;
   std::sort(names.begin(), names.end(), NameLess);
 
@@ -39,7 +44,7 @@ void Collect(const std::string& folder, std::vector<TDirectoryId>& ancestors, st
   for (const std::string& name : names) {
     const std::string path = JoinPath(folder, name);
     if (PathKindOf(path) == TPathKind::Directory)
-      Collect(path, ancestors, out);
+      Collect(path, ancestors, out, unreadable);
     else
       out.push_back(path);
   }
@@ -48,10 +53,10 @@ void Collect(const std::string& folder, std::vector<TDirectoryId>& ancestors, st
 
 }  // namespace
 
-std::vector<std::string> CollectFolderFiles(const std::string& folder) {
+std::vector<std::string> CollectFolderFiles(const std::string& folder, const UnreadableFolder& unreadable) {
   std::vector<std::string> files;
   std::vector<TDirectoryId> ancestors;
-  Collect(folder, ancestors, files);
+  Collect(folder, ancestors, files, unreadable);
   return files;
 }
 
@@ -69,15 +74,6 @@ PlayerRandom& ProcessRandom() {
   }());
   return random;
 }
-
-void ShuffleEntries(std::vector<std::string>& entries, PlayerRandom& random) {
-  for (size_t i = entries.size(); i-- > 1;) {
-    const size_t j = random.Below(static_cast<uint32_t>(i + 1));
-    std::swap(entries[i], entries[j]);
-  }
-}
-
-void ShuffleEntries(std::vector<std::string>& entries) { ShuffleEntries(entries, ProcessRandom()); }
 
 bool IsListedEntry(const std::string& path) {
   const size_t slash = path.find_last_of(PathSeparators());

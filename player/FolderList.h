@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Every file beneath the folder, recursively. Within a directory the
@@ -11,8 +13,11 @@
 // then byte order); a subdirectory's files stand at the subdirectory's
 // place. The folder path and each name are joined with one '/'. A directory
 // that is one of its own ancestors (through a symbolic link) is not entered
-// again, and a directory that cannot be listed contributes nothing.
-std::vector<std::string> CollectFolderFiles(const std::string& folder);
+// again, and a directory that cannot be listed contributes nothing: it is
+// handed to unreadable with the system's reason (the folder itself
+// included).
+using UnreadableFolder = std::function<void(const std::string& folder, const std::string& reason)>;
+std::vector<std::string> CollectFolderFiles(const std::string& folder, const UnreadableFolder& unreadable = {});
 
 // The process-wide pseudo-random generator: s = s × 134775813 + 1 (mod
 // 2^32); a draw below m is the new s times m, shifted right by 32 bits.
@@ -31,8 +36,17 @@ PlayerRandom& ProcessRandom();
 
 // Fisher-Yates from the last entry down: for i = n-1 .. 1 draw j in 0..i
 // and swap entries i and j.
-void ShuffleEntries(std::vector<std::string>& entries, PlayerRandom& random);
-void ShuffleEntries(std::vector<std::string>& entries);
+template <class Entry>
+void ShuffleEntries(std::vector<Entry>& entries, PlayerRandom& random) {
+  for (size_t i = entries.size(); i-- > 1;) {
+    const size_t j = random.Below(static_cast<uint32_t>(i + 1));
+    std::swap(entries[i], entries[j]);
+  }
+}
+template <class Entry>
+void ShuffleEntries(std::vector<Entry>& entries) {
+  ShuffleEntries(entries, ProcessRandom());
+}
 
 // False for entries whose extension (from the last dot of the file name,
 // compared case-sensitively) is ".jpg" or ".m3u".
@@ -43,7 +57,8 @@ int ListedCount(const std::vector<std::string>& entries);
 std::string LastPlaylistFile(const std::string& programDirectory);
 
 // The whole last-playlist file: "#EXTM3U", "#Last playlist quavlin " and the version,
-// then the listed entries, each line ending in CR LF, in UTF-8.
+// then the listed entries as given (the players give absolute names, so
+// that the list plays from anywhere), each line ending in CR LF, in UTF-8.
 std::string LastPlaylistText(const std::vector<std::string>& entries);
 
 // Creates or replaces the file; raises EInOutError when it cannot be written.

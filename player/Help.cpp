@@ -22,17 +22,21 @@ InfoRequest FindInfoRequest(const std::vector<std::string>& args) {
 
 std::string HelpText(const PlayerFiles& files) {
   std::string text =
-      "Usage: quavlin FILE|FOLDER|PLAYLIST [/r] [/n] [/vNN]\n"
+      "Usage: quavlin [SWITCHES] FILE|FOLDER|PLAYLIST...\n"
       "       quavlin --help | --version\n"
-      "Plays an audio file, every file beneath a folder (in name order), or an\n"
-      "M3U playlist (UTF-8, one file name per line) with its tags, stream data\n"
-      "and a live status line; the space bar ends a single file. Without\n"
-      "arguments it lists the output devices (device 0 is the silent device).\n"
+      "Plays audio files, every file beneath a folder (in name order), or a\n"
+      "playlist (M3U or M3U8 in UTF-8, or PLS) with its tags, stream data and a\n"
+      "live status line. Several arguments play as one queue, and a track that\n"
+      "ends by itself joins the next without a gap; the space bar ends a single\n"
+      "file. Without anything to play it lists the output devices (device 0 is\n"
+      "the silent device).\n"
       "\n"
-      "Switches, after the file (an argument that names an existing file or\n"
-      "folder is never a switch):\n"
-      "  /r, -r     play the folder's files shuffled\n"
+      "Switches, anywhere among the arguments (an argument that names an\n"
+      "existing file or folder is never a switch):\n"
+      "  /r, -r     play the files of a folder, playlist or queue shuffled\n"
       "  /n, -n     do not write the last playlist\n"
+      "  /g, -g     ReplayGain: the tracks' gains, or the album's when every track\n"
+      "             carries one, held below clipping by the peaks\n"
       "  /vN, /vNN  the volume in percent for this run; /v and three characters\n"
       "             mean 100\n"
       "  --help     show this text\n"
@@ -48,7 +52,7 @@ std::string HelpText(const PlayerFiles& files) {
       "  " +
       ConsoleName(files.LastPlaylist) +
       "\n"
-      "      the play order of the last folder played, UTF-8\n";
+      "      the play order of the last folder or queue played, UTF-8\n";
   if (!files.BesideProgram)
     text +=
         "  A quavlin.cfg beside the program keeps both files there instead of\n"
@@ -58,8 +62,8 @@ std::string HelpText(const PlayerFiles& files) {
       "Exit codes:\n"
       "  0  the run did its work (usage, device list, --help, --version included)\n"
       "  1  an error report on standard error: a setting that is not a number, a\n"
-      "     first argument that cannot be read, a playlist that is not UTF-8, a\n"
-      "     last playlist that cannot be written\n"
+      "     single argument that cannot be read, a playlist that is not UTF-8, a\n"
+      "     last playlist that cannot be written; or nothing to play\n"
       "  2  an engine failure: the device cannot be initialised, the file cannot\n"
       "     be played\n";
   return text;

@@ -45,24 +45,28 @@ void ReadConfiguration(const std::string& path, PlayerSettings& settings) {
 
 void ScanArguments(const std::vector<std::string>& args, PlayerSettings& settings) {
   for (const std::string& arg : args) {
-    const bool isFile = IsExistingFile(arg);
-    const bool isDirectory = !isFile && IsExistingDirectory(arg);
-    if (!isFile && !isDirectory) {
-      if (IsSwitchLetter(arg, 'r')) settings.Shuffle = true;
-      if (IsSwitchLetter(arg, 'n')) settings.KeepLastPlaylist = false;
-      if (arg.size() >= 2 && arg[0] == '/' && arg[1] == 'v') {
-        if (arg.size() == 3)
-          settings.Volume = StrToInt(std::string_view(arg).substr(2, 1));
-        else if (arg.size() == 4)
-          settings.Volume = StrToInt(std::string_view(arg).substr(2, 2));
-        else if (arg.size() == 5)
-          settings.Volume = 100;
-      }
+    const bool switchLike =
+        arg.size() >= 2 &&
+        (arg[0] == '-' || (arg[0] == '/' && arg.find_first_of(PathSeparators(), 1) == std::string::npos)) &&
+        PathKindOf(arg) == TPathKind::Missing;
+    if (!switchLike) {
+      settings.Targets.push_back(arg);
+    } else if (IsSwitchLetter(arg, 'r')) {
+      settings.Shuffle = true;
+    } else if (IsSwitchLetter(arg, 'n')) {
+      settings.KeepLastPlaylist = false;
+    } else if (IsSwitchLetter(arg, 'g')) {
+      settings.ReplayGain = true;
+    } else if (arg[0] == '/' && arg[1] == 'v') {
+      if (arg.size() == 3)
+        settings.Volume = StrToInt(std::string_view(arg).substr(2, 1));
+      else if (arg.size() == 4)
+        settings.Volume = StrToInt(std::string_view(arg).substr(2, 2));
+      else if (arg.size() == 5)
+        settings.Volume = 100;
+    } else if (arg != "--help" && arg != "--version") {
+      settings.Ignored.push_back(arg);
     }
-    if (isFile)
-      settings.Folder.clear();
-    else if (isDirectory)
-      settings.Folder = arg;
   }
 }
 

@@ -13,7 +13,9 @@ struct PlayerSettings {
   int32_t Device = -1;  // -1: the engine's default output device
   bool Shuffle = false;
   bool KeepLastPlaylist = true;
-  std::string Folder;  // the last directory argument, cleared by a file argument
+  bool ReplayGain = false;
+  std::vector<std::string> Targets;  // the files, folders and playlists to play, in order
+  std::vector<std::string> Ignored;  // switches that mean nothing
 };
 
 // The running executable's directory, ending in a path separator ("./"
@@ -28,11 +30,14 @@ std::string ConfigurationFile(const std::string& programDirectory);
 // integer raises EConvertError. A missing file leaves the settings alone.
 void ReadConfiguration(const std::string& path, PlayerSettings& settings);
 
-// Applies every argument, first to last: the r and n switches ("-" or "/"
-// and one letter, either case), the volume argument "/v" with one or two
-// digits (five characters give 100), and file or directory arguments that
-// decide Folder. An argument that names an existing file or directory is
-// only ever a target, never a switch or a volume.
+// Applies every argument, first to last. An argument that names an
+// existing file or directory is a target, never a switch. Other arguments
+// that begin with "-", or with "/" and hold no further "/", are switches:
+// r (shuffle), n (no last playlist) and g (ReplayGain), "-" or "/" and one
+// letter of either case; the volume "/v" with one or two digits (five
+// characters give 100, other lengths change nothing); --help and
+// --version (handled before); anything else is Ignored. The remaining
+// arguments are targets too (which may not exist).
 void ScanArguments(const std::vector<std::string>& args, PlayerSettings& settings);
 
 // File-system tests: a file is anything that exists and is not a directory.

@@ -1,23 +1,17 @@
 #include "TrackPlayback.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
 #include <cstdint>
 
 #include "AudioFiles.h"
 #include "Console.h"
-#include "StatusLine.h"
-#include "Terminal.h"
 #include "TextUtils.h"
 #include "TrackHeader.h"
 
 namespace {
 
-constexpr useconds_t kTickMicroseconds = 50'000;
-constexpr useconds_t kRunDownMicroseconds = 300'000;
-constexpr useconds_t kFadePollMicroseconds = 1'000;
+constexpr unsigned kRunDownMicroseconds = 300'000;
+constexpr unsigned kFadePollMicroseconds = 1'000;
 constexpr QWORD kNoCount = static_cast<QWORD>(-1);
 
 // Nine flat bands, an octave apart from 64 Hz; they leave the sound as it
@@ -40,18 +34,17 @@ uint32_t WholeSeconds(HSTREAM stream, QWORD bytes) {
 
 QWORD Count(QWORD value) { return value == kNoCount ? 0 : value; }
 
-void SetVolume(HSTREAM stream, const PlayerSettings& settings) {
-  BASS_ChannelSetAttribute(stream, BASS_ATTRIB_VOL, static_cast<float>(settings.Volume / 100.0));
-}
-
 // The header's texts and numbers come from the tag library; for a file it
-// has no reader for, or whose reader finds it invalid, from the engine.
-void WriteHeader(const std::string& path, HSTREAM stream, int number, uint32_t total, const std::optional<int>& count) {
+// has no reader for, or whose reader finds invalid, from the engine. So do
+// the ReplayGain values.
+std::string HeaderLines(const std::string& path, HSTREAM stream, const TrackDisplay& display, uint32_t total,
+                        GainTags& gain) {
   const TGeneralAudioFile file(path);
   HeaderTags tags{file.Title(), file.Artist(), file.Album(), file.Genre()};
   int32_t bitrate = file.Bitrate();
   int32_t channels = file.Channels();
   std::u16string typeName = file.FileTypeName();
+  gain = ReadGainTags(file);
   BASS_CHANNELINFO info{};
   if (!file.Valid() && BASS_ChannelGetInfo(stream, &info)) {
     const char* engineTags = BASS_ChannelGetTags(stream);
@@ -60,9 +53,11 @@ void WriteHeader(const std::string& path, HSTREAM stream, int number, uint32_t t
     bitrate = static_cast<int32_t>(std::min<DWORD>(info.bitrate, INT32_MAX));
     channels = static_cast<int32_t>(std::min<DWORD>(info.chans, INT32_MAX));
     typeName = Utf8ToUtf16(EngineTypeName(info.codec, info.codecname, info.formatname));
+    gain = GainTagsFromEngine(engineTags);
   }
-  console::WriteLine(HeaderFirstLine(number, path, tags, total, count));
-  console::WriteLine(HeaderSecondLine(bitrate, channels, typeName));
+  if (tags.Title.empty()) tags.Title = Utf8ToUtf16(display.Title);
+  return HeaderFirstLine(display.Number, path, tags, total, display.Count) + std::string(kLineEnd) +
+         HeaderSecondLine(bitrate, channels, typeName) + std::string(kLineEnd);
 }
 
 int64_t BufferedBytes(HSTREAM stream) {
@@ -73,29 +68,22 @@ int64_t BufferedBytes(HSTREAM stream) {
 
 }  // namespace
 
-void WindDown(HSTREAM stream, const std::function<void(unsigned microseconds)>& wait) {
-  WriteBlankingLine();
-  BASS_ChannelSlideAttribute(stream, BASS_ATTRIB_FREQ, 1000.0f, 500);
-  wait(kRunDownMicroseconds);
-  BASS_ChannelSlideAttribute(stream, BASS_ATTRIB_VOL, 0.0f, 200);
-  // The fade takes 200 ms; the bound only guards against a slide that never
-  // reports its end.
-  for (int polls = 0; polls < 5000 && BASS_ChannelIsSliding(stream, BASS_ATTRIB_VOL); ++polls)
-    wait(kFadePollMicroseconds);
-}
-
-uint32_t PrepareTrack(const std::string& path, HSTREAM stream, const TrackDisplay& display,
-                      const PlayerSettings& settings, TrackMemory& memory) {
+PreparedTrack PrepareTrack(const std::string& path, HSTREAM stream, const TrackDisplay& display, TrackMemory& memory) {
   SetEqualizerBands(stream);
+  PreparedTrack track;
   const QWORD length = Count(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
   if (length != 0) {
     memory.Total = WholeSeconds(stream, length);
-    SetVolume(stream, settings);
-    WriteHeader(path, stream, display.Number, memory.Total, display.Count);
+    track.Header = HeaderLines(path, stream, display, memory.Total, track.Gain);
   } else {
-    console::WriteLine();
+    track.Header = kLineEnd;
   }
-  return memory.Total;
+  track.Total = memory.Total;
+  return track;
+}
+
+void SetTrackVolume(HSTREAM stream, double volume) {
+  BASS_ChannelSetAttribute(stream, BASS_ATTRIB_VOL, static_cast<float>(volume));
 }
 
 StatusValues PollStatus(HSTREAM stream, uint32_t state, uint32_t total) {
@@ -110,40 +98,20 @@ StatusValues PollStatus(HSTREAM stream, uint32_t state, uint32_t total) {
   return values;
 }
 
-TrackDisplay SingleFileDisplay() {
-  TrackDisplay d;
-  d.Number = 1;
-  d.SetVolumeEveryTick = true;
-  d.SpaceBarStops = true;
-  d.StopAtTotal = true;
-  d.FreeEngineAfter = true;
-  return d;
+std::optional<double> RemainingSeconds(HSTREAM stream) {
+  const QWORD length = Count(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
+  if (length == 0) return std::nullopt;
+  const QWORD position = std::min(length, Count(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)));
+  return BASS_ChannelBytes2Seconds(stream, length - position);
 }
 
-TrackDisplay ListEntryDisplay(int number, int count) {
-  TrackDisplay d;
-  d.Number = number;
-  d.Count = count;
-  return d;
-}
-
-void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display, const PlayerSettings& settings,
-                   TrackMemory& memory) {
-  const uint32_t total = PrepareTrack(path, stream, display, settings, memory);
-
-  BASS_ChannelPlay(stream, FALSE);
-  DWORD state = BASS_ChannelIsActive(stream);
-  while (!(display.SpaceBarStops && StopKeyPressed()) && state != BASS_ACTIVE_STOPPED) {
-    const StatusValues values = PollStatus(stream, state, total);
-    if (display.SetVolumeEveryTick) SetVolume(stream, settings);
-    StatusLine(values);
-    ::usleep(kTickMicroseconds);
-    // A total of 0 (a track under one second) would stop at the first tick.
-    if (display.StopAtTotal && total > 0 && values.Elapsed == total) break;
-    state = BASS_ChannelIsActive(stream);
-  }
-
-  WindDown(stream, [](unsigned microseconds) { ::usleep(microseconds); });
-  BASS_StreamFree(stream);
-  if (display.FreeEngineAfter) BASS_Free();
+void WindDown(HSTREAM stream, const std::function<void(unsigned microseconds)>& wait) {
+  WriteBlankingLine();
+  BASS_ChannelSlideAttribute(stream, BASS_ATTRIB_FREQ, 1000.0f, 500);
+  wait(kRunDownMicroseconds);
+  BASS_ChannelSlideAttribute(stream, BASS_ATTRIB_VOL, 0.0f, 200);
+  // The fade takes 200 ms; the bound only guards against a slide that never
+  // reports its end.
+  for (int polls = 0; polls < 5000 && BASS_ChannelIsSliding(stream, BASS_ATTRIB_VOL); ++polls)
+    wait(kFadePollMicroseconds);
 }

@@ -1,26 +1,23 @@
-// Playing one track: equaliser, header, status line every 50 ms, wind-down.
-// The same routine serves single-file, folder and playlist playback.
+// One track's road through the engine: equaliser, length, header, the
+// status line's figures, the run-down. The play loop (QueuePlayer.h) and
+// the soak test drive tracks with these.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 
-#include "Settings.h"
+#include "ReplayGain.h"
 #include "StatusLine.h"
 #include "bass.h"
 
+// What a track's header shows besides the file's own tags.
 struct TrackDisplay {
   int Number = 1;            // shown after "Playing file: "
-  std::optional<int> Count;  // shown after " from " (list playback)
-  bool SetVolumeEveryTick = false;
-  bool SpaceBarStops = false;
-  bool StopAtTotal = false;      // stop when the elapsed seconds reach the total
-  bool FreeEngineAfter = false;  // single file: release the engine at the end
+  std::optional<int> Count;  // shown after " from " (lists)
+  std::string Title;         // shown when the file's tags have none (a playlist's title)
 };
-
-TrackDisplay SingleFileDisplay();
-TrackDisplay ListEntryDisplay(int number, int count);
 
 // Carries the total from track to track: a stream with no length keeps the
 // previous track's total.
@@ -28,21 +25,30 @@ struct TrackMemory {
   uint32_t Total = 0;
 };
 
-// Plays the open stream to its end (or until the display's stop rules say
-// so), then releases the stream. The caller keeps ownership of nothing.
-void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& display, const PlayerSettings& settings,
-                   TrackMemory& memory);
+// A track opened and set up, not yet heard.
+struct PreparedTrack {
+  uint32_t Total = 0;  // whole seconds
+  std::string Header;  // the two header lines (or, for a stream without a length, an empty line), with line ends
+  GainTags Gain;
+};
 
-// The steps of TrackPlayback, also for callers that drive a stream their
-// own way (the soak test reads decode-only streams instead of playing).
-//
-// Nine flat equaliser bands, the length, the volume and the two header
-// lines (texts from the tag library, or from the engine for a file it
-// does not read); returns the total in whole seconds, kept in memory.
-uint32_t PrepareTrack(const std::string& path, HSTREAM stream, const TrackDisplay& display,
-                      const PlayerSettings& settings, TrackMemory& memory);
+// Nine flat equaliser bands, the length and the header (texts from the tag
+// library, or from the engine for a file it does not read). The volume is
+// the caller's (SetTrackVolume).
+PreparedTrack PrepareTrack(const std::string& path, HSTREAM stream, const TrackDisplay& display, TrackMemory& memory);
+
+// The stream's volume: percent of full scale times the ReplayGain factor.
+void SetTrackVolume(HSTREAM stream, double volume);
+
 // What one tick shows of the stream in the given state.
 StatusValues PollStatus(HSTREAM stream, uint32_t state, uint32_t total);
-// The run-down of the rate and the fade, then waiting for the fade's end;
-// wait(microseconds) passes the time between (the player sleeps).
+
+// Seconds from the position heard to the end of the stream; nothing when
+// its length is not known.
+std::optional<double> RemainingSeconds(HSTREAM stream);
+
+// The blanking line, the run-down of the rate and the fade, then waiting
+// for the fade's end; wait(microseconds) passes the time between (the
+// player sleeps). For a track the listener ends; one that ended by itself
+// has nothing left to run down.
 void WindDown(HSTREAM stream, const std::function<void(unsigned microseconds)>& wait);

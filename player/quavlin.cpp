@@ -1,5 +1,6 @@
-// quavlin: plays an audio file, every file beneath a folder, or an M3U
-// playlist, with a live status line.
+// quavlin: plays audio files, every file beneath a folder, or a playlist,
+// with a live status line.
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <exception>
@@ -7,13 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "AudioFiles.h"
 #include "Console.h"
 #include "Engine.h"
 #include "FolderList.h"
 #include "Help.h"
 #include "NativeFiles.h"
 #include "PlayerFiles.h"
-#include "Players.h"
+#include "PlayQueue.h"
+#include "QueuePlayer.h"
 #include "Settings.h"
 #include "Terminal.h"
 #include "TextUtils.h"
@@ -27,6 +30,31 @@ void WriteUsage(const PlayerFiles& files) {
   console::WriteLine("optional /r for shuffle play only folder");
   console::WriteLine("You can change the device and volume in the config: " + ConsoleName(files.Configuration));
   console::WriteLine("Output Devices");
+}
+
+// Whether a file argument among several is a playlist: a list by its
+// extension, or a text file the engine cannot play (as for one argument).
+bool IsPlaylistArgument(const std::string& path) {
+  const std::string extension = AudioFileExtension(path);
+  if (extension == ".m3u" || extension == ".m3u8" || extension == ".pls") return true;
+  const HSTREAM probe = OpenFileStream(path, BASS_STREAM_DECODE);
+  if (probe) {
+    BASS_StreamFree(probe);
+    return false;
+  }
+  return LooksLikeTextFile(path);
+}
+
+// The queue of the targets: one argument keeps the single-file, folder and
+// playlist rules; several are one queue. stream: the single file, opened.
+PlayQueue BuildQueue(const PlayerSettings& settings, HSTREAM& stream) {
+  if (settings.Targets.size() > 1) return ArgumentQueue(settings.Targets, settings.Shuffle, IsPlaylistArgument);
+  const std::string& target = settings.Targets.front();
+  if (IsExistingDirectory(target)) return FolderQueue(target, settings.Shuffle);
+  stream = OpenFileStream(target);
+  if (stream) return SingleFileQueue(target);
+  if (!LooksLikeTextFile(target)) EngineErrorExit("Can't play the file");
+  return PlaylistQueue(target, settings.Shuffle);
 }
 
 int RunPlayer(const std::vector<std::string>& args) {
@@ -51,34 +79,42 @@ int RunPlayer(const std::vector<std::string>& args) {
     console::WriteLine("An incorrect version of BASS.DLL was loaded");
     return kExitEngineFailure;
   }
-  if (args.empty()) {
+  if (!args.empty()) {
+    ReadConfiguration(files.Configuration, settings);
+    ScanArguments(args, settings);
+    for (const std::string& ignored : settings.Ignored) console::WriteErrorLine("ignored: " + ConsoleName(ignored));
+  }
+  if (settings.Targets.empty()) {
     WriteUsage(files);
     ListOutputDevices();
     return kExitDone;
   }
 
-  ReadConfiguration(files.Configuration, settings);
-  InitialiseEngine(settings.Device, files.Configuration);
-  ScanArguments(args, settings);
+  const EngineSession engine(settings.Device, files.Configuration);
   console::WriteLine(Format("Volume: %d", settings.Volume) + (settings.Shuffle ? " Shuffle: yes" : " Shuffle: no"));
 
-  // No echo for the whole run, whichever player; what was typed meanwhile
-  // is discarded at the end.
+  // No echo for the whole run; what was typed meanwhile is discarded at
+  // the end.
   const KeyInputMode keys;
-  if (IsExistingDirectory(settings.Folder)) {
-    PlayFolder(settings.Folder, settings.Shuffle, settings, files);
-    return kExitDone;
+  HSTREAM stream = 0;
+  const PlayQueue queue = BuildQueue(settings, stream);
+  if (queue.WritesLastPlaylist && settings.KeepLastPlaylist) {
+    CreateLastPlaylistFolder(files);
+    WriteLastPlaylist(files.LastPlaylist, LastPlaylistNames(queue));
   }
-  const std::string& file = args.front();
-  const HSTREAM stream = OpenFileStream(file);
-  if (!stream) {
-    if (!LooksLikeTextFile(file)) EngineErrorExit("Can't play the file");
-    PlayPlaylist(file, settings);
-    return kExitDone;
+  const GainMode gain = ChooseGainMode(queue, settings.ReplayGain);
+  if (gain != GainMode::Off) console::WriteLine(GainModeLine(gain));
+
+  QueuePlayer player(queue, settings, gain);
+  const int played = player.Run(stream);
+  // Folders and playlists whose entries all failed to play say so too.
+  for (size_t i = 0; i < queue.Sources.size(); ++i) {
+    const bool hadEntries = std::any_of(queue.Entries.begin(), queue.Entries.end(),
+                                        [&](const QueueEntry& e) { return e.Source == i; });
+    if (queue.Sources[i].Container && hadEntries && player.PlayedPerSource()[i] == 0)
+      ReportNothingToPlay(queue.Sources[i].Name);
   }
-  TrackMemory memory;
-  TrackPlayback(file, stream, SingleFileDisplay(), settings, memory);
-  return kExitDone;
+  return played > 0 ? kExitDone : kExitErrorReport;
 }
 
 std::string ProgramFileName() {
@@ -110,6 +146,10 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args = ProgramArguments(argc, argv);
   try {
     return RunPlayer(args);
+  } catch (const EngineFailure& e) {
+    console::WriteLine("Error(" + std::to_string(e.Code) + "): " + e.Text);
+    if (!e.Hint.empty()) console::WriteErrorLine(e.Hint);
+    return kExitEngineFailure;
   } catch (const EConvertError& e) {
     return ReportError("EConvertError", e.what());
   } catch (const EFOpenError& e) {

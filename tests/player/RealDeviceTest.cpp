@@ -5,10 +5,15 @@
 // with its audible run-down.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cmath>
 #include <filesystem>
+#include <iostream>
 #include <regex>
 
 #include "PlayerHarness.h"
+#include "RiffAsfBuilders.h"
 #include "PulseServer.h"
 
 using namespace playertest;
@@ -19,6 +24,36 @@ using testsupport::ToneFrequency;
 namespace {
 
 constexpr int kRate = 44100;
+
+// 16-bit stereo samples of a sine from frame `from` to frame `to` of one
+// continuous tone, so that pieces of it join up exactly.
+std::string ToneSamples(double hz, int64_t from, int64_t to) {
+  testsupport::Bytes samples;
+  for (int64_t i = from; i < to; ++i) {
+    const auto v = static_cast<int16_t>(std::lround(0.5 * 32767 * std::sin(2 * M_PI * hz * i / kRate)));
+    samples.u16le(static_cast<uint16_t>(v)).u16le(static_cast<uint16_t>(v));
+  }
+  return samples.str();
+}
+
+std::string Wav(const std::string& samples) { return riffbuild::PcmWave(2, kRate, samples); }
+
+// The longest run of samples below the threshold between from and to, and
+// the largest step from one sample to the next there.
+struct Join {
+  size_t longestQuiet = 0;
+  double largestStep = 0;
+};
+Join Measure(const std::vector<float>& x, size_t from, size_t to) {
+  Join j;
+  size_t quiet = 0;
+  for (size_t i = from + 1; i < std::min(to, x.size()); ++i) {
+    quiet = std::fabs(x[i]) < 0.01f ? quiet + 1 : 0;
+    j.longestQuiet = std::max(j.longestQuiet, quiet);
+    j.largestStep = std::max(j.largestStep, static_cast<double>(std::fabs(x[i] - x[i - 1])));
+  }
+  return j;
+}
 
 // The number the player lists the "pulse" device under; 0 when it does not.
 int PulseDeviceNumber(const PlayerInstall& install) {
@@ -43,31 +78,36 @@ class RealDevice : public ::testing::Test {
   int fDevice = 0;
 };
 
-TEST_F(RealDevice, SingleFileEndsByItselfWithItsRunDown) {
-  // The player winds down once it shows the last whole second; the slide is
-  // heard some 0.26-0.31 s later (what the engine keeps ahead and the
-  // device's buffer), so the run-down is heard in the 0.6 s left after it.
-  fInstall.Write("tone.wav", WavTone(3.6, 440, 2, kRate));
+TEST_F(RealDevice, SingleFilePlaysToItsEndAndTheSpaceBarRunsItDown) {
+  // 2 s at 440 Hz, then 0.6 s at 1500 Hz: the end is heard whole and steady.
+  fInstall.Write("tone.wav", Wav(ToneSamples(440, 0, 2 * kRate) + ToneSamples(1500, 0, kRate * 6 / 10)));
   RunOptions options;
   options.timeoutSeconds = 15;
   const PlayerRun r = fInstall.Run({"tone.wav"}, options);
-  const std::vector<float> x = fServer.StopRecording();
+  std::vector<float> x = fServer.StopRecording();
   ASSERT_EQ(r.exitCode, 0) << r.err << r.out.substr(0, 400);
   EXPECT_EQ(r.err, "");
-  // About 4.4 s on a quiet machine; the bound leaves room for a loaded one
-  // (a player that never ends runs into the 15 s timeout).
-  EXPECT_LT(r.seconds, 3.6 + 4.0) << "the track did not end by itself";
-  EXPECT_NE(r.out.find("Playing: 100%  - 0:03 - "), std::string::npos) << "stopped at the total";
-
-  const auto spans = SoundSpans(x, 0.01f, kRate / 10);
+  auto spans = SoundSpans(x, 0.01f, kRate / 10);
   ASSERT_EQ(spans.size(), 1u) << "one run of sound";
-  const size_t begin = spans[0].begin, end = spans[0].end;
-  const double seconds = static_cast<double>(end - begin) / kRate;
-  // Three seconds of the tone (the player stops at the first tick that
-  // shows the total), then the rate slide and the fade.
-  EXPECT_GT(seconds, 3.1);
-  EXPECT_LT(seconds, 3.9);
-  EXPECT_NEAR(ToneFrequency(x, begin + kRate / 10, begin + kRate * 28 / 10, kRate), 440.0, 2.0);
+  size_t begin = spans[0].begin, end = spans[0].end;
+  EXPECT_NEAR(static_cast<double>(end - begin) / kRate, 2.6, 0.05) << "the whole track";
+  EXPECT_NEAR(ToneFrequency(x, begin + kRate / 10, begin + kRate * 19 / 10, kRate), 440.0, 2.0);
+  EXPECT_NEAR(ToneFrequency(x, end - kRate * 5 / 10, end - kRate / 100, kRate), 1500.0, 5.0) << "its last half second";
+
+  // The space bar ends an 8 s tone after a second: the rest is the run-down.
+  fInstall.Write("long.wav", WavTone(8, 440, 2, kRate));
+  ASSERT_TRUE(fServer.StartRecording());
+  PtySession session(fInstall, {"long.wav"});
+  ASSERT_TRUE(session.WaitFor(" - 0:01 - ", 10)) << session.Output();
+  session.Send(" ");
+  const int status = session.WaitExit(10);
+  x = fServer.StopRecording();
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  spans = SoundSpans(x, 0.01f, kRate / 10);
+  ASSERT_EQ(spans.size(), 1u);
+  begin = spans[0].begin;
+  end = spans[0].end;
+  EXPECT_LT(static_cast<double>(end - begin) / kRate, 4.0) << "ended well before 8 s";
   // The last 300 ms of sound run down: the pitch falls from the tone to well
   // below it. (The slide is heard after the audio already buffered on its
   // way to the sink, so part of this window may still be the steady tone.)
@@ -77,6 +117,28 @@ TEST_F(RealDevice, SingleFileEndsByItselfWithItsRunDown) {
   EXPECT_GT(late, 0.0);
   EXPECT_LT(late, 400.0);
   EXPECT_LT(late, early - 20) << "the pitch does not fall";
+}
+
+TEST_F(RealDevice, TracksOfAFolderJoinWithoutAGap) {
+  // One continuous tone cut in two, off a zero crossing: the join must not
+  // be heard, neither as silence nor as a click.
+  const int64_t cut = kRate + 37, total = 2 * kRate;
+  fInstall.Write("halves/1.wav", Wav(ToneSamples(440, 0, cut)));
+  fInstall.Write("halves/2.wav", Wav(ToneSamples(440, cut, total)));
+  RunOptions options;
+  options.timeoutSeconds = 15;
+  const PlayerRun r = fInstall.Run({"halves", "/n"}, options);
+  const std::vector<float> x = fServer.StopRecording();
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out.substr(0, 400);
+  ASSERT_NE(r.out.find("Playing file: 2 2 "), std::string::npos) << r.out;
+  const auto spans = SoundSpans(x, 0.01f, kRate / 100);
+  ASSERT_EQ(spans.size(), 1u) << "a gap of 10 ms or more";
+  EXPECT_NEAR(static_cast<double>(spans[0].end - spans[0].begin) / kRate, 2.0, 0.03);
+  // A sine of amplitude 0.5 at 440 Hz moves at most 0.031 between samples.
+  const Join j = Measure(x, spans[0].begin, spans[0].end);
+  std::cout << "join: longest quiet run " << j.longestQuiet << " samples, largest step " << j.largestStep << "\n";
+  EXPECT_LT(j.longestQuiet, static_cast<size_t>(kRate / 100)) << "no silence over 10 ms";
+  EXPECT_LT(j.largestStep, 0.045) << "a click";
 }
 
 TEST_F(RealDevice, FolderOfThreeRatesAndFormatsPlaysWholeAndInOrder) {
@@ -106,19 +168,15 @@ TEST_F(RealDevice, FolderOfThreeRatesAndFormatsPlaysWholeAndInOrder) {
   for (int n = 1; n <= 3; ++n)
     EXPECT_NE(r.out.find("Playing file: " + std::to_string(n) + " "), std::string::npos) << n;
 
-  // Three runs of sound, one per track, each the whole 1.2 s at its pitch.
+  // One run of sound, the three tracks joined: each its whole 1.2 s at its
+  // pitch, whatever its rate.
   const auto spans = SoundSpans(x, 0.05f, kRate / 20);
-  std::string where;
-  for (const auto& span : spans)
-    where +=
-        " " + std::to_string(span.begin / (kRate / 1000)) + "-" + std::to_string(span.end / (kRate / 1000)) + " ms";
-  ASSERT_EQ(spans.size(), 3u) << "recorded " << x.size() << " samples; sound at" << where;
+  ASSERT_EQ(spans.size(), 1u) << "recorded " << x.size() << " samples";
+  EXPECT_NEAR(static_cast<double>(spans[0].end - spans[0].begin) / kRate, 3.6, 0.1);
   for (size_t i = 0; i < 3; ++i) {
     SCOPED_TRACE(tracks[i].name);
-    const double seconds = static_cast<double>(spans[i].end - spans[i].begin) / kRate;
-    EXPECT_NEAR(seconds, 1.2, 0.06);
-    EXPECT_NEAR(ToneFrequency(x, spans[i].begin + kRate / 10, spans[i].end - kRate / 10, kRate), tracks[i].hz,
-                tracks[i].hz / 100);
+    const size_t from = spans[0].begin + static_cast<size_t>(kRate * (1.2 * static_cast<double>(i) + 0.15));
+    EXPECT_NEAR(ToneFrequency(x, from, from + kRate * 9 / 10, kRate), tracks[i].hz, tracks[i].hz / 100);
   }
 }
 

@@ -50,24 +50,17 @@ TEST(ArgumentScan, Switches) {
   for (const char* on : {"/r", "-r", "/R", "-R"}) EXPECT_TRUE(Scan({on}).Shuffle) << on;
   for (const char* off : {"/rx", "/rr", "r", "--r", "/"}) EXPECT_FALSE(Scan({off}).Shuffle) << off;
   for (const char* n : {"/n", "-n", "/N", "-N"}) EXPECT_FALSE(Scan({n}).KeepLastPlaylist) << n;
+  for (const char* g : {"/g", "-G"}) EXPECT_TRUE(Scan({g}).ReplayGain) << g;
   EXPECT_TRUE(Scan({"/nn"}).KeepLastPlaylist);
   EXPECT_TRUE(Scan({"x.mp3", "/v20", "/r"}).Shuffle);
   const PlayerSettings both = Scan({"-n", "/R"});
   EXPECT_TRUE(both.Shuffle);
   EXPECT_FALSE(both.KeepLastPlaylist);
-}
-
-TEST(ArgumentScan, LastFileOrDirectoryDecidesFolder) {
-  TempDir dir;
-  const std::string one = dir.write("one/a.wav", "x");
-  const std::string two = dir.write("two/b.wav", "x");
-  const std::string oneDir = (dir.path() / "one").string();
-  const std::string twoDir = (dir.path() / "two").string();
-  EXPECT_EQ(Scan({oneDir}).Folder, oneDir);
-  EXPECT_EQ(Scan({oneDir, twoDir}).Folder, twoDir);
-  EXPECT_EQ(Scan({oneDir, one}).Folder, "");
-  EXPECT_EQ(Scan({one, twoDir}).Folder, twoDir);
-  EXPECT_EQ(Scan({oneDir, "/r", "no-such-thing"}).Folder, oneDir);
+  // Unknown switches are named; the rest are targets, in order, wherever
+  // the switches stand.
+  const PlayerSettings mixed = Scan({"/r", "a.mp3", "-x", "/zz", "--help", "/no/such/file", "b/", "-v50", "r"});
+  EXPECT_EQ(mixed.Targets, (std::vector<std::string>{"a.mp3", "/no/such/file", "b/", "r"}));
+  EXPECT_EQ(mixed.Ignored, (std::vector<std::string>{"-x", "/zz", "-v50"}));
 }
 
 TEST(ArgumentScan, ExistingPathIsNeverASwitchOrVolume) {
@@ -75,7 +68,7 @@ TEST(ArgumentScan, ExistingPathIsNeverASwitchOrVolume) {
   // as a volume argument and end in a conversion error.
   const PlayerSettings var = Scan({"/var"}, 75);
   EXPECT_EQ(var.Volume, 75);
-  EXPECT_EQ(var.Folder, "/var");
+  EXPECT_EQ(var.Targets, std::vector<std::string>{"/var"});
 
   TempDir dir;
   dir.write("-r", "x");
@@ -86,7 +79,7 @@ TEST(ArgumentScan, ExistingPathIsNeverASwitchOrVolume) {
   std::filesystem::current_path(previous);
   EXPECT_FALSE(s.Shuffle);
   EXPECT_TRUE(s.KeepLastPlaylist);
-  EXPECT_EQ(s.Folder, "-n");
+  EXPECT_EQ(s.Targets, (std::vector<std::string>{"-r", "-n"}));
 }
 
 TEST(Configuration, DeviceAndVolumeLines) {
@@ -107,7 +100,7 @@ TEST(Configuration, DeviceAndVolumeLines) {
   EXPECT_EQ(missing.Volume, 20);
   EXPECT_FALSE(missing.Shuffle);
   EXPECT_TRUE(missing.KeepLastPlaylist);
-  EXPECT_EQ(missing.Folder, "");
+  EXPECT_TRUE(missing.Targets.empty());
 }
 
 TEST(Configuration, LineThatIsNoNumberRaisesWithTheLine) {

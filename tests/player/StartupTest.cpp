@@ -20,8 +20,9 @@ std::string ErrorReport(const std::string& kind, const std::string& message) {
 }
 
 // A playlist of comment lines only: passes the text test and plays nothing,
-// so a run ends right after the settings line.
+// so a run ends right after the settings line, saying so.
 const char* kQuietList = "quiet.m3u";
+const std::string kNothing = "nothing to play in quiet.m3u\r\n";
 
 TEST(Startup, NoArgumentsPrintsUsageAndDevicesOnly) {
   PlayerInstall install("not a number\r\n");  // never read without arguments
@@ -79,22 +80,26 @@ TEST(Startup, VolumeAndShuffleLine) {
   struct Case {
     std::vector<std::string> args;
     const char* line;
+    std::string ignored = {};  // what standard error names before the list's report
   } cases[] = {
       {{}, "Volume: 75 Shuffle: no"},         {{"/v30"}, "Volume: 30 Shuffle: no"},
       {{"/v5"}, "Volume: 5 Shuffle: no"},     {{"/v123"}, "Volume: 100 Shuffle: no"},
       {{"/v999"}, "Volume: 100 Shuffle: no"}, {{"/v1234"}, "Volume: 75 Shuffle: no"},
-      {{"/v"}, "Volume: 75 Shuffle: no"},     {{"/V50"}, "Volume: 75 Shuffle: no"},
-      {{"-v50"}, "Volume: 75 Shuffle: no"},   {{"/v-5"}, "Volume: -5 Shuffle: no"},
-      {{"/r"}, "Volume: 75 Shuffle: yes"},    {{"-R", "/v20"}, "Volume: 20 Shuffle: yes"},
-      {{"/rx"}, "Volume: 75 Shuffle: no"},    {{"-n"}, "Volume: 75 Shuffle: no"},
+      {{"/v"}, "Volume: 75 Shuffle: no"},     {{"/V50"}, "Volume: 75 Shuffle: no", "ignored: /V50\r\n"},
+      {{"-v50"}, "Volume: 75 Shuffle: no", "ignored: -v50\r\n"},
+      {{"/v-5"}, "Volume: -5 Shuffle: no"},   {{"/r"}, "Volume: 75 Shuffle: yes"},
+      {{"-R", "/v20"}, "Volume: 20 Shuffle: yes"},
+      {{"/rx"}, "Volume: 75 Shuffle: no", "ignored: /rx\r\n"},
+      {{"-n"}, "Volume: 75 Shuffle: no"},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> args{kQuietList};
-    args.insert(args.end(), c.args.begin(), c.args.end());
+    // Switches may stand before the target as well as after it.
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin() + static_cast<long>(args.size() / 2), kQuietList);
     const PlayerRun r = install.Run(args);
-    EXPECT_EQ(r.exitCode, 0) << c.line;
+    EXPECT_EQ(r.exitCode, 1) << c.line;
     EXPECT_EQ(r.out, kBanner + c.line + "\r\n") << c.line;
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, c.ignored + kNothing) << c.line;
   }
 }
 
@@ -111,19 +116,19 @@ TEST(Startup, VolumeThatIsNoNumberEndsWithConversionError) {
 TEST(Startup, ExistingPathsAreNeverSwitches) {
   REQUIRE_ENGINE();
   PlayerInstall install;
-  install.Write(kQuietList, "#EXTM3U\r\n");
-  // An absolute path begins with '/': /var would read as a volume argument
-  // and end in a conversion error. As a directory before a file it is just
-  // the (unreadable) first argument.
-  const PlayerRun var = install.Run({"/var", kQuietList});
-  EXPECT_EQ(var.exitCode, 1);
-  EXPECT_NE(var.out.find("Volume: 20 Shuffle: no\r\n"), std::string::npos) << var.out;
-  EXPECT_EQ(var.err, ErrorReport("EFOpenError", "Cannot open file \"/var\". Is a directory."));
-  // A file named like a switch is a file.
+  // A playlist and a folder named like switches are played.
   install.Write("-r", "#EXTM3U\r\n");
-  const PlayerRun r = install.Run({"-r"});
+  install.Write("-n/a.wav", playertest::WavTone(0.1));
+  const PlayerRun r = install.Run({"-r", "-n"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("Volume: 20 Shuffle: no\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Volume: 20 Shuffle: no\r\nPlaying file: 1 a 0:00 from 1\r\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "nothing to play in -r\r\n");
+  EXPECT_TRUE(std::filesystem::exists(install.File("lastplay.m3u")));
+  // Switches alone: nothing to play, the usage and the device list.
+  const PlayerRun alone = install.Run({"/r", "-q"});
+  EXPECT_EQ(alone.exitCode, 0);
+  EXPECT_EQ(alone.err, "ignored: -q\r\n");
+  EXPECT_NE(alone.out.find("Output Devices\r\n"), std::string::npos) << alone.out;
 }
 
 TEST(Startup, WithoutConfigurationTheDefaultDeviceAndVolume20) {
@@ -147,7 +152,8 @@ TEST(Startup, WithoutConfigurationTheDefaultDeviceAndVolume20) {
     }
   } else {
     EXPECT_FALSE(noDevice);
-    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.err, kNothing);
     EXPECT_EQ(r.out, kBanner + "Volume: 20 Shuffle: no\r\n");
   }
 }
@@ -172,20 +178,18 @@ TEST(Startup, FirstArgumentThatCannotBeReadEndsWithOpenError) {
   EXPECT_EQ(missing.err, ErrorReport("EFOpenError", "Cannot open file \"" + install.File("missing.wav") +
                                                         "\". No such file or directory."));
 
-  // A switch before the file is taken as the file.
+  // A switch before the file counts as well as after it.
   const PlayerRun early = install.Run({"/v50", song});
-  EXPECT_EQ(early.exitCode, 1);
-  EXPECT_EQ(early.err, ErrorReport("EFOpenError", "Cannot open file \"/v50\". No such file or directory."));
-  EXPECT_NE(early.out.find("Volume: 50 Shuffle: no\r\n"), std::string::npos);
+  EXPECT_EQ(early.exitCode, 0) << early.err;
+  EXPECT_NE(early.out.find("Volume: 50 Shuffle: no\r\nPlaying file: 1 song 0:00\r\n"), std::string::npos)
+      << early.out;
 
-  // A directory followed by a file: no folder playback, and the directory
-  // is not a file.
+  // A directory followed by a file: a queue of the two.
   std::filesystem::create_directory(install.File("dir"));
   const PlayerRun dirFirst = install.Run({install.File("dir"), song});
-  EXPECT_EQ(dirFirst.exitCode, 1);
-  EXPECT_EQ(dirFirst.err,
-            ErrorReport("EFOpenError", "Cannot open file \"" + install.File("dir") + "\". Is a directory."));
-  EXPECT_EQ(dirFirst.out.find("Playing file"), std::string::npos);
+  EXPECT_EQ(dirFirst.exitCode, 0);
+  EXPECT_EQ(dirFirst.err, "nothing to play in " + install.File("dir") + "\r\n");
+  EXPECT_NE(dirFirst.out.find("Playing file: 1 song 0:00 from 1"), std::string::npos) << dirFirst.out;
 }
 
 TEST(Startup, FileThatIsNeitherAudioNorTextEndsWithEngineError) {

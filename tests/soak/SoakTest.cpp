@@ -188,8 +188,10 @@ class QuietOutput {
 std::string OneTrack(const std::string& path, int number, int count, TrackMemory& memory) {
   const HSTREAM h = OpenFileStream(path, BASS_STREAM_DECODE);
   if (h == 0) return "does not open, error " + std::to_string(BASS_ErrorGetCode());
-  PlayerSettings settings;
-  const uint32_t total = PrepareTrack(path, h, ListEntryDisplay(number, count), settings, memory);
+  const PreparedTrack track = PrepareTrack(path, h, TrackDisplay{number, count, {}}, memory);
+  SetTrackVolume(h, 0.2);
+  std::fwrite(track.Header.data(), 1, track.Header.size(), stdout);
+  const uint32_t total = track.Total;
   BASS_CHANNELINFO info{};
   BASS_ChannelGetInfo(h, &info);
   const QWORD length = BASS_ChannelGetLength(h, BASS_POS_BYTE);
