@@ -360,6 +360,21 @@ QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
   });
 }
 
+BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
+    auto s = FindStream(handle);
+    if (!s) return Fail(BASS_ERROR_HANDLE);
+    if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE);
+    const QWORD frameBytes = static_cast<QWORD>(s->Channels()) * 2;
+    const QWORD frame = pos / frameBytes;
+    const int64_t length = s->LengthFrames();
+    if (length > 0 && frame > static_cast<QWORD>(length)) return Fail(BASS_ERROR_POSITION);
+    if (!s->SetPosition(static_cast<int64_t>(frame))) return Fail(BASS_ERROR_NOTAVAIL);
+    WakeMixer();
+    return Ok(TRUE);
+  });
+}
+
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
   return Guarded(-1.0, [&]() -> double {
     auto s = FindStream(handle);

@@ -179,6 +179,7 @@ struct Decoder::Impl {
   bool inputEnded = false;  // no more packets; the decoder has been drained
   bool decoderEnded = false;
   int errors = 0;  // consecutive decoding errors
+  int64_t lastStart = -1;  // the frame the last decoded frame starts at, when its timestamp says
   // Parameters the converter was set up for.
   int swrFormat = -1;
   int swrRate = 0;
@@ -358,6 +359,12 @@ bool Decoder::Receive(Samples& out) {
   const int rc = avcodec_receive_frame(d.codec, d.frame);
   if (rc == 0) {
     d.errors = 0;
+    const AVStream* stream = d.format->streams[d.streamIndex];
+    const int64_t pts = d.frame->best_effort_timestamp;
+    const int64_t origin = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    d.lastStart = pts == AV_NOPTS_VALUE ? -1
+                                        : std::max<int64_t>(0, av_rescale_q(pts - origin, stream->time_base,
+                                                                            AVRational{1, d.codec->sample_rate}));
     const bool ok = d.Convert(d.frame, out);
     av_frame_unref(d.frame);
     return ok;
@@ -415,6 +422,51 @@ bool Decoder::Rewind() {
   d.decoderEnded = false;
   fPending.clear();
   return true;
+}
+
+bool Decoder::NextFrames(Samples& out, int64_t& start) {
+  fImpl->lastStart = -1;
+  for (int round = 0; round < 1024 && out.empty(); ++round)
+    if (!Receive(out) && fImpl->decoderEnded) break;
+  start = fImpl->lastStart;
+  return !out.empty();
+}
+
+int64_t Decoder::SeekTo(int64_t target) {
+  Impl& d = *fImpl;
+  if (target <= 0) return Rewind() ? 0 : -1;
+  const AVStream* stream = d.format->streams[d.streamIndex];
+  const int64_t origin = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+  const int64_t ts = origin + av_rescale_q(target, AVRational{1, fRate}, stream->time_base);
+  int64_t position = 0;  // where the next frames start, as far as counted
+  if (av_seek_frame(d.format, d.streamIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0) {
+    avcodec_flush_buffers(d.codec);
+    d.inputEnded = d.decoderEnded = false;
+    d.errors = 0;
+    fPending.clear();
+    position = -1;
+  } else if (!Rewind()) {
+    return -1;
+  }
+  // Frames before the target are dropped; where a frame's start is not
+  // known it is taken to be where counting says (or, first after a seek,
+  // the target itself).
+  Samples frames;
+  for (int64_t dropped = 0; dropped < kMaxScanPackets; ++dropped) {
+    frames.clear();
+    int64_t start = -1;
+    if (!NextFrames(frames, start)) return position >= 0 ? position : target;
+    if (start < 0) start = position >= 0 ? position : target;
+    const int64_t count = static_cast<int64_t>(frames.size()) / fChannels;
+    if (start + count <= target) {
+      position = start + count;
+      continue;
+    }
+    const int64_t skip = std::clamp<int64_t>(target - start, 0, count);
+    fPending.assign(frames.begin() + skip * fChannels, frames.end());
+    return start + skip;
+  }
+  return target;
 }
 
 int64_t Decoder::FilePosition() const {

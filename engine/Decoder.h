@@ -35,6 +35,13 @@ class Decoder {
   bool Decode(Samples& out);
   // Back to the first frame; false when the file cannot seek.
   bool Rewind();
+  // Decoding goes on from frame target (0 and up): the frames before it
+  // in the packet it lands on are dropped, so that the position is exact
+  // where the file's timestamps tell it. A file that cannot seek is
+  // decoded from its start up to there. Returns the frame decoding goes on
+  // from (the end, for a target past it); -1 when the file cannot even
+  // rewind.
+  int64_t SeekTo(int64_t target);
 
   // Byte offsets in the file: how far it has been read, its size, and
   // where the audio data begins.
@@ -60,6 +67,9 @@ class Decoder {
   struct Impl;
   explicit Decoder(std::unique_ptr<Impl> impl);
   bool Receive(Samples& out);
+  // The next decoded frames, and where they start (-1 when the file does
+  // not say); false at the end.
+  bool NextFrames(Samples& out, int64_t& start);
 
   std::unique_ptr<Impl> fImpl;
   int fRate = 0;

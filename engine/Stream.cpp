@@ -200,6 +200,29 @@ bool Stream::Rewind() {
   return true;
 }
 
+bool Stream::SetPosition(int64_t frame) {
+  std::lock_guard<std::mutex> lock(fRenderMutex);
+  {
+    std::lock_guard<std::mutex> state(fStateMutex);
+    if (fLengthNow > 0) frame = std::min(frame, fLengthNow);
+  }
+  const int64_t landed = fDecoder->SeekTo(std::max<int64_t>(0, frame));
+  if (landed < 0) return false;
+  if (fConverter) fConverter->Reset();
+  fSource.clear();
+  // Source-buffer frames count at the converted rate.
+  fSourceBase = fSourceRate == fRate ? landed : landed * fSourceRate / fRate;
+  fPos = static_cast<double>(fSourceBase);
+  fSourceEnded = false;
+  fDecodedFrames = landed;
+  for (Band& band : fBands) band.filter.Reset();
+  std::lock_guard<std::mutex> state(fStateMutex);
+  Publish();
+  // A stream whose end was rendered but not yet heard has more to render.
+  if (fState == Activity::Playing) fMixing.store(true, std::memory_order_release);
+  return true;
+}
+
 size_t Stream::MixInto(float* out, size_t frames, uint64_t outFrame, double clockStart) {
   std::lock_guard<std::mutex> lock(fRenderMutex);
   {

@@ -49,6 +49,10 @@ class Stream {
   bool Play(bool restart);
   void Stop();
   bool Pause();  // false when the stream is not playing
+  // Rendering goes on from the file's frame `frame` (clamped to the
+  // length); what was rendered before is still heard first. False when the
+  // file cannot seek.
+  bool SetPosition(int64_t frame);
   // The handle is gone: the engine thread leaves the stream alone, it
   // starts no follower and it is never played again.
   void Retire();

@@ -46,6 +46,7 @@ typedef DWORD HPLUGIN; /* a loaded add-on */
 #define BASS_ERROR_DRIVER 3    /* the output device could not be opened */
 #define BASS_ERROR_HANDLE 5    /* not a valid handle */
 #define BASS_ERROR_FORMAT 6    /* sample format not supported */
+#define BASS_ERROR_POSITION 7  /* the position is beyond the stream's end */
 #define BASS_ERROR_INIT 8      /* BASS_Init has not been called successfully */
 #define BASS_ERROR_START 9     /* the output could not be started */
 #define BASS_ERROR_ALREADY 14  /* already initialised / already loaded */
@@ -217,6 +218,12 @@ DWORD BASS_ChannelIsActive(DWORD handle);
  * streams it is what BASS_ChannelGetData has delivered. */
 QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode);
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode);
+/* Moves a stream to pos (bytes, BASS_POS_BYTE): a played stream goes on
+ * from there once what was mixed before has been heard (so the position
+ * it reports moves then); a stream that had ended plays again from there.
+ * Errors: BASS_ERROR_POSITION (beyond the length), BASS_ERROR_NOTAVAIL
+ * (the file cannot seek), BASS_ERROR_ILLTYPE. */
+BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode);
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double pos);
 
