@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include <algorithm>
 #include <sstream>
 #include <string_view>
 
@@ -39,8 +40,23 @@ void ReadConfiguration(const std::string& path, PlayerSettings& settings) {
   const auto lines = ReadFirstLines(path, 2);
   const std::string line1 = lines.size() > 0 ? lines[0] : std::string();
   const std::string line2 = lines.size() > 1 ? lines[1] : std::string();
-  settings.Volume = StrToInt(line2);
-  settings.Device = StrToInt(line1);
+  const auto convert = [&](const std::string& line, int number) {
+    try {
+      return StrToInt(line);
+    } catch (const EConvertError& e) {
+      throw EConfigurationError(e, "line " + std::to_string(number) + " of " + FullPathName(path));
+    }
+  };
+  settings.Volume = convert(line2, 2);
+  settings.Device = convert(line1, 1);
+}
+
+std::string HoldVolume(PlayerSettings& settings) {
+  const int32_t held = std::clamp<int32_t>(settings.Volume, 0, 100);
+  if (held == settings.Volume) return {};
+  const std::string text = "volume " + std::to_string(settings.Volume) + " held to " + std::to_string(held);
+  settings.Volume = held;
+  return text;
 }
 
 void ScanArguments(const std::vector<std::string>& args, PlayerSettings& settings) {

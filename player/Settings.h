@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "NativeFiles.h"
+#include "TextUtils.h"
 
 struct PlayerSettings {
   int32_t Volume = 20;  // percent; reaches the engine as Volume / 100
@@ -25,10 +27,27 @@ std::string ProgramDirectory();
 // "quavlin.cfg" in the program directory.
 std::string ConfigurationFile(const std::string& programDirectory);
 
+// A line of the configuration file that is not a number: the conversion
+// error, and which line of which file it was.
+class EConfigurationError : public EConvertError {
+ public:
+  EConfigurationError(const EConvertError& error, std::string where)
+      : EConvertError(error), fWhere(std::move(where)) {}
+  const std::string& Where() const { return fWhere; }  // "line 2 of <file>"
+
+ private:
+  std::string fWhere;
+};
+
 // Reads the configuration file when it exists: line 1 the device number,
 // line 2 the volume. Line 2 is converted first; a line that is not an
-// integer raises EConvertError. A missing file leaves the settings alone.
+// integer raises EConfigurationError. A missing file leaves the settings
+// alone.
 void ReadConfiguration(const std::string& path, PlayerSettings& settings);
+
+// Holds the volume to 0..100 (250 would clip every loud passage, a negative
+// one play silence); what to tell the user when it was held, else nothing.
+std::string HoldVolume(PlayerSettings& settings);
 
 // Applies every argument, first to last. An argument that names an
 // existing file or directory is a target, never a switch. Other arguments

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <tuple>
 
 #include "PlayerHarness.h"
 
@@ -57,11 +58,12 @@ TEST(Startup, ConfigurationErrorsEndWithReportAndExitCode1) {
   struct Case {
     const char* config;
     const char* message;
+    int line;
   } cases[] = {
-      {"0\r\n", "'' is not a valid integer value."},
-      {"0", "'' is not a valid integer value."},
-      {"0\r\nloud\r\n", "'loud' is not a valid integer value."},
-      {"zero\r\n20\r\n", "'zero' is not a valid integer value."},
+      {"0\r\n", "'' is not a valid integer value.", 2},
+      {"0", "'' is not a valid integer value.", 2},
+      {"0\r\nloud\r\n", "'loud' is not a valid integer value.", 2},
+      {"zero\r\n20\r\n", "'zero' is not a valid integer value.", 1},
   };
   for (const Case& c : cases) {
     PlayerInstall install(std::string(c.config));
@@ -69,7 +71,22 @@ TEST(Startup, ConfigurationErrorsEndWithReportAndExitCode1) {
     const PlayerRun r = install.Run({kQuietList});
     EXPECT_EQ(r.exitCode, 1) << c.config;
     EXPECT_EQ(r.out, kBanner) << "nothing after the banner: no device was initialised";
-    EXPECT_EQ(r.err, ErrorReport("EConvertError", c.message)) << c.config;
+    // The report, then where the setting stands.
+    EXPECT_EQ(r.err, ErrorReport("EConvertError", c.message) + "The setting is line " + std::to_string(c.line) +
+                         " of " + install.File("quavlin.cfg") + ".\r\n")
+        << c.config;
+  }
+}
+
+TEST(Startup, ConfiguredVolumeIsHeldBetween0And100) {
+  REQUIRE_ENGINE();
+  for (const auto& [config, line, held] : {std::tuple{"0\r\n250\r\n", "Volume: 100", "volume 250 held to 100"},
+                                           std::tuple{"0\r\n-7\r\n", "Volume: 0", "volume -7 held to 0"}}) {
+    PlayerInstall install(config);
+    install.Write(kQuietList, "#EXTM3U\r\n");
+    const PlayerRun r = install.Run({kQuietList});
+    EXPECT_EQ(r.out, kBanner + line + " Shuffle: no\r\n");
+    EXPECT_EQ(r.err, std::string(held) + "\r\n" + kNothing);
   }
 }
 
@@ -87,7 +104,8 @@ TEST(Startup, VolumeAndShuffleLine) {
       {{"/v999"}, "Volume: 100 Shuffle: no"}, {{"/v1234"}, "Volume: 75 Shuffle: no"},
       {{"/v"}, "Volume: 75 Shuffle: no"},     {{"/V50"}, "Volume: 75 Shuffle: no", "ignored: /V50\r\n"},
       {{"-v50"}, "Volume: 75 Shuffle: no", "ignored: -v50\r\n"},
-      {{"/v-5"}, "Volume: -5 Shuffle: no"},   {{"/r"}, "Volume: 75 Shuffle: yes"},
+      {{"/v-5"}, "Volume: 0 Shuffle: no", "volume -5 held to 0\r\n"},
+      {{"/r"}, "Volume: 75 Shuffle: yes"},
       {{"-R", "/v20"}, "Volume: 20 Shuffle: yes"},
       {{"/rx"}, "Volume: 75 Shuffle: no", "ignored: /rx\r\n"},
       {{"-n"}, "Volume: 75 Shuffle: no"},
