@@ -48,6 +48,12 @@ void WriteErrorLine(std::string_view text);
 // or the OEM code page (standard error). Does not flush.
 void WriteText(std::FILE* stream, std::string_view text);
 
+// Whether standard output is a terminal (a console on Windows), and its
+// width in columns: 0 when it is none or its width is unknown. The width
+// follows resizes of the window (SIGWINCH on POSIX).
+bool OutputIsTerminal();
+int OutputColumns();
+
 }  // namespace console
 
 // printf-style formatting into a std::string; numbers follow LC_NUMERIC.

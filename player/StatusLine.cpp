@@ -48,21 +48,49 @@ std::string LevelMeterText(uint32_t level) {
   return text;
 }
 
-std::string StatusLineText(const StatusValues& v) {
-  std::string line = Format("Playing: %u%% ", PercentPlayed(v.Elapsed, v.Total));
-  line += Format(" - %u:%.2u - L ", v.Elapsed / 60, v.Elapsed % 60);
-  if (v.State == kStateStalled)
-    line += Format("-- buffering : %.5" PRId64 " --", v.Buffered);
-  else
-    line += LevelMeterText(v.Level);
-  line += Format(" R - cpu %.2f%%\r", v.Cpu);
-  return line;
+std::string StatusLineText(const StatusValues& v, int columns) {
+  const std::string head = Format("%s: %u%%  - %u:%.2u", v.Paused ? "Paused" : "Playing",
+                                  PercentPlayed(v.Elapsed, v.Total), v.Elapsed / 60, v.Elapsed % 60);
+  std::string meter;
+  if (!v.Notice.empty()) {
+    // In place of "L <meter> R", as wide.
+    meter = " - " + v.Notice;
+    if (meter.size() < 2 * kMeterWidth + 8) meter.resize(2 * kMeterWidth + 8, ' ');
+  } else if (v.State == kStateStalled && !v.Paused) {
+    meter = Format(" - L -- buffering : %.5" PRId64 " -- R", v.Buffered);
+  } else {
+    meter = " - L " + LevelMeterText(v.Paused ? 0 : v.Level) + " R";
+  }
+  const std::string cpu = Format(" - cpu %.2f%%", v.Cpu);
+  if (columns <= 0 || columns >= kBlankingWidth) return head + meter + cpu + "\r";
+  const auto room = static_cast<size_t>(columns - 1);
+  for (const std::string& line : {head + meter + cpu, head + cpu, head})
+    if (line.size() <= room) return line + "\r";
+  return head.substr(0, room) + "\r";
 }
 
-std::string BlankingLine() { return std::string(kBlankingWidth, ' ') + "\r\n"; }
+std::string BlankingLine(int columns) {
+  const int width = columns <= 0 || columns >= kBlankingWidth ? kBlankingWidth : columns - 1;
+  return std::string(static_cast<size_t>(width), ' ') + "\r\n";
+}
 
 void LevelMeter(uint32_t level) { console::Write(LevelMeterText(level)); }
 
-void StatusLine(const StatusValues& values) { console::Write(StatusLineText(values)); }
+namespace {
+// The length of the status line on screen, so that a shorter one blanks
+// out what the last one left behind ("Paused" is shorter than "Playing").
+size_t gShownLength = 0;
+}  // namespace
 
-void WriteBlankingLine() { console::Write(BlankingLine()); }
+void StatusLine(const StatusValues& values) {
+  std::string line = StatusLineText(values, console::OutputColumns());
+  const size_t length = line.size() - 1;  // without the CR
+  if (length < gShownLength) line.insert(length, gShownLength - length, ' ');
+  gShownLength = length;
+  console::Write(line);
+}
+
+void WriteBlankingLine() {
+  gShownLength = 0;
+  console::Write(BlankingLine(console::OutputColumns()));
+}

@@ -13,6 +13,8 @@ struct StatusValues {
   uint32_t Level = 0;    // left peak in the low 16 bits, right peak in the high 16 bits
   int64_t Buffered = 0;  // bytes downloaded ahead of decoding (read when stalled)
   double Cpu = 0;        // engine load in percent
+  bool Paused = false;   // "Paused" where it says "Playing", and an empty meter
+  std::string Notice;    // shown for a moment in place of the meter ("Volume: 55")
 };
 
 inline constexpr uint32_t kStateStalled = 2;
@@ -27,13 +29,17 @@ uint32_t PercentPlayed(uint32_t elapsed, uint32_t total);
 // from its right end, the right bar from its left end.
 std::string LevelMeterText(uint32_t level);
 
-// The whole status line, ending in a lone CR.
-std::string StatusLineText(const StatusValues& values);
+// The whole status line, ending in a lone CR. On a terminal narrower than
+// the blanking line (columns from 1 to 66) it is cut to fit in one column
+// less, so that it never wraps: the meter goes first, then the processor
+// load, then what the rest does not fit.
+std::string StatusLineText(const StatusValues& values, int columns = 0);
 
-// 67 blanks and CR LF: clears the status line when a track ends.
-std::string BlankingLine();
+// 67 blanks and CR LF: clears the status line when a track ends; on a
+// narrower terminal one blank less than its width.
+std::string BlankingLine(int columns = 0);
 
-// Console writers of the texts above.
+// Console writers of the texts above, at the width of the terminal.
 void LevelMeter(uint32_t level);
 void StatusLine(const StatusValues& values);
 void WriteBlankingLine();

@@ -1,6 +1,10 @@
 // Keyboard input while the players run.
 #pragma once
 
+#include <vector>
+
+#include "Keys.h"
+
 // While alive, puts standard input - when it is a terminal - in
 // non-canonical, no-echo mode, so a single key press is seen at once and
 // typed text neither lands on the status line nor reaches the shell after
@@ -25,7 +29,7 @@ class KeyInputMode {
   bool fOwner = false;
 };
 
-// True when a space is waiting on standard input; any other waiting input
-// is discarded. Always false unless standard input is a terminal in key
-// mode and the process is in its foreground.
-bool StopKeyPressed();
+// The keys pressed since the last call, read without waiting. Nothing
+// unless standard input is a terminal in key mode (a console on Windows)
+// and the process is in its foreground.
+std::vector<KeyPress> PollKeys();

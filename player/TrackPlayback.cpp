@@ -38,7 +38,8 @@ QWORD Count(QWORD value) { return value == kNoCount ? 0 : value; }
 // has no reader for, or whose reader finds invalid, from the engine. So do
 // the ReplayGain values.
 std::string HeaderLines(const std::string& path, HSTREAM stream, const TrackDisplay& display, uint32_t total,
-                        GainTags& gain) {
+                        PreparedTrack& track) {
+  GainTags& gain = track.Gain;
   const TGeneralAudioFile file(path);
   HeaderTags tags{file.Title(), file.Artist(), file.Album(), file.Genre()};
   int32_t bitrate = file.Bitrate();
@@ -56,6 +57,9 @@ std::string HeaderLines(const std::string& path, HSTREAM stream, const TrackDisp
     gain = GainTagsFromEngine(engineTags);
   }
   if (tags.Title.empty()) tags.Title = Utf8ToUtf16(display.Title);
+  track.Title = tags.Title.empty() ? ConsoleName(BareName(path)) : ConsoleText(tags.Title);
+  track.Artist = ConsoleText(tags.Artist);
+  track.Album = ConsoleText(tags.Album);
   return HeaderFirstLine(display.Number, path, tags, total, display.Count) + std::string(kLineEnd) +
          HeaderSecondLine(bitrate, channels, typeName) + std::string(kLineEnd);
 }
@@ -74,9 +78,10 @@ PreparedTrack PrepareTrack(const std::string& path, HSTREAM stream, const TrackD
   const QWORD length = Count(BASS_ChannelGetLength(stream, BASS_POS_BYTE));
   if (length != 0) {
     memory.Total = WholeSeconds(stream, length);
-    track.Header = HeaderLines(path, stream, display, memory.Total, track.Gain);
+    track.Header = HeaderLines(path, stream, display, memory.Total, track);
   } else {
     track.Header = kLineEnd;
+    track.Title = ConsoleName(BareName(path));
   }
   track.Total = memory.Total;
   return track;

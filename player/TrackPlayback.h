@@ -30,6 +30,7 @@ struct PreparedTrack {
   uint32_t Total = 0;  // whole seconds
   std::string Header;  // the two header lines (or, for a stream without a length, an empty line), with line ends
   GainTags Gain;
+  std::string Title, Artist, Album;  // UTF-8, as the header shows them (the title: or the bare name)
 };
 
 // Nine flat equaliser bands, the length and the header (texts from the tag

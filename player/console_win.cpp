@@ -47,4 +47,15 @@ void WriteText(std::FILE* stream, std::string_view text) {
   if (got > 0) std::fwrite(bytes.data(), 1, static_cast<size_t>(got), stream);
 }
 
+bool OutputIsTerminal() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+int OutputColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_OUTPUT_HANDLE), &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 }  // namespace console

@@ -13,6 +13,7 @@
 #include "Engine.h"
 #include "FolderList.h"
 #include "Help.h"
+#include "MediaControls.h"
 #include "NativeFiles.h"
 #include "PlayerFiles.h"
 #include "PlayQueue.h"
@@ -83,6 +84,7 @@ int RunPlayer(const std::vector<std::string>& args) {
     ReadConfiguration(files.Configuration, settings);
     ScanArguments(args, settings);
     for (const std::string& ignored : settings.Ignored) console::WriteErrorLine("ignored: " + ConsoleName(ignored));
+    if (const std::string held = HoldVolume(settings); !held.empty()) console::WriteErrorLine(held);
   }
   if (settings.Targets.empty()) {
     WriteUsage(files);
@@ -105,7 +107,7 @@ int RunPlayer(const std::vector<std::string>& args) {
   const GainMode gain = ChooseGainMode(queue, settings.ReplayGain);
   if (gain != GainMode::Off) console::WriteLine(GainModeLine(gain));
 
-  QueuePlayer player(queue, settings, gain);
+  QueuePlayer player(queue, settings, gain, ConnectMediaControls());
   const int played = player.Run(stream);
   // Folders and playlists whose entries all failed to play say so too.
   for (size_t i = 0; i < queue.Sources.size(); ++i) {
@@ -150,6 +152,10 @@ int main(int argc, char** argv) {
     console::WriteLine("Error(" + std::to_string(e.Code) + "): " + e.Text);
     if (!e.Hint.empty()) console::WriteErrorLine(e.Hint);
     return kExitEngineFailure;
+  } catch (const EConfigurationError& e) {
+    const int code = ReportError("EConvertError", e.what());
+    console::WriteErrorLine("The setting is " + ConsoleName(e.Where()) + ".");
+    return code;
   } catch (const EConvertError& e) {
     return ReportError("EConvertError", e.what());
   } catch (const EFOpenError& e) {

@@ -100,12 +100,16 @@ KeyInputMode::~KeyInputMode() {
   ::signal(SIGCONT, SIG_DFL);
 }
 
-bool StopKeyPressed() {
-  if (!gApplied || !InForeground()) return false;
+std::vector<KeyPress> PollKeys() {
+  static KeyDecoder decoder;
+  if (!gApplied || !InForeground()) return {};
   int waiting = 0;
-  if (::ioctl(STDIN_FILENO, FIONREAD, &waiting) != 0 || waiting <= 0) return false;
-  char key = 0;
-  if (::read(STDIN_FILENO, &key, 1) == 1 && key == ' ') return true;
-  ::tcflush(STDIN_FILENO, TCIFLUSH);
-  return false;
+  if (::ioctl(STDIN_FILENO, FIONREAD, &waiting) != 0 || waiting <= 0) {
+    decoder.Idle();
+    return {};
+  }
+  char bytes[256];
+  const ssize_t got = ::read(STDIN_FILENO, bytes, sizeof bytes);
+  if (got <= 0) return {};
+  return decoder.Feed(std::string_view(bytes, static_cast<size_t>(got)));
 }

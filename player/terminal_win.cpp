@@ -1,7 +1,9 @@
 // Keys on Windows: the console input API. The console keeps key events in
-// its input buffer until someone reads them; the player only peeks, so
-// nothing is echoed while it runs.
+// its input buffer until someone reads them, and echoes nothing meanwhile.
 #include <windows.h>
+
+#include <algorithm>
+#include <iterator>
 
 #include "Terminal.h"
 
@@ -34,18 +36,31 @@ KeyInputMode::~KeyInputMode() {
   gOwnerAlive = false;
 }
 
-// With no event waiting: false. A waiting key event of the space bar (key
-// down or up) answers true and stays in the buffer; any other event
-// empties the whole buffer. Without a console the count cannot be asked
-// and the answer is false.
-bool StopKeyPressed() {
-  const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+// Every waiting input event is read; key presses (not releases) of the
+// arrows and of ASCII characters count, the rest is passed over. Without
+// a console the count cannot be asked and nothing comes.
+std::vector<KeyPress> PollKeys() {
+  std::vector<KeyPress> keys;
+  const HANDLE input = ConsoleInput();
   DWORD waiting = 0;
-  if (!::GetNumberOfConsoleInputEvents(input, &waiting) || waiting == 0) return false;
-  INPUT_RECORD record{};
+  if (input == nullptr || !::GetNumberOfConsoleInputEvents(input, &waiting) || waiting == 0) return keys;
+  INPUT_RECORD records[64];
   DWORD read = 0;
-  if (!::PeekConsoleInputW(input, &record, 1, &read) || read == 0) return false;
-  if (record.EventType == KEY_EVENT && record.Event.KeyEvent.wVirtualKeyCode == VK_SPACE) return true;
-  ::FlushConsoleInputBuffer(input);
-  return false;
+  if (!::ReadConsoleInputW(input, records, static_cast<DWORD>(std::size(records)), &read)) return keys;
+  for (DWORD i = 0; i < read; ++i) {
+    if (records[i].EventType != KEY_EVENT || !records[i].Event.KeyEvent.bKeyDown) continue;
+    const KEY_EVENT_RECORD& key = records[i].Event.KeyEvent;
+    for (WORD repeat = 0; repeat < std::max<WORD>(1, key.wRepeatCount); ++repeat) {
+      switch (key.wVirtualKeyCode) {
+        case VK_LEFT: keys.push_back({KeyPress::Kind::Left, 0}); break;
+        case VK_RIGHT: keys.push_back({KeyPress::Kind::Right, 0}); break;
+        case VK_UP: keys.push_back({KeyPress::Kind::Up, 0}); break;
+        case VK_DOWN: keys.push_back({KeyPress::Kind::Down, 0}); break;
+        default:
+          if (key.uChar.UnicodeChar > 0 && key.uChar.UnicodeChar < 0x80)
+            keys.push_back({KeyPress::Kind::Character, static_cast<char>(key.uChar.UnicodeChar)});
+      }
+    }
+  }
+  return keys;
 }

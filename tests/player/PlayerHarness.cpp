@@ -162,7 +162,8 @@ bool SameMode(const termios& a, const termios& b) {
 
 }  // namespace
 
-PtySession::PtySession(const PlayerInstall& install, const std::vector<std::string>& args, Launch launch) {
+PtySession::PtySession(const PlayerInstall& install, const std::vector<std::string>& args, Launch launch,
+                       int columns) {
   const std::string program = install.Program();
   const std::string cwd = install.Dir().path().string();
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -170,7 +171,8 @@ PtySession::PtySession(const PlayerInstall& install, const std::vector<std::stri
   argv.push_back(nullptr);
   const std::vector<std::string> environment = install.Environment();
   fStart = Now();
-  fPid = ::forkpty(&fMaster, nullptr, nullptr, nullptr);
+  winsize size{24, static_cast<unsigned short>(columns), 0, 0};
+  fPid = ::forkpty(&fMaster, nullptr, nullptr, columns > 0 ? &size : nullptr);
   if (fPid < 0) throw std::runtime_error("forkpty");
   if (fPid == 0) {
     for (const std::string& setting : environment) ::putenv(const_cast<char*>(setting.c_str()));
@@ -213,9 +215,9 @@ void PtySession::Drain(int timeoutMs) {
   }
 }
 
-bool PtySession::WaitFor(const std::string& text, double timeoutSeconds) {
+bool PtySession::WaitFor(const std::string& text, double timeoutSeconds, size_t from) {
   const double end = Now() + timeoutSeconds;
-  while (fOutput.find(text) == std::string::npos) {
+  while (fOutput.find(text, from) == std::string::npos) {
     if (Now() > end) return false;
     Drain(50);
   }
@@ -228,6 +230,22 @@ void PtySession::Send(const std::string& bytes) {
 }
 
 void PtySession::Terminate() { ::kill(fPid, SIGTERM); }
+
+void PtySession::Resize(int columns) {
+  winsize size{24, static_cast<unsigned short>(columns), 0, 0};
+  ::ioctl(fMaster, TIOCSWINSZ, &size);
+}
+
+PlayerRun RunOnTerminal(const PlayerInstall& install, const std::vector<std::string>& args, int columns,
+                        double timeoutSeconds) {
+  PtySession session(install, args, Launch::Direct, columns);
+  const int status = session.WaitExit(timeoutSeconds);
+  PlayerRun r;
+  r.exitCode = status == -1 ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = session.Output();
+  r.seconds = session.SecondsSinceStart();
+  return r;
+}
 
 int PtySession::WaitExit(double timeoutSeconds) {
   const double end = Now() + timeoutSeconds;

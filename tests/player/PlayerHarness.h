@@ -82,14 +82,19 @@ struct ShellReport {
 // standard input and output.
 class PtySession {
  public:
-  PtySession(const PlayerInstall& install, const std::vector<std::string>& args, Launch launch = Launch::Direct);
+  // columns: the terminal's width (0: the system's default).
+  PtySession(const PlayerInstall& install, const std::vector<std::string>& args, Launch launch = Launch::Direct,
+             int columns = 0);
   ~PtySession();
   PtySession(const PtySession&) = delete;
   PtySession& operator=(const PtySession&) = delete;
 
-  // Reads output until it contains text; false after the timeout.
-  bool WaitFor(const std::string& text, double timeoutSeconds);
+  // Reads output until it contains text (at or after offset from); false
+  // after the timeout.
+  bool WaitFor(const std::string& text, double timeoutSeconds, size_t from = 0);
   void Send(const std::string& bytes);
+  // Resizes the terminal (the program gets SIGWINCH).
+  void Resize(int columns);
   void Terminate();  // SIGTERM to the program
   // Waits for the program to end; its wait status, or -1 after the timeout
   // (the program is then killed).
@@ -111,6 +116,12 @@ class PtySession {
   std::string fOutput;
   double fStart = 0;
 };
+
+// A whole run on a terminal of that width: the exit code, and standard
+// output and error together as the terminal passes them on (a CR LF
+// arrives as CR CR LF).
+PlayerRun RunOnTerminal(const PlayerInstall& install, const std::vector<std::string>& args, int columns = 0,
+                        double timeoutSeconds = 60);
 
 using testsupport::Now;
 

@@ -119,6 +119,24 @@ TEST_F(RealDevice, SingleFilePlaysToItsEndAndTheSpaceBarRunsItDown) {
   EXPECT_LT(late, early - 20) << "the pitch does not fall";
 }
 
+TEST_F(RealDevice, PauseSilencesTheSinkAndLosesNothing) {
+  fInstall.Write("tone.wav", WavTone(4, 440, 2, kRate));
+  PtySession session(fInstall, {"tone.wav"});
+  ASSERT_TRUE(session.WaitFor(" - 0:01 - ", 10)) << session.Output();
+  session.Send("p");
+  ASSERT_TRUE(session.WaitFor("Paused: ", 5));
+  session.WaitFor("never shown", 1.5);
+  session.Send("p");
+  const int status = session.WaitExit(15);
+  const std::vector<float> x = fServer.StopRecording();
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const auto spans = SoundSpans(x, 0.01f, kRate / 10);
+  ASSERT_EQ(spans.size(), 2u) << "sound, the pause, sound";
+  EXPECT_GT(static_cast<double>(spans[1].begin - spans[0].end) / kRate, 1.2) << "the pause";
+  const double heard = static_cast<double>(spans[0].end - spans[0].begin + spans[1].end - spans[1].begin) / kRate;
+  EXPECT_NEAR(heard, 4.0, 0.05) << "every part of the tone once";
+}
+
 TEST_F(RealDevice, TracksOfAFolderJoinWithoutAGap) {
   // One continuous tone cut in two, off a zero crossing: the join must not
   // be heard, neither as silence nor as a click.

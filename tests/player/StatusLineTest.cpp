@@ -88,4 +88,40 @@ TEST(StatusLine, BlankingLineAndItsLimit) {
   EXPECT_GT(StatusLineText(wide).size() - 1, 67u);
 }
 
+TEST(StatusLine, PausedNoticesAndNarrowTerminals) {
+  std::setlocale(LC_NUMERIC, "C");
+  StatusValues v;
+  v.State = 1;
+  v.Elapsed = 65;
+  v.Total = 130;
+  v.Level = Both(1000);
+  v.Cpu = 0.25;
+  const std::string full = "Playing: 50%  - 1:05 - L ---------**** ****--------- R - cpu 0.25%\r";
+  v.Paused = true;
+  EXPECT_EQ(StatusLineText(v), "Paused: 50%  - 1:05 - L ------------- ------------- R - cpu 0.25%\r");
+  v.Paused = false;
+  v.Notice = "Volume: 55";
+  EXPECT_EQ(StatusLineText(v), "Playing: 50%  - 1:05 - Volume: 55                      - cpu 0.25%\r");
+  v.Notice.clear();
+  // Wide enough (or unknown): as it is; narrower, cut to one column less
+  // than the terminal, the meter first, then the load.
+  struct Case {
+    int columns;
+    std::string line, blanking;
+  } cases[] = {
+      {0, full, std::string(67, ' ')},
+      {67, full, std::string(67, ' ')},
+      {120, full, std::string(67, ' ')},
+      {66, "Playing: 50%  - 1:05 - cpu 0.25%\r", std::string(65, ' ')},
+      {34, "Playing: 50%  - 1:05 - cpu 0.25%\r", std::string(33, ' ')},
+      {33, "Playing: 50%  - 1:05 - cpu 0.25%\r", std::string(32, ' ')},
+      {32, "Playing: 50%  - 1:05\r", std::string(31, ' ')},
+      {12, "Playing: 50\r", std::string(11, ' ')},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StatusLineText(v, c.columns), c.line) << c.columns;
+    EXPECT_EQ(BlankingLine(c.columns), c.blanking + "\r\n") << c.columns;
+  }
+}
+
 }  // namespace
