@@ -43,6 +43,11 @@ bool ReadFileStart(const std::string& name, size_t limit, std::string& bytes, st
 // it cannot be written.
 bool WriteNamedFile(const std::string& name, std::string_view bytes, std::string& reason);
 
+// The same, never leaving a half-written file: the bytes go to a new file
+// beside it, which then takes the name in one step (an existing file of
+// that name stays whole until then); on any failure nothing is left.
+bool ReplaceNamedFile(const std::string& name, std::string_view bytes, std::string& reason);
+
 // Removes a file; false when there was none or it could not be removed.
 bool DeleteNamedFile(const std::string& name);
 
@@ -50,6 +55,9 @@ enum class TPathKind { Missing, File, Directory };
 // What a name stands for, links followed: a file is anything that exists
 // and is not a directory.
 TPathKind PathKindOf(const std::string& name);
+// A regular file, links followed (not a pipe, a device or a socket, which
+// reading could wait on forever).
+bool IsRegularFile(const std::string& name);
 
 // Tells two directories apart: equal only for the same directory, however
 // it was reached (links included).
@@ -62,9 +70,11 @@ struct TDirectoryId {
 // excepted, in the order the system gives them. False when it is no
 // directory or cannot be listed.
 bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries);
-// The same, with the system's reason when it fails.
+// The same, with the system's reason when it fails, and for each entry
+// whether it is a directory (links followed): from the listing itself
+// where it tells, by a look at the entry otherwise.
 bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries,
-                   std::string& reason);
+                   std::vector<bool>& directories, std::string& reason);
 
 // The characters that end a directory in a path ("/"; "\\/" on Windows),
 // and the one put between a directory and a name.

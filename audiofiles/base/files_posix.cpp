@@ -83,12 +83,11 @@ bool ReadFileStart(const std::string& name, size_t limit, std::string& bytes, st
   return true;
 }
 
-bool WriteNamedFile(const std::string& name, std::string_view bytes, std::string& reason) {
-  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    reason = SystemErrorText(errno);
-    return false;
-  }
+namespace {
+
+// Writes every byte to fd and closes it; false, with the reason, when
+// anything fails (a full disk included).
+bool WriteAndClose(int fd, std::string_view bytes, bool sync, std::string& reason) {
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -100,8 +99,43 @@ bool WriteNamedFile(const std::string& name, std::string_view bytes, std::string
     }
     done += static_cast<size_t>(n);
   }
+  if (sync && ::fsync(fd) != 0) {
+    reason = SystemErrorText(errno);
+    ::close(fd);
+    return false;
+  }
   if (::close(fd) != 0) {
     reason = SystemErrorText(errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteNamedFile(const std::string& name, std::string_view bytes, std::string& reason) {
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
+  return WriteAndClose(fd, bytes, false, reason);
+}
+
+bool ReplaceNamedFile(const std::string& name, std::string_view bytes, std::string& reason) {
+  const std::string temporary = name + "." + std::to_string(::getpid()) + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    reason = SystemErrorText(errno);
+    return false;
+  }
+  if (!WriteAndClose(fd, bytes, true, reason)) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  if (::rename(temporary.c_str(), name.c_str()) != 0) {
+    reason = SystemErrorText(errno);
+    ::unlink(temporary.c_str());
     return false;
   }
   return true;
@@ -115,14 +149,21 @@ TPathKind PathKindOf(const std::string& name) {
   return S_ISDIR(st.st_mode) ? TPathKind::Directory : TPathKind::File;
 }
 
+bool IsRegularFile(const std::string& name) {
+  struct stat st {};
+  return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries) {
+  std::vector<bool> directories;
   std::string reason;
-  return ListDirectory(name, id, entries, reason);
+  return ListDirectory(name, id, entries, directories, reason);
 }
 
 bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries,
-                   std::string& reason) {
+                   std::vector<bool>& directories, std::string& reason) {
   entries.clear();
+  directories.clear();
   struct stat st {};
   if (::stat(name.c_str(), &st) != 0) {
     reason = SystemErrorText(errno);
@@ -138,9 +179,14 @@ bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::s
     reason = SystemErrorText(errno);
     return false;
   }
+  const std::string prefix = name.empty() || name.back() == '/' ? name : name + "/";
   while (const dirent* entry = ::readdir(dir)) {
     const std::string entryName = entry->d_name;
-    if (entryName != "." && entryName != "..") entries.push_back(entryName);
+    if (entryName == "." || entryName == "..") continue;
+    entries.push_back(entryName);
+    // Links, and file systems that do not say, need a look of their own.
+    const bool look = entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+    directories.push_back(look ? PathKindOf(prefix + entryName) == TPathKind::Directory : entry->d_type == DT_DIR);
   }
   ::closedir(dir);
   return true;

@@ -106,13 +106,11 @@ bool ReadFileStart(const std::string& name, size_t limit, std::string& bytes, st
   return true;
 }
 
-bool WriteNamedFile(const std::string& name, std::string_view bytes, std::string& reason) {
-  const HANDLE h = ::CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    reason = SystemErrorText(static_cast<int>(::GetLastError()));
-    return false;
-  }
+namespace {
+
+// Writes every byte to h and closes it; false, with the reason, when
+// anything fails (a full disk included).
+bool WriteAndClose(HANDLE h, std::string_view bytes, bool flush, std::string& reason) {
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;
@@ -124,8 +122,45 @@ bool WriteNamedFile(const std::string& name, std::string_view bytes, std::string
     }
     done += written;
   }
+  if (flush && !::FlushFileBuffers(h)) {
+    reason = SystemErrorText(static_cast<int>(::GetLastError()));
+    ::CloseHandle(h);
+    return false;
+  }
   if (!::CloseHandle(h)) {
     reason = SystemErrorText(static_cast<int>(::GetLastError()));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteNamedFile(const std::string& name, std::string_view bytes, std::string& reason) {
+  const HANDLE h = ::CreateFileW(Wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    reason = SystemErrorText(static_cast<int>(::GetLastError()));
+    return false;
+  }
+  return WriteAndClose(h, bytes, false, reason);
+}
+
+bool ReplaceNamedFile(const std::string& name, std::string_view bytes, std::string& reason) {
+  const std::wstring temporary = Wide(name + "." + std::to_string(::GetCurrentProcessId()) + ".tmp");
+  const HANDLE h = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    reason = SystemErrorText(static_cast<int>(::GetLastError()));
+    return false;
+  }
+  if (!WriteAndClose(h, bytes, true, reason)) {
+    ::DeleteFileW(temporary.c_str());
+    return false;
+  }
+  if (!::MoveFileExW(temporary.c_str(), Wide(name).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    reason = SystemErrorText(static_cast<int>(::GetLastError()));
+    ::DeleteFileW(temporary.c_str());
     return false;
   }
   return true;
@@ -140,14 +175,22 @@ TPathKind PathKindOf(const std::string& name) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? TPathKind::Directory : TPathKind::File;
 }
 
+bool IsRegularFile(const std::string& name) {
+  if (name.empty()) return false;
+  const DWORD attributes = ::GetFileAttributesW(Wide(name).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+}
+
 bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries) {
+  std::vector<bool> directories;
   std::string reason;
-  return ListDirectory(name, id, entries, reason);
+  return ListDirectory(name, id, entries, directories, reason);
 }
 
 bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::string>& entries,
-                   std::string& reason) {
+                   std::vector<bool>& directories, std::string& reason) {
   entries.clear();
+  directories.clear();
   reason.clear();
   const std::wstring wide = Wide(name);
   // The identity: volume serial number and file index, as the system keeps
@@ -179,9 +222,15 @@ bool ListDirectory(const std::string& name, TDirectoryId& id, std::vector<std::s
     reason = SystemErrorText(static_cast<int>(error));
     return false;
   }
+  const std::wstring prefix = pattern.substr(0, pattern.size() - 1);
   do {
     const std::string entry = Utf8(found.cFileName, wcslen(found.cFileName));
-    if (entry != "." && entry != "..") entries.push_back(entry);
+    if (entry == "." || entry == "..") continue;
+    entries.push_back(entry);
+    DWORD attributes = found.dwFileAttributes;
+    // A link or junction: what it leads to.
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) attributes = ::GetFileAttributesW((prefix + found.cFileName).c_str());
+    directories.push_back(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
   } while (::FindNextFileW(search, &found));
   ::FindClose(search);
   return true;
