@@ -1,5 +1,6 @@
 #include "Console.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -10,15 +11,24 @@
 
 namespace console {
 
+namespace {
+
+void FlushOrEnd() {
+  errno = 0;
+  if (std::fflush(stdout) != 0 && errno == EPIPE) EndForClosedOutput();
+}
+
+}  // namespace
+
 void Write(std::string_view text) {
   WriteText(stdout, text);
-  std::fflush(stdout);
+  FlushOrEnd();
 }
 
 void WriteLine(std::string_view text) {
   WriteText(stdout, text);
   WriteText(stdout, kLineEnd);
-  std::fflush(stdout);
+  FlushOrEnd();
 }
 
 void Flush() { std::fflush(stdout); }

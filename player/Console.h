@@ -54,6 +54,15 @@ void WriteText(std::FILE* stream, std::string_view text);
 bool OutputIsTerminal();
 int OutputColumns();
 
+// Standard output was a pipe whose reader has gone (quavlin ... | head):
+// there is no one left to write for. OutputClosed tells without writing;
+// EndForClosedOutput ends the process the way such a writer ends (SIGPIPE
+// on POSIX, with the terminal restored by its handler; exit code 1 where
+// the signal is ignored, and on Windows). Write and WriteLine end the
+// process so when a write finds the pipe closed.
+bool OutputClosed();
+[[noreturn]] void EndForClosedOutput();
+
 }  // namespace console
 
 // printf-style formatting into a std::string; numbers follow LC_NUMERIC.

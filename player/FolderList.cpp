@@ -32,18 +32,21 @@ void Collect(const std::string& folder, std::vector<TDirectoryId>& ancestors, st
              const UnreadableFolder& unreadable) {
   TDirectoryId id;
   std::vector<std::string> names;
+  std::vector<bool> directories;
   std::string reason;
-  if (!ListDirectory(folder, id, names, reason)) {
+  if (!ListDirectory(folder, id, names, directories, reason)) {
     if (unreadable) unreadable(folder, reason);
     return;
   }
   if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) return;
-  std::sort(names.begin(), names.end(), NameLess);
+  std::vector<size_t> order(names.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return NameLess(names[a], names[b]); });
 
   ancestors.push_back(id);
-  for (const std::string& name : names) {
-    const std::string path = JoinPath(folder, name);
-    if (PathKindOf(path) == TPathKind::Directory)
+  for (size_t i : order) {
+    const std::string path = JoinPath(folder, names[i]);
+    if (directories[i])
       Collect(path, ancestors, out, unreadable);
     else
       out.push_back(path);
@@ -100,5 +103,5 @@ std::string LastPlaylistText(const std::vector<std::string>& entries) {
 
 void WriteLastPlaylist(const std::string& path, const std::vector<std::string>& entries) {
   std::string reason;
-  if (!WriteNamedFile(path, LastPlaylistText(entries), reason)) throw EInOutError(reason);
+  if (!ReplaceNamedFile(path, LastPlaylistText(entries), reason)) throw EInOutError(reason);
 }

@@ -61,5 +61,6 @@ std::string LastPlaylistFile(const std::string& programDirectory);
 // that the list plays from anywhere), each line ending in CR LF, in UTF-8.
 std::string LastPlaylistText(const std::vector<std::string>& entries);
 
-// Creates or replaces the file; raises EInOutError when it cannot be written.
+// Creates or replaces the file, whole or not at all (a full disk leaves no
+// half-written list); raises EInOutError when it cannot be written.
 void WriteLastPlaylist(const std::string& path, const std::vector<std::string>& entries);

@@ -71,7 +71,10 @@ std::optional<QueuePlayer::Track> QueuePlayer::Open(size_t from, std::vector<siz
                                                     int step) {
   for (size_t i = from; i < fQueue.Entries.size(); i += static_cast<size_t>(step)) {
     const QueueEntry& entry = fQueue.Entries[i];
-    const HSTREAM stream = i == from && opened ? opened : OpenFileStream(entry.Path);
+    // Only regular files: opening a pipe or a device may wait forever.
+    const HSTREAM stream = i == from && opened     ? opened
+                           : IsRegularFile(entry.Path) ? OpenFileStream(entry.Path)
+                                                       : 0;
     if (!stream) {
       unplayable.push_back(i);
       continue;
@@ -86,7 +89,7 @@ std::optional<QueuePlayer::Track> QueuePlayer::Open(size_t from, std::vector<siz
 }
 
 void QueuePlayer::ReportUnplayable(std::vector<size_t>& unplayable) {
-  for (size_t i : unplayable) ReportUnplayableEntry(fQueue.Entries[i].Shown);
+  for (size_t i : unplayable) ReportUnplayableEntry(fQueue.Entries[i].Shown, fQueue.Entries[i].Path);
   unplayable.clear();
 }
 
@@ -213,7 +216,9 @@ QueuePlayer::End QueuePlayer::Play(const Track& track) {
     values.Paused = fPaused;
     if (Now() < fNoticeUntil) values.Notice = fNotice;
     if (fQueue.SingleFile) SetTrackVolume(stream, StreamVolume(track));
-    // Into a file or a pipe, a line a second is enough.
+    // Into a file or a pipe, a line a second is enough; a pipe whose reader
+    // has gone ends the run at once.
+    if (!terminal && console::OutputClosed()) console::EndForClosedOutput();
     if (terminal || shownSecond != values.Elapsed) {
       StatusLine(values);
       shownSecond = values.Elapsed;

@@ -107,10 +107,12 @@ void AdviseOnDashFile(const std::string& path) {
     console::WriteLine("Convert YouTube DASH audio to m4a: ffmpeg -i input_file -vn -acodec copy output.m4a");
 }
 
-void ReportUnplayableEntry(const std::string& entry) {
-  console::WriteLine("can't play " + ConsoleName(entry));
+void ReportUnplayableEntry(const std::string& shown, const std::string& path) {
+  console::WriteLine("can't play " + ConsoleName(shown));
+  // A pipe or a device is not read: that could wait forever.
+  if (PathKindOf(path) == TPathKind::File && !IsRegularFile(path)) return;
   try {
-    AdviseOnDashFile(entry);
+    AdviseOnDashFile(path);
   } catch (const EFOpenError& e) {
     console::WriteErrorLine(ConsoleName(e.what()));
   }

@@ -46,6 +46,8 @@ bool IsDashAudioHeader(std::string_view firstBytes);
 void AdviseOnDashFile(const std::string& path);
 
 // An entry of a folder or playlist that the engine cannot open: "can't play
-// <entry>", then the DASH advice when it applies. A file that cannot even
-// be read gets the reason on standard error instead, and the list goes on.
-void ReportUnplayableEntry(const std::string& entry);
+// <shown>" (the entry as the list names it), then the DASH advice when the
+// file at path starts like one. A file that cannot even be read gets the
+// reason on standard error instead, and the list goes on. Pipes and
+// devices are not read.
+void ReportUnplayableEntry(const std::string& shown, const std::string& path);

@@ -1,6 +1,9 @@
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "Console.h"
 
@@ -42,6 +45,20 @@ int OutputColumns() {
     columns = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
   }
   return columns;
+}
+
+bool OutputClosed() {
+  pollfd out{STDOUT_FILENO, 0, 0};
+  return ::poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0;
+}
+
+void EndForClosedOutput() {
+  struct sigaction current {};
+  ::sigaction(SIGPIPE, nullptr, &current);
+  // The default ends the process; the terminal's handler restores the
+  // terminal first.
+  if (current.sa_handler != SIG_IGN) ::raise(SIGPIPE);
+  std::exit(1);
 }
 
 }  // namespace console

@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <io.h>
 
+#include <cstdlib>
+
 #include "Console.h"
 #include "TextUtils.h"
 
@@ -51,6 +53,11 @@ bool OutputIsTerminal() {
   DWORD mode = 0;
   return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
+
+// A pipe's closed end shows only when written to.
+bool OutputClosed() { return false; }
+
+void EndForClosedOutput() { std::exit(1); }
 
 int OutputColumns() {
   CONSOLE_SCREEN_BUFFER_INFO info{};
