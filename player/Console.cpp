@@ -82,13 +82,3 @@ std::string ConsoleText(std::u16string_view text) {
 }
 
 std::string ConsoleName(std::string_view utf8) { return ConsoleText(Utf8ToUtf16(utf8)); }
-
-std::string CannotOpenMessage(const std::string& path, const std::string& reason) {
-  return "Cannot open file \"" + FullPathName(path) + "\". " + reason;
-}
-
-std::string ReadFileBytes(const std::string& path, size_t limit) {
-  std::string bytes, reason;
-  if (!ReadFileStart(path, limit, bytes, reason)) throw EFOpenError(CannotOpenMessage(path, reason));
-  return bytes;
-}

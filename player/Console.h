@@ -5,28 +5,9 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
-// Errors that travel to the top of the program and end it with the report
-// on standard error and exit code 1. EConvertError (TextUtils.h) is the
-// fourth kind.
-class EFOpenError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-class EEncodingError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-class EInOutError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// The project's version, from the build.
-inline constexpr const char* kPlayerVersion = QUAV_VERSION;
 inline constexpr std::string_view kLineEnd = "\r\n";
 
 namespace console {
@@ -80,12 +61,3 @@ std::string ConsoleText(std::u16string_view text);
 // become U+FFFD too, since a stray byte 0x80 to 0x9F is a C1 control to a
 // terminal that reads 8-bit text.
 std::string ConsoleName(std::string_view utf8);
-
-// The message "Cannot open file "%s". %s" for a path (shown in full) and
-// the system's reason.
-std::string CannotOpenMessage(const std::string& path, const std::string& reason);
-
-// Up to limit bytes from the start of a file (the whole file by default).
-// Raises EFOpenError when it cannot be opened or read, a directory
-// included.
-std::string ReadFileBytes(const std::string& path, size_t limit = static_cast<size_t>(-1));

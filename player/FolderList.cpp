@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "Console.h"
+#include "Help.h"
+#include "FileAccess.h"
 #include "NativeFiles.h"
 
 namespace {

@@ -8,6 +8,9 @@
 
 #include "PlayerFiles.h"
 
+// The project's version, from the build.
+inline constexpr const char* kPlayerVersion = QUAV_VERSION;
+
 enum class InfoRequest { None, Help, Version };
 
 // The first "--help" or "--version" among the arguments; an argument that

@@ -3,12 +3,10 @@
 // that a lone ESC or a sequence cut short is never taken for other keys.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "PlayerCommand.h"
 
 struct KeyPress {
   enum class Kind { Character, Up, Down, Left, Right };
@@ -29,8 +27,3 @@ class KeyDecoder {
  private:
   std::string fPending;
 };
-
-// The command a key stands for: p pause, arrows seek (5 s, 60 s), n and >
-// next, b and < previous, + - (0 9) volume, m mute, q quit, space ends the
-// track. Nothing for other keys.
-std::optional<PlayerCommand> CommandForKey(const KeyPress& key);

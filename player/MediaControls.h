@@ -1,6 +1,6 @@
 // The desktop's media controls: on Linux, the MPRIS interfaces on the
-// D-Bus session bus (mpris_posix.cpp), which media keys, panels and
-// phones drive; on Windows, none (mpris_win.cpp). Requests arrive as the
+// D-Bus session bus (mediacontrols_posix.cpp), which media keys, panels and
+// phones drive; on Windows, none (mediacontrols_win.cpp). Requests arrive as the
 // keyboard's commands; the play loop tells what plays.
 #pragma once
 

@@ -1,6 +1,7 @@
 #include "PlayQueue.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "Console.h"
 #include "FolderList.h"

@@ -3,6 +3,10 @@
 // disagree.
 #pragma once
 
+#include <optional>
+
+#include "Keys.h"
+
 struct PlayerCommand {
   enum class Kind {
     TogglePause,
@@ -21,3 +25,8 @@ struct PlayerCommand {
   Kind Command;
   double Value = 0;
 };
+
+// The command a key stands for: p pause, arrows seek (5 s, 60 s), n and >
+// next, b and < previous, + - (0 9) volume, m mute, q quit, space ends the
+// track. Nothing for other keys.
+std::optional<PlayerCommand> CommandForKey(const KeyPress& key);

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "Console.h"
+#include "FileAccess.h"
 #include "NativeFiles.h"
 #include "Settings.h"
 #include "TextUtils.h"

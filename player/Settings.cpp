@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "Console.h"
+#include "FileAccess.h"
 #include "TextUtils.h"
 
 std::string ProgramDirectory() {

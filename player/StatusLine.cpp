@@ -56,7 +56,7 @@ std::string StatusLineText(const StatusValues& v, int columns) {
     // In place of "L <meter> R", as wide.
     meter = " - " + v.Notice;
     if (meter.size() < 2 * kMeterWidth + 8) meter.resize(2 * kMeterWidth + 8, ' ');
-  } else if (v.State == kStateStalled && !v.Paused) {
+  } else if (v.Stalled && !v.Paused) {
     meter = Format(" - L -- buffering : %.5" PRId64 " -- R", v.Buffered);
   } else {
     meter = " - L " + LevelMeterText(v.Paused ? 0 : v.Level) + " R";

@@ -7,7 +7,7 @@
 
 // What one tick knows about the playing stream.
 struct StatusValues {
-  uint32_t State = 0;    // the engine's activity state (2: stalled, waiting for data)
+  bool Stalled = false;  // the stream waits for data
   uint32_t Elapsed = 0;  // whole seconds heard
   uint32_t Total = 0;    // whole seconds of the track
   uint32_t Level = 0;    // left peak in the low 16 bits, right peak in the high 16 bits
@@ -17,7 +17,6 @@ struct StatusValues {
   std::string Notice;    // shown for a moment in place of the meter ("Volume: 55")
 };
 
-inline constexpr uint32_t kStateStalled = 2;
 inline constexpr int kMeterWidth = 13;
 inline constexpr int kBlankingWidth = 67;
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Console.h"
+#include "FileAccess.h"
 #include "NativeFiles.h"
 #include "TextUtils.h"
 

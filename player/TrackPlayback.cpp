@@ -93,12 +93,12 @@ void SetTrackVolume(HSTREAM stream, double volume) {
 
 StatusValues PollStatus(HSTREAM stream, uint32_t state, uint32_t total) {
   StatusValues values;
-  values.State = state;
+  values.Stalled = state == BASS_ACTIVE_STALLED;
   values.Total = total;
   const DWORD level = BASS_ChannelGetLevel(stream);
   values.Level = level == static_cast<DWORD>(-1) ? 0 : level;
   values.Elapsed = WholeSeconds(stream, Count(BASS_ChannelGetPosition(stream, BASS_POS_BYTE)));
-  if (state == BASS_ACTIVE_STALLED) values.Buffered = BufferedBytes(stream);
+  if (values.Stalled) values.Buffered = BufferedBytes(stream);
   values.Cpu = BASS_GetCPU();
   return values;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "Console.h"
+#include "FileAccess.h"
 #include "PlayerFiles.h"
 
 namespace {

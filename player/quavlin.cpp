@@ -10,6 +10,7 @@
 
 #include "AudioFiles.h"
 #include "Console.h"
+#include "FileAccess.h"
 #include "Engine.h"
 #include "FolderList.h"
 #include "Help.h"

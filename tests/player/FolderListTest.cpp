@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Console.h"
+#include "FileAccess.h"
 #include "TestSupport.h"
 
 namespace {

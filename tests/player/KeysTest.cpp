@@ -1,4 +1,5 @@
 #include "Keys.h"
+#include "PlayerCommand.h"
 
 #include <gtest/gtest.h>
 

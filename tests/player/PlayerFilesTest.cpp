@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Console.h"
+#include "FileAccess.h"
 #include "PlayerFiles.h"
 #include "PlayerHarness.h"
 

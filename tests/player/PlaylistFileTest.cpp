@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Console.h"
+#include "FileAccess.h"
 #include "TestSupport.h"
 
 namespace {

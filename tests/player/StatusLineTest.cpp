@@ -44,7 +44,6 @@ TEST(StatusLine, Percentage) {
 TEST(StatusLine, PiecesInOrderEndingInCarriageReturn) {
   std::setlocale(LC_NUMERIC, "C");
   StatusValues v;
-  v.State = 1;
   v.Elapsed = 65;
   v.Total = 130;
   v.Level = Both(1000);
@@ -61,7 +60,7 @@ TEST(StatusLine, PiecesInOrderEndingInCarriageReturn) {
 TEST(StatusLine, StalledStreamShowsBytesBufferedInsteadOfMeter) {
   std::setlocale(LC_NUMERIC, "C");
   StatusValues v;
-  v.State = kStateStalled;
+  v.Stalled = true;
   v.Elapsed = 3;
   v.Total = 10;
   v.Level = Both(30000);
@@ -91,7 +90,6 @@ TEST(StatusLine, BlankingLineAndItsLimit) {
 TEST(StatusLine, PausedNoticesAndNarrowTerminals) {
   std::setlocale(LC_NUMERIC, "C");
   StatusValues v;
-  v.State = 1;
   v.Elapsed = 65;
   v.Total = 130;
   v.Level = Both(1000);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Console.h"
+#include "FileAccess.h"
 #include "DeviceInfo.h"
 #include "TestSupport.h"
 
