@@ -7,6 +7,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -37,6 +38,15 @@ std::string ToneSamples(double hz, int64_t from, int64_t to) {
 }
 
 std::string Wav(const std::string& samples) { return riffbuild::PcmWave(2, kRate, samples); }
+
+// Seconds of sound in a recording: gaps of more than a millisecond do not
+// count (a busy machine's underruns add silence, never sound).
+double HeardSeconds(const std::vector<float>& x) {
+  double heard = 0;
+  for (const auto& span : SoundSpans(x, 0.01f, kRate / 1000))
+    heard += static_cast<double>(span.end - span.begin) / kRate;
+  return heard;
+}
 
 // The longest run of samples below the threshold between from and to, and
 // the largest step from one sample to the next there.
@@ -90,7 +100,7 @@ TEST_F(RealDevice, SingleFilePlaysToItsEndAndTheSpaceBarRunsItDown) {
   auto spans = SoundSpans(x, 0.01f, kRate / 10);
   ASSERT_EQ(spans.size(), 1u) << "one run of sound";
   size_t begin = spans[0].begin, end = spans[0].end;
-  EXPECT_NEAR(static_cast<double>(end - begin) / kRate, 2.6, 0.05) << "the whole track";
+  EXPECT_NEAR(HeardSeconds(x), 2.6, 0.03) << "the whole track";
   EXPECT_NEAR(ToneFrequency(x, begin + kRate / 10, begin + kRate * 19 / 10, kRate), 440.0, 2.0);
   EXPECT_NEAR(ToneFrequency(x, end - kRate * 5 / 10, end - kRate / 100, kRate), 1500.0, 5.0) << "its last half second";
 
@@ -130,11 +140,12 @@ TEST_F(RealDevice, PauseSilencesTheSinkAndLosesNothing) {
   const int status = session.WaitExit(15);
   const std::vector<float> x = fServer.StopRecording();
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  const auto spans = SoundSpans(x, 0.01f, kRate / 10);
-  ASSERT_EQ(spans.size(), 2u) << "sound, the pause, sound";
-  EXPECT_GT(static_cast<double>(spans[1].begin - spans[0].end) / kRate, 1.2) << "the pause";
-  const double heard = static_cast<double>(spans[0].end - spans[0].begin + spans[1].end - spans[1].begin) / kRate;
-  EXPECT_NEAR(heard, 4.0, 0.05) << "every part of the tone once";
+  const auto spans = SoundSpans(x, 0.01f, kRate / 1000);
+  ASSERT_GE(spans.size(), 2u) << "sound, the pause, sound";
+  size_t pause = 0;
+  for (size_t i = 1; i < spans.size(); ++i) pause = std::max(pause, spans[i].begin - spans[i - 1].end);
+  EXPECT_GT(static_cast<double>(pause) / kRate, 1.2) << "the pause";
+  EXPECT_NEAR(HeardSeconds(x), 4.0, 0.03) << "every part of the tone once";
 }
 
 TEST_F(RealDevice, TracksOfAFolderJoinWithoutAGap) {
@@ -149,11 +160,14 @@ TEST_F(RealDevice, TracksOfAFolderJoinWithoutAGap) {
   const std::vector<float> x = fServer.StopRecording();
   ASSERT_EQ(r.exitCode, 0) << r.err << r.out.substr(0, 400);
   ASSERT_NE(r.out.find("Playing file: 2 2 "), std::string::npos) << r.out;
-  const auto spans = SoundSpans(x, 0.01f, kRate / 100);
-  ASSERT_EQ(spans.size(), 1u) << "a gap of 10 ms or more";
-  EXPECT_NEAR(static_cast<double>(spans[0].end - spans[0].begin) / kRate, 2.0, 0.03);
-  // A sine of amplitude 0.5 at 440 Hz moves at most 0.031 between samples.
-  const Join j = Measure(x, spans[0].begin, spans[0].end);
+  const auto spans = SoundSpans(x, 0.01f, kRate / 10);
+  ASSERT_EQ(spans.size(), 1u) << "a gap at the join";
+  EXPECT_NEAR(static_cast<double>(spans[0].end - spans[0].begin) / kRate, 2.0, 0.1);
+  // Around the join (a busy machine may underrun elsewhere): no silence of
+  // 10 ms, no click; a sine of amplitude 0.5 at 440 Hz moves at most 0.031
+  // between samples.
+  const size_t join = spans[0].begin + static_cast<size_t>(cut);
+  const Join j = Measure(x, join - kRate / 10, join + kRate / 10);
   std::cout << "join: longest quiet run " << j.longestQuiet << " samples, largest step " << j.largestStep << "\n";
   EXPECT_LT(j.longestQuiet, static_cast<size_t>(kRate / 100)) << "no silence over 10 ms";
   EXPECT_LT(j.largestStep, 0.045) << "a click";
@@ -190,7 +204,7 @@ TEST_F(RealDevice, FolderOfThreeRatesAndFormatsPlaysWholeAndInOrder) {
   // pitch, whatever its rate.
   const auto spans = SoundSpans(x, 0.05f, kRate / 20);
   ASSERT_EQ(spans.size(), 1u) << "recorded " << x.size() << " samples";
-  EXPECT_NEAR(static_cast<double>(spans[0].end - spans[0].begin) / kRate, 3.6, 0.1);
+  EXPECT_NEAR(HeardSeconds(x), 3.6, 0.05);
   for (size_t i = 0; i < 3; ++i) {
     SCOPED_TRACE(tracks[i].name);
     const size_t from = spans[0].begin + static_cast<size_t>(kRate * (1.2 * static_cast<double>(i) + 0.15));
