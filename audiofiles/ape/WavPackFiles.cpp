@@ -1,5 +1,6 @@
 #include "WavPackFiles.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -88,9 +89,9 @@ bool TWavPackFile::ReadRiffFile(TStream& stream) {
       haveFormat = true;
       fFormatTag = GetU16LE(fmt);
       fChannels = GetU16LE(fmt + 2);
-      fSamplerate = static_cast<int32_t>(GetU32LE(fmt + 4));
+      fSamplerate = Int32OrZero(GetU32LE(fmt + 4));
       fBits = GetU16LE(fmt + 14);
-      fBitrate = static_cast<int32_t>(GetU32LE(fmt + 8) * 8u);
+      fBitrate = Int32OrZero(uint64_t{GetU32LE(fmt + 8)} * 8);
       stream.Seek(dataStart + size);  // no pad byte after an odd size
     } else if (Is(chunk, "data") && haveFormat) {
       uint8_t header[36];
@@ -105,8 +106,8 @@ bool TWavPackFile::ReadRiffFile(TStream& stream) {
       if (fSamplerate <= 0) fSamplerate = kDefaultSampleRate;
       fDuration = RoundToInt32(static_cast<double>(fSamples) / fSamplerate);
       if (fDuration <= 0) break;
-      const double audioBytes =
-          static_cast<double>(fFileSize - int64_t{CombinedTagSize()} - int64_t{GetU32LE(header + 4)});
+      const double audioBytes = static_cast<double>(
+          std::max<int64_t>(0, fFileSize - int64_t{CombinedTagSize()} - int64_t{GetU32LE(header + 4)}));
       fBitrate = RoundToInt32(audioBytes * 8 / fDuration);
       break;
     } else {
@@ -141,7 +142,7 @@ bool TWavPackFile::ReadBlockFile(TStream& stream) {
 
   fDuration = RoundToInt32(static_cast<double>(fSamples) / fSamplerate);
   if (fSamples > 0) {
-    const double audioBytes = static_cast<double>(fFileSize - int64_t{CombinedTagSize()});
+    const double audioBytes = static_cast<double>(std::max<int64_t>(0, fFileSize - int64_t{CombinedTagSize()}));
     fBitrate = RoundToInt32(audioBytes * 8 * fSamplerate / static_cast<double>(fSamples));
   }
 

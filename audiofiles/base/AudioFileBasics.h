@@ -114,6 +114,11 @@ class TBaseAudioFile {
   bool fValid = false;
 };
 
+// A count or rate of the file as the readers' signed 32-bit figures hold
+// it: 0, for unknown, when it does not fit (a sample rate above 2^31 - 1
+// would otherwise read as negative).
+inline int32_t Int32OrZero(uint64_t value) { return value <= INT32_MAX ? static_cast<int32_t>(value) : 0; }
+
 // True when a file of that name exists (a link counts by its target).
 bool AudioFileExists(const std::string& aFilename);
 

@@ -232,7 +232,11 @@ TMP3Error TMpegInfo::LoadFromStream(TStream& stream) {
         const int64_t N = vbr.frames;
         if (N == 0) continue;
         const double rate = (h.samplerate / 1000.0) * double(A) / (double(N) * BitrateCoefficient(h));
-        Fbitrate = static_cast<uint16_t>(TruncToInt64(rate));
+        // A bitrate beyond what the field holds (the frame count is far too
+        // small) or a frame count beyond the signed range is not taken, as
+        // a bitrate of 0 is not.
+        const int64_t kbps = TruncToInt64(rate);
+        Fbitrate = kbps <= UINT16_MAX && N <= INT32_MAX ? static_cast<uint16_t>(kbps) : 0;
         Fvbr = true;
         if (Fbitrate == 0) continue;
         Fdauer = static_cast<int32_t>((A * 8) / (int64_t(Fbitrate) * 1000));

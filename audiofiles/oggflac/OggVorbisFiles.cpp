@@ -120,7 +120,7 @@ void TOggVorbisFile::ClearData() {
   fSecondOggVorbisPage->ClearPage();
 }
 
-int32_t TOggVorbisFile::ScanLastPage(TStream& Source) const {
+int64_t TOggVorbisFile::ScanLastPage(TStream& Source) const {
   const int64_t nearest = Source.Size() - kScanNearest;
   const int64_t farthest = std::max<int64_t>(0, Source.Size() - kScanFarthest);
   if (nearest < farthest) return 0;
@@ -133,7 +133,7 @@ int32_t TOggVorbisFile::ScanLastPage(TStream& Source) const {
     Source.Seek(pos);
     uint8_t bytes[TOggHeader::kSize] = {};
     Source.Read(bytes, sizeof bytes);
-    return static_cast<int32_t>(static_cast<uint32_t>(TOggHeader::FromBytes(bytes).AbsolutePosition));
+    return std::max<int64_t>(0, TOggHeader::FromBytes(bytes).AbsolutePosition);
   }
   return 0;
 }
@@ -145,11 +145,14 @@ TAudioError TOggVorbisFile::ReadFromStream(TStream& source) {
   TAudioError result = fFirstOggVorbisPage->ReadPage(source);
   if (result == FileErr_None) result = fSecondOggVorbisPage->ReadPage(source);
   if (result != FileErr_None) return result;
-  const int32_t samples = ScanLastPage(source);
+  const int64_t samples = ScanLastPage(source);
   const TVorbisIdentification& id = fFirstOggVorbisPage->VorbisIdentification();
   fSamplerate = id.SampleRate;
   fChannels = id.ChannelMode;
-  fBitRateNominal = static_cast<uint16_t>(id.BitRateNominal / 1000);
+  // Unset (0 or negative, as some encoders write -1) or beyond what the
+  // field holds in kbit/s: unknown.
+  const int32_t nominal = id.BitRateNominal / 1000;
+  fBitRateNominal = nominal > 0 && nominal <= UINT16_MAX ? static_cast<uint16_t>(nominal) : 0;
   fMaxSamples = samples;
   fValid = true;
   return FileErr_None;

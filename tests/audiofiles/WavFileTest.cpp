@@ -43,8 +43,8 @@ TEST(WavFile, DurationFromDataSize) {
   for (const Case& c : {
            Case{"truncated, not rounded", 176'399, 0},
            Case{"just one second", 176'400, 1},
-           Case{"0xFFFFFFFF is -1", 0xFFFFFFFF, 0},
-           Case{"0x80000000 is the most negative size", 0x80000000, -12173},
+           Case{"0xFFFFFFFF: the length was not known when it was written", 0xFFFFFFFF, 0},
+           Case{"sizes are unsigned", 0x80000000, 12173},
            Case{"largest positive size", 0x7FFFFFFF, 12173},
        }) {
     Twavfile wav;
@@ -64,9 +64,10 @@ TEST(WavFile, FormatFieldArithmetic) {
       {"six channels", PcmFmt(6, 48000, 24), 6, 48000, 6'912'000, 2},
       {"mono 8-bit", PcmFmt(1, 8000, 8), 1, 8000, 64'000, 216},
       {"byte rate 0 gives no duration", Fmt(2, 44100, 0, 4, 16), 2, 44100, 1'411'200, 0},
-      {"negative byte rate", Fmt(2, 44100, 0xFFFFFFFF, 4, 16), 2, 44100, 1'411'200, -1'728'000},
-      {"bitrate in 32 bits: 256 x 256 x 65536 wraps to 0", Fmt(256, 65536, 1, 1, 256), 256, 65536, 0, 1'728'000},
-      {"bitrate in 32 bits: wraps negative", Fmt(2, 0x7FFFFFFF, 1, 1, 16), 2, 0x7FFFFFFF, -32, 1'728'000},
+      {"byte rates are unsigned", Fmt(2, 44100, 0xFFFFFFFF, 4, 16), 2, 44100, 1'411'200, 0},
+      {"a bitrate beyond 2^31 - 1 is unknown", Fmt(256, 65536, 1, 1, 256), 256, 65536, 0, 1'728'000},
+      {"the largest rate that fits", Fmt(2, 0x7FFFFFFF, 1, 1, 16), 2, 0x7FFFFFFF, 0, 1'728'000},
+      {"a rate beyond it is unknown", Fmt(2, 0x80000000, 1, 1, 16), 2, 0, 0, 1'728'000},
       {"compressed format, bits 0", Fmt(2, 44100, 16000, 1, 0, 0x55), 2, 44100, 0, 108},
   };
   for (const Case& c : cases) {
