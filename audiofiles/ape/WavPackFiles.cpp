@@ -125,8 +125,12 @@ bool TWavPackFile::ReadRiffFile(TStream& stream) {
 //         bits 23-27 sample-rate index
 //  28  4  CRC
 bool TWavPackFile::ReadBlockFile(TStream& stream) {
-  uint8_t header[32] = {};
-  stream.Read(header, sizeof header);
+  // The header and the bytes searched behind it, in one read; what the
+  // stream does not hold stays zero.
+  static_assert(kSubBlockSearch >= 3);
+  std::array<uint8_t, 32 + kSubBlockSearch> bytes{};
+  stream.Read(bytes.data(), static_cast<int64_t>(bytes.size()));
+  const uint8_t* header = bytes.data();
   if (!Is(header, "wvpk")) return false;
 
   fValid = true;
@@ -147,10 +151,8 @@ bool TWavPackFile::ReadBlockFile(TStream& stream) {
   }
 
   // The encoder mode sits in a metadata sub-block of id 0x65 and size 2.
-  static_assert(kSubBlockSearch >= 3);
-  std::array<uint8_t, kSubBlockSearch> next{};
-  stream.Read(next.data(), kSubBlockSearch);
-  for (size_t k = 0; k + 2 < next.size(); ++k) {
+  const uint8_t* next = header + 32;
+  for (size_t k = 0; k + 2 < kSubBlockSearch; ++k) {
     if (next[k] != 0x65 || next[k + 1] != 0x02) continue;
     switch (next[k + 2]) {
       case 8: fEncoder += u" (high)"; break;

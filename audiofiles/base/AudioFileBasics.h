@@ -55,10 +55,11 @@ const char* AudioErrorName(TAudioError error);
 
 // The abstract reader. A new reader starts with every field zero or false.
 // The read frame lives here, once for every reader: ReadFromFile clears the
-// reader (ResetForRead), answers a missing file with FileErr_NoFile, opens
-// the file read-only for the length of the call, parses it (ReadFromStream)
-// and turns any failure while opening or reading into FileErr_FileOpenR
-// (FinishRead may adjust the outcome); it never lets an exception escape.
+// reader (ResetForRead), opens the file read-only for the length of the
+// call, parses it (ReadFromStream) and turns any failure while opening or
+// reading into FileErr_FileOpenR (FinishRead may adjust the outcome), except
+// that a name that does not stand for a file (missing, or a folder) is
+// answered with FileErr_NoFile; it never lets an exception escape.
 class TBaseAudioFile {
  public:
   virtual ~TBaseAudioFile() = default;

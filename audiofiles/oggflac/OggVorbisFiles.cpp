@@ -14,6 +14,7 @@ constexpr uint8_t kIdentificationPacketType = 1;
 // FileSize - 11766, nearest the end first: fifty windows of 236 positions.
 constexpr int64_t kScanNearest = 16;
 constexpr int64_t kScanFarthest = 16 + 235 * 50;
+constexpr int64_t kScanPiece = 4096;
 
 }  // namespace
 
@@ -123,17 +124,21 @@ void TOggVorbisFile::ClearData() {
 int64_t TOggVorbisFile::ScanLastPage(TStream& Source) const {
   const int64_t nearest = Source.Size() - kScanNearest;
   const int64_t farthest = std::max<int64_t>(0, Source.Size() - kScanFarthest);
-  if (nearest < farthest) return 0;
-  Source.Seek(farthest);
-  const std::string window = Source.ReadAtMost(nearest - farthest + 4);
-  for (int64_t pos = nearest; pos >= farthest; --pos) {
-    const size_t at = static_cast<size_t>(pos - farthest);
-    if (at + 4 > window.size() || window.compare(at, 4, kCapturePattern, 4) != 0) continue;
-    // The first match wins, whether or not it starts a real page.
-    Source.Seek(pos);
-    uint8_t bytes[TOggHeader::kSize] = {};
-    Source.Read(bytes, sizeof bytes);
-    return std::max<int64_t>(0, TOggHeader::FromBytes(bytes).AbsolutePosition);
+  // Read piece by piece from the end, where the last page nearly always
+  // is, so that the scan seldom reads more than the end of the file.
+  for (int64_t high = nearest; high >= farthest; high -= kScanPiece) {
+    const int64_t low = std::max(farthest, high - kScanPiece + 1);
+    Source.Seek(low);
+    const std::string window = Source.ReadAtMost(high - low + 4);
+    for (int64_t pos = high; pos >= low; --pos) {
+      const size_t at = static_cast<size_t>(pos - low);
+      if (at + 4 > window.size() || window.compare(at, 4, kCapturePattern, 4) != 0) continue;
+      // The first match wins, whether or not it starts a real page.
+      Source.Seek(pos);
+      uint8_t bytes[TOggHeader::kSize] = {};
+      Source.Read(bytes, sizeof bytes);
+      return std::max<int64_t>(0, TOggHeader::FromBytes(bytes).AbsolutePosition);
+    }
   }
   return 0;
 }
