@@ -103,8 +103,8 @@ bool TMonkeyFile::ReadDescriptorLayout(TStream& stream) {
   // Unsigned 64-bit arithmetic: the largest fields still fit, and a result
   // beyond the signed range counts as no samples and so as invalid.
   if (totalFrames > 0)
-    fTotalSamples = std::max<int64_t>(
-        0, static_cast<int64_t>(uint64_t{blocksPerFrame} * (totalFrames - 1) + finalFrameBlocks));
+    fTotalSamples =
+        std::max<int64_t>(0, static_cast<int64_t>(uint64_t{blocksPerFrame} * (totalFrames - 1) + finalFrameBlocks));
   return true;
 }
 

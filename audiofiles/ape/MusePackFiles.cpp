@@ -168,7 +168,7 @@ bool TMusePackFile::ReadAudioProperties(TStream& stream) {
   }
   fBitrate = 0;
   if (fDuration > 0)
-    fBitrate = RoundToInt32(static_cast<double>(std::max<int64_t>(0, fFileSize - int64_t{CombinedTagSize()})) * 8 /
-                            fDuration);
+    fBitrate =
+        RoundToInt32(static_cast<double>(std::max<int64_t>(0, fFileSize - int64_t{CombinedTagSize()})) * 8 / fDuration);
   return true;
 }
