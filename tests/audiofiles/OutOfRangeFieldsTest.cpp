@@ -64,8 +64,7 @@ TEST(OutOfRangeFields, AreUnknownRatherThanNegative) {
 
   const std::vector<Case> cases = {
       {"True Audio, rate 2^31", As<TTrueAudioFile>(), TtaHeader(2, 16, 0x80000000, 441000).str() + kAudio, 0, 0, 0},
-      {"True Audio, rate 2^32 - 1", As<TTrueAudioFile>(), TtaHeader(2, 16, 0xFFFFFFFF, 441000).str() + kAudio, 0, 0,
-       0},
+      {"True Audio, rate 2^32 - 1", As<TTrueAudioFile>(), TtaHeader(2, 16, 0xFFFFFFFF, 441000).str() + kAudio, 0, 0, 0},
       {"WMA, rate 2^31, bytes/s x 8 = 2^32", As<TWMAfile>(), Wma(0x80000000, 0x20000000), 0, 0, 4},
       {"WMA, bytes/s x 8 = 2^31", As<TWMAfile>(), Wma(44100, 0x10000000), 44100, 0, 4},
       {"Monkey's Audio, rate 2^31", As<TMonkeyFile>(), MacDescriptorStream(rate) + kAudio, 0, 0, 0},

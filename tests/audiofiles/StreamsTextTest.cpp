@@ -208,10 +208,10 @@ TEST(Streams, ReadFromFileOnNamesThatDoNotOpen) {
     std::string name;
     TAudioError result;
   };
-  for (const Case& c : {Case{dir.file("missing.wav"), FileErr_NoFile}, Case{dir.path().string(), FileErr_NoFile},
-                        Case{dir.file("dangling.wav"), FileErr_NoFile}, Case{file + "/x.wav", FileErr_NoFile},
-                        Case{"", FileErr_NoFile}, Case{dir.file("pipe.wav"), FileErr_FileOpenR},
-                        Case{file, FileErr_None}}) {
+  for (const Case& c :
+       {Case{dir.file("missing.wav"), FileErr_NoFile}, Case{dir.path().string(), FileErr_NoFile},
+        Case{dir.file("dangling.wav"), FileErr_NoFile}, Case{file + "/x.wav", FileErr_NoFile}, Case{"", FileErr_NoFile},
+        Case{dir.file("pipe.wav"), FileErr_FileOpenR}, Case{file, FileErr_None}}) {
     Twavfile reader;
     EXPECT_EQ(reader.ReadFromFile(c.name), c.result) << c.name;
   }

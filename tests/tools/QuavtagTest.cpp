@@ -119,9 +119,10 @@ TEST(Quavtag, WalksFoldersInNameOrderOnAnyNumberOfThreads) {
   EXPECT_NE(one.err.find(root + "/e: already walked"), std::string::npos) << one.err;
   // The GNU forms: joined and separate arguments, joined short options,
   // options after the names.
-  for (const std::vector<std::string>& jobs : std::vector<std::vector<std::string>>{
-           {"-r", "-j3", root}, {"-r", "-j64", root}, {"-r", "--jobs=2", root}, {"--jobs", "2", "-r", root},
-           {"-rj2", root}, {root, "-r", "-j", "1"}}) {
+  using Args = std::vector<std::vector<std::string>>;
+  const Args gnuForms = {{"-r", "-j3", root},         {"-r", "-j64", root}, {"-r", "--jobs=2", root},
+                         {"--jobs", "2", "-r", root}, {"-rj2", root},       {root, "-r", "-j", "1"}};
+  for (const std::vector<std::string>& jobs : gnuForms) {
     const RunResult many = Quavtag(jobs);
     EXPECT_EQ(many.exitCode, 0) << jobs[0];
     EXPECT_EQ(many.out, one.out) << jobs[0] << " " << jobs[1];
@@ -132,17 +133,17 @@ TEST(Quavtag, WalksFoldersInNameOrderOnAnyNumberOfThreads) {
   EXPECT_EQ(FilesOf(mixed.out), (std::vector<std::string>{root + "/c.wav", dir.file("other") + "/o.wv"}));
   EXPECT_EQ(FilesOf(Quavtag({dir.file("other")}).out), std::vector<std::string>{dir.file("other")});
 
-  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {"-j"},
-           {"-j", "0", "a"},
-           {"-jx", "a"},
-           {"--jobs", "-1", "a"},
-           {"-j", "99999", "a"},
-           {"--jobs=0", "a"},
-           {"--jobs=", "a"},
-           {"--recursive=1", "a"}}) {
-    const RunResult r = Quavtag(bad);
-    EXPECT_EQ(r.exitCode, 2) << bad[0];
+  const Args bad = {{"-j"},
+                    {"-j", "0", "a"},
+                    {"-jx", "a"},
+                    {"--jobs", "-1", "a"},
+                    {"-j", "99999", "a"},
+                    {"--jobs=0", "a"},
+                    {"--jobs=", "a"},
+                    {"--recursive=1", "a"}};
+  for (const std::vector<std::string>& args : bad) {
+    const RunResult r = Quavtag(args);
+    EXPECT_EQ(r.exitCode, 2) << args[0];
     EXPECT_TRUE(r.out.empty());
   }
 }
