@@ -128,8 +128,9 @@ bool TWavPackFile::ReadBlockFile(TStream& stream) {
   // The header and the bytes searched behind it, in one read; what the
   // stream does not hold stays zero.
   static_assert(kSubBlockSearch >= 3);
-  std::array<uint8_t, 32 + kSubBlockSearch> bytes{};
-  stream.Read(bytes.data(), static_cast<int64_t>(bytes.size()));
+  std::array<uint8_t, 32 + kSubBlockSearch> bytes;
+  const auto got = static_cast<size_t>(stream.Read(bytes.data(), static_cast<int64_t>(bytes.size())));
+  std::fill(bytes.begin() + got, bytes.end(), 0);
   const uint8_t* header = bytes.data();
   if (!Is(header, "wvpk")) return false;
 
@@ -151,9 +152,13 @@ bool TWavPackFile::ReadBlockFile(TStream& stream) {
   }
 
   // The encoder mode sits in a metadata sub-block of id 0x65 and size 2.
+  // Candidates are found with memchr: the search runs over every file.
   const uint8_t* next = header + 32;
   for (size_t k = 0; k + 2 < kSubBlockSearch; ++k) {
-    if (next[k] != 0x65 || next[k + 1] != 0x02) continue;
+    const void* id = std::memchr(next + k, 0x65, kSubBlockSearch - 2 - k);
+    if (!id) break;
+    k = static_cast<size_t>(static_cast<const uint8_t*>(id) - next);
+    if (next[k + 1] != 0x02) continue;
     switch (next[k + 2]) {
       case 8: fEncoder += u" (high)"; break;
       case 0: fEncoder += u" (normal)"; break;
