@@ -1,5 +1,7 @@
 // quavtag: prints what the tag library reads from each file, one JSON
 // object per file and line.
+#include <getopt.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -24,13 +26,17 @@ constexpr const char* kUsage =
     "Prints the tags and stream properties that the tag library reads from\n"
     "each FILE as one JSON object per line, in the order given.\n"
     "\n"
-    "  -r, --recursive  read every file beneath each FILE that is a folder,\n"
-    "                   folder by folder in name order; links are followed,\n"
-    "                   no folder twice\n"
-    "  -j N, --jobs N   read on N threads (default: one per processor); the\n"
-    "                   lines still come in order\n"
-    "  --help           show this text\n"
-    "  --version        show the version\n";
+    "  -r, --recursive     read every file beneath each FILE that is a folder,\n"
+    "                      folder by folder in name order; links are followed,\n"
+    "                      no folder twice\n"
+    "  -j N, --jobs=N      read on N threads (default: one per processor); the\n"
+    "                      lines still come in order\n"
+    "  -h, --help          show this text\n"
+    "  --version           show the version\n"
+    "\n"
+    "Exit status: 0 when every file got its line, 1 when a folder could not be\n"
+    "read (it is reported, the rest is read) or an unexpected failure stopped\n"
+    "the run, 2 for a usage error.\n";
 
 std::string Describe(const std::string& arg) {
   TGeneralAudioFile file(arg);
@@ -121,44 +127,46 @@ bool ParseJobs(const std::string& text, unsigned& jobs) {
 
 int main(int argc, char** argv) {
   UseBinaryStandardStreams();
-  const std::vector<std::string> argList = ProgramArguments(argc, argv);
-  std::vector<std::string> args;
-  bool options = true, recursive = false;
+  // The arguments as UTF-8, in an argv of our own for getopt_long (which
+  // permutes it: options may follow the files, "--" ends them).
+  std::vector<std::string> argList = ProgramArguments(argc, argv);
+  std::string program = "quavtag";
+  std::vector<char*> args = {program.data()};
+  for (std::string& arg : argList) args.push_back(arg.data());
+  args.push_back(nullptr);
+  bool recursive = false;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   auto usageError = [](const std::string& message) {
-    std::fprintf(stderr, "quavtag: %s\n%s", message.c_str(), kUsage);
+    if (!message.empty()) std::fprintf(stderr, "quavtag: %s\n", message.c_str());
+    std::fputs(kUsage, stderr);
     return 2;
   };
-  for (size_t i = 0; i < argList.size(); ++i) {
-    const std::string& arg = argList[i];
-    if (options && arg == "--") {
-      options = false;
-    } else if (options && arg == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (options && arg == "--version") {
-      std::puts("quavtag " QUAV_VERSION);
-      return 0;
-    } else if (options && (arg == "-r" || arg == "--recursive")) {
-      recursive = true;
-    } else if (options && (arg == "-j" || arg == "--jobs")) {
-      if (i + 1 >= argList.size() || !ParseJobs(argList[++i], jobs))
-        return usageError(arg + " needs a number of threads");
-    } else if (options && arg.size() > 2 && arg.compare(0, 2, "-j") == 0) {
-      if (!ParseJobs(arg.substr(2), jobs)) return usageError(arg + ": not a number of threads");
-    } else if (options && arg.size() > 1 && arg[0] == '-') {
-      return usageError("unknown option " + arg);
-    } else {
-      args.push_back(arg);
+  enum { kVersion = 256 };
+  static const option kOptions[] = {{"recursive", no_argument, nullptr, 'r'},
+                                    {"jobs", required_argument, nullptr, 'j'},
+                                    {"help", no_argument, nullptr, 'h'},
+                                    {"version", no_argument, nullptr, kVersion},
+                                    {nullptr, 0, nullptr, 0}};
+  opterr = 1;  // getopt_long names an unknown option or a missing argument
+  for (int c; (c = getopt_long(static_cast<int>(args.size()) - 1, args.data(), "rj:h", kOptions, nullptr)) != -1;) {
+    switch (c) {
+      case 'r': recursive = true; break;
+      case 'j':
+        if (!ParseJobs(optarg, jobs)) return usageError(std::string(optarg) + ": not a number of threads");
+        break;
+      case 'h': std::fputs(kUsage, stdout); return 0;
+      case kVersion: std::puts("quavtag " QUAV_VERSION); return 0;
+      default: return usageError("");
     }
   }
-  if (args.empty()) {
+  std::vector<std::string> names(args.begin() + optind, args.end() - 1);
+  if (names.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
   }
   std::vector<std::string> files;
   bool walked = true;
-  for (const std::string& arg : args) {
+  for (const std::string& arg : names) {
     if (recursive && PathKindOf(arg) == TPathKind::Directory)
       walked = WalkFolder(arg, files,
                           [](const std::string& problem) { std::fprintf(stderr, "quavtag: %s\n", problem.c_str()); }) &&

@@ -77,8 +77,10 @@ void TBaseApeFile::ResetForRead() { Clear(); }
 
 TAudioError TBaseApeFile::ReadFromStream(TStream& stream) {
   fFileSize = stream.Size();
-  fID3v2TagSize = GetID3v2Size(stream);
+  // The tags at the end first, then the start of the file: its ID3v2 tag
+  // and the stream header behind it, which are read through one block.
   const TAudioError result = ReadTag(stream);
+  fID3v2TagSize = GetID3v2Size(stream);
   stream.Seek(fID3v2TagSize);
   ReadAudioProperties(stream);
   return result;

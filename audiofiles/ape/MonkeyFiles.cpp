@@ -65,7 +65,8 @@ bool TMonkeyFile::ReadAudioProperties(TStream& stream) {
   fCompressionModeStr = MonkeyCompressionName(fCompressionMode);
   if (fSamplerate > 0) fDuration = RoundToInt32(static_cast<double>(fTotalSamples) / fSamplerate);
   if (fTotalSamples > 0) {
-    const double audioBytes = static_cast<double>(fFileSize - int64_t{CombinedTagSize()});
+    // Tags that claim more than the file holds leave no audio, not less.
+    const double audioBytes = static_cast<double>(std::max<int64_t>(0, fFileSize - int64_t{CombinedTagSize()}));
     fBitrate = RoundToInt32(audioBytes * 8 * fSamplerate / static_cast<double>(fTotalSamples));
   }
   fValid = fBits > 0 && fSamplerate > 0 && fTotalSamples > 0 && fChannels > 0;
@@ -98,11 +99,12 @@ bool TMonkeyFile::ReadDescriptorLayout(TStream& stream) {
   const uint32_t totalFrames = GetU32LE(header + 12);
   fBits = GetU16LE(header + 16);
   fChannels = GetU16LE(header + 18);
-  fSamplerate = static_cast<int32_t>(GetU32LE(header + 20));
+  fSamplerate = Int32OrZero(GetU32LE(header + 20));
   // Unsigned 64-bit arithmetic: the largest fields still fit, and a result
-  // beyond the signed range reads as negative and so as invalid.
+  // beyond the signed range counts as no samples and so as invalid.
   if (totalFrames > 0)
-    fTotalSamples = static_cast<int64_t>(uint64_t{blocksPerFrame} * (totalFrames - 1) + finalFrameBlocks);
+    fTotalSamples =
+        std::max<int64_t>(0, static_cast<int64_t>(uint64_t{blocksPerFrame} * (totalFrames - 1) + finalFrameBlocks));
   return true;
 }
 
@@ -116,7 +118,7 @@ bool TMonkeyFile::ReadOldLayout(TStream& stream) {
   fCompressionMode = GetU16LE(header);
   fFormatFlags = GetU16LE(header + 2);
   fChannels = GetU16LE(header + 4);
-  fSamplerate = static_cast<int32_t>(GetU32LE(header + 6));
+  fSamplerate = Int32OrZero(GetU32LE(header + 6));
   const uint32_t totalFrames = GetU32LE(header + 18);
   const uint32_t finalFrameBlocks = GetU32LE(header + 22);
 

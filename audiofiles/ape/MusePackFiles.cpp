@@ -1,5 +1,7 @@
 #include "MusePackFiles.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::array<int32_t, 4> kSampleRates = {44100, 48000, 37800, 32000};
@@ -46,7 +48,7 @@ int32_t TMusePackFile::fGetFrameCount() const {
     case 6:
     case 7:
     case 8:
-    case 71: return fHeader.IntegerArray[1];
+    case 71: return std::max(0, fHeader.IntegerArray[1]);  // beyond 2^31 - 1: unknown
     default: return 0;
   }
 }
@@ -77,7 +79,7 @@ int64_t TMusePackFile::fGetSampleCount() {
     value = (value << 7) + (b[j] & 0x7F);
   }
   fDataIndex = SampleRateByteIndex() + 1;
-  return static_cast<int64_t>(value);
+  return std::max<int64_t>(0, static_cast<int64_t>(value));  // beyond the signed range: unknown
 }
 
 int32_t TMusePackFile::Samplerate() const {
@@ -165,6 +167,8 @@ bool TMusePackFile::ReadAudioProperties(TStream& stream) {
     fDuration = RoundToInt32(samples / fSamplerate);
   }
   fBitrate = 0;
-  if (fDuration > 0) fBitrate = RoundToInt32((static_cast<double>(fFileSize) - CombinedTagSize()) * 8 / fDuration);
+  if (fDuration > 0)
+    fBitrate =
+        RoundToInt32(static_cast<double>(std::max<int64_t>(0, fFileSize - int64_t{CombinedTagSize()})) * 8 / fDuration);
   return true;
 }

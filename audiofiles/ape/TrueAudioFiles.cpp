@@ -49,7 +49,7 @@ bool TTrueAudioFile::ReadAudioProperties(TStream& stream) {
   fAudioFormat = fHeader.AudioFormat;
   fChannels = fHeader.NumChannels;
   fBits = fHeader.BitsPerSample;
-  fSamplerate = static_cast<int32_t>(fHeader.SampleRate);
+  fSamplerate = Int32OrZero(fHeader.SampleRate);
   fSamples = fHeader.DataLength;
   fCRC32 = fHeader.CRC32;
 

@@ -1,5 +1,6 @@
 #include "WavPackFiles.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -88,9 +89,9 @@ bool TWavPackFile::ReadRiffFile(TStream& stream) {
       haveFormat = true;
       fFormatTag = GetU16LE(fmt);
       fChannels = GetU16LE(fmt + 2);
-      fSamplerate = static_cast<int32_t>(GetU32LE(fmt + 4));
+      fSamplerate = Int32OrZero(GetU32LE(fmt + 4));
       fBits = GetU16LE(fmt + 14);
-      fBitrate = static_cast<int32_t>(GetU32LE(fmt + 8) * 8u);
+      fBitrate = Int32OrZero(uint64_t{GetU32LE(fmt + 8)} * 8);
       stream.Seek(dataStart + size);  // no pad byte after an odd size
     } else if (Is(chunk, "data") && haveFormat) {
       uint8_t header[36];
@@ -105,8 +106,8 @@ bool TWavPackFile::ReadRiffFile(TStream& stream) {
       if (fSamplerate <= 0) fSamplerate = kDefaultSampleRate;
       fDuration = RoundToInt32(static_cast<double>(fSamples) / fSamplerate);
       if (fDuration <= 0) break;
-      const double audioBytes =
-          static_cast<double>(fFileSize - int64_t{CombinedTagSize()} - int64_t{GetU32LE(header + 4)});
+      const double audioBytes = static_cast<double>(
+          std::max<int64_t>(0, fFileSize - int64_t{CombinedTagSize()} - int64_t{GetU32LE(header + 4)}));
       fBitrate = RoundToInt32(audioBytes * 8 / fDuration);
       break;
     } else {
@@ -124,8 +125,13 @@ bool TWavPackFile::ReadRiffFile(TStream& stream) {
 //         bits 23-27 sample-rate index
 //  28  4  CRC
 bool TWavPackFile::ReadBlockFile(TStream& stream) {
-  uint8_t header[32] = {};
-  stream.Read(header, sizeof header);
+  // The header and the bytes searched behind it, in one read; what the
+  // stream does not hold stays zero.
+  static_assert(kSubBlockSearch >= 3);
+  std::array<uint8_t, 32 + kSubBlockSearch> bytes;
+  const auto got = static_cast<size_t>(stream.Read(bytes.data(), static_cast<int64_t>(bytes.size())));
+  std::fill(bytes.begin() + got, bytes.end(), 0);
+  const uint8_t* header = bytes.data();
   if (!Is(header, "wvpk")) return false;
 
   fValid = true;
@@ -141,16 +147,18 @@ bool TWavPackFile::ReadBlockFile(TStream& stream) {
 
   fDuration = RoundToInt32(static_cast<double>(fSamples) / fSamplerate);
   if (fSamples > 0) {
-    const double audioBytes = static_cast<double>(fFileSize - int64_t{CombinedTagSize()});
+    const double audioBytes = static_cast<double>(std::max<int64_t>(0, fFileSize - int64_t{CombinedTagSize()}));
     fBitrate = RoundToInt32(audioBytes * 8 * fSamplerate / static_cast<double>(fSamples));
   }
 
   // The encoder mode sits in a metadata sub-block of id 0x65 and size 2.
-  static_assert(kSubBlockSearch >= 3);
-  std::array<uint8_t, kSubBlockSearch> next{};
-  stream.Read(next.data(), kSubBlockSearch);
-  for (size_t k = 0; k + 2 < next.size(); ++k) {
-    if (next[k] != 0x65 || next[k + 1] != 0x02) continue;
+  // Candidates are found with memchr: the search runs over every file.
+  const uint8_t* next = header + 32;
+  for (size_t k = 0; k + 2 < kSubBlockSearch; ++k) {
+    const void* id = std::memchr(next + k, 0x65, kSubBlockSearch - 2 - k);
+    if (!id) break;
+    k = static_cast<size_t>(static_cast<const uint8_t*>(id) - next);
+    if (next[k + 1] != 0x02) continue;
     switch (next[k + 2]) {
       case 8: fEncoder += u" (high)"; break;
       case 0: fEncoder += u" (normal)"; break;

@@ -25,9 +25,15 @@ bool ParseFile(const std::string& aFilename, const std::function<void(TStream&)>
 
 TAudioError TBaseAudioFile::ReadFromFile(const std::string& aFilename) {
   ResetForRead();
-  if (!AudioFileExists(aFilename)) return FileErr_NoFile;
   TAudioError result = FileErr_None;
-  const bool parsed = ParseFile(aFilename, [&](TStream& stream) { result = ReadFromStream(stream); });
+  bool opened = false;
+  const bool parsed = ParseFile(aFilename, [&](TStream& stream) {
+    opened = true;
+    result = ReadFromStream(stream);
+  });
+  // Whether the name stands for a file is asked only when it did not open,
+  // which saves a path lookup on every file that does.
+  if (!opened && !AudioFileExists(aFilename)) return FileErr_NoFile;
   return FinishRead(result, parsed);
 }
 

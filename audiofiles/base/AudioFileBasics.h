@@ -55,10 +55,11 @@ const char* AudioErrorName(TAudioError error);
 
 // The abstract reader. A new reader starts with every field zero or false.
 // The read frame lives here, once for every reader: ReadFromFile clears the
-// reader (ResetForRead), answers a missing file with FileErr_NoFile, opens
-// the file read-only for the length of the call, parses it (ReadFromStream)
-// and turns any failure while opening or reading into FileErr_FileOpenR
-// (FinishRead may adjust the outcome); it never lets an exception escape.
+// reader (ResetForRead), opens the file read-only for the length of the
+// call, parses it (ReadFromStream) and turns any failure while opening or
+// reading into FileErr_FileOpenR (FinishRead may adjust the outcome), except
+// that a name that does not stand for a file (missing, or a folder) is
+// answered with FileErr_NoFile; it never lets an exception escape.
 class TBaseAudioFile {
  public:
   virtual ~TBaseAudioFile() = default;
@@ -113,6 +114,11 @@ class TBaseAudioFile {
   int32_t fChannels = 0;
   bool fValid = false;
 };
+
+// A count or rate of the file as the readers' signed 32-bit figures hold
+// it: 0, for unknown, when it does not fit (a sample rate above 2^31 - 1
+// would otherwise read as negative).
+inline int32_t Int32OrZero(uint64_t value) { return value <= INT32_MAX ? static_cast<int32_t>(value) : 0; }
 
 // True when a file of that name exists (a link counts by its target).
 bool AudioFileExists(const std::string& aFilename);

@@ -81,41 +81,43 @@ TFileStream::TFileStream(const std::string& filename) {
 
 TFileStream::~TFileStream() = default;
 
-int64_t TFileStream::ReadAt(int64_t offset, char* buffer, int64_t count) {
-  std::string reason;
-  const int64_t done = fFile.ReadAt(offset, buffer, count, reason);
-  if (done < 0) throw EReadError("Read error: " + reason);
-  return done;
-}
-
 int64_t TFileStream::DoRead(void* buffer, int64_t count) {
   auto out = static_cast<char*>(buffer);
-  int64_t done = 0;
-  // Each pass copies from the block, reads past it, or loads a new block
-  // that holds the position; a short load (the file shrank) ends the read.
-  while (done < count) {
-    const int64_t at = fPosition + done;
-    const int64_t blockEnd = fBlockStart + static_cast<int64_t>(fBlock.size());
-    if (at >= fBlockStart && at < blockEnd) {
-      const int64_t n = std::min(count - done, blockEnd - at);
-      std::memcpy(out + done, fBlock.data() + (at - fBlockStart), static_cast<size_t>(n));
-      done += n;
-      continue;
+  std::string reason;
+  // Never more than the file held when it was opened: asking for bytes
+  // past its end would cost one more system call that returns nothing.
+  auto held = [this](int64_t from, int64_t size) { return std::clamp<int64_t>(Size() - from, 0, size); };
+  auto fromBlock = [&](int64_t at, char* to, int64_t most) {
+    const int64_t n = at < fBlockStart ? 0 : std::clamp<int64_t>(fBlockStart + fBlockLength - at, 0, most);
+    if (n > 0) std::memcpy(to, fBlock.data() + (at - fBlockStart), static_cast<size_t>(n));
+    return n;
+  };
+  auto check = [&](int64_t n) {
+    if (n < 0) throw EReadError("Read error: " + reason);
+    return n;
+  };
+
+  if (count <= kBlockCapacity) {
+    if (fPosition < fBlockStart || fPosition + count > fBlockStart + fBlockLength) {
+      // A block that holds the whole read; near the end the file's last
+      // one, so that tags read backwards from the end share it.
+      const int64_t size = std::max(count, kBlockSize);
+      fBlockStart = std::max<int64_t>(0, std::min(fPosition, Size() - size));
+      fBlockLength = 0;  // stays empty should the read fail
+      fBlockLength = check(fFile.ReadAt(fBlockStart, fBlock.data(), held(fBlockStart, size), reason));
     }
-    if (count - done >= kBlockSize) {
-      const int64_t n = ReadAt(at, out + done, count - done);
-      done += n;
-      break;
-    }
-    // Near the end the block is the file's last one, so that tags read
-    // backwards from the end share it.
-    const int64_t start = std::max<int64_t>(0, std::min(at, Size() - kBlockSize));
-    fBlock.resize(static_cast<size_t>(std::min(kBlockSize, std::max<int64_t>(Size() - start, 0))));
-    fBlockStart = start;
-    fBlock.resize(static_cast<size_t>(ReadAt(start, fBlock.data(), static_cast<int64_t>(fBlock.size()))));
-    if (at >= fBlockStart + static_cast<int64_t>(fBlock.size())) break;
+    return fromBlock(fPosition, out, count);  // short where the file shrank
   }
-  return done;
+  // Larger: what the block holds of its start, the rest straight from the
+  // file, with the block after it loaded by the same call.
+  const int64_t done = fromBlock(fPosition, out, count);
+  const int64_t at = fPosition + done;
+  const int64_t left = count - done;
+  fBlockStart = at + left;
+  fBlockLength = 0;
+  const int64_t n = check(fFile.ReadAt(at, out + done, left, fBlock.data(), held(fBlockStart, kBlockSize), reason));
+  fBlockLength = std::max<int64_t>(0, n - left);
+  return done + std::min(n, left);
 }
 
 int64_t TMemoryStream::DoRead(void* buffer, int64_t count) {
@@ -128,4 +130,9 @@ void TMemoryStream::CopyFrom(TStream& source, int64_t count) { Append(source.Rea
 void TMemoryStream::Append(std::string_view bytes) {
   fData.append(bytes);
   fPosition = Size();
+}
+
+int64_t TSubStream::DoRead(void* buffer, int64_t count) {
+  fSource.Seek(fStart + fPosition);
+  return fSource.Read(buffer, count);
 }

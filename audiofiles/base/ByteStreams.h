@@ -7,6 +7,7 @@
 // it is used to allocate or to read; ReadBytes() does that itself.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <stdexcept>
@@ -62,10 +63,14 @@ class TStream {
 // written through it. Raises EReadError when the file cannot be opened.
 //
 // Reads are served from one block of the file held in memory: a read
-// outside it loads the 64 KiB from there on (or the last 64 KiB, near the
+// outside it loads the 4 KiB from there on (or the last 4 KiB, near the
 // end, where tags are looked for backwards), so the many small reads of a
-// header walk cost one system call per block. Reads of a block or more go
-// straight to the file. What a read returns is exactly what reading the
+// header walk cost one system call per block; a read of up to 16 KiB (a
+// header and what follows it, the end of an Ogg stream) loads as much at
+// once. A larger read goes straight into the caller's buffer, and the same
+// system call loads the block that follows it, where a tag's next item or
+// frame stands. Cached files cost little more than the bytes copied, so
+// the blocks are small. What a read returns is exactly what reading the
 // file there returns (as it was when the block was loaded: a reader opens,
 // reads and closes).
 class TFileStream final : public TStream {
@@ -77,18 +82,17 @@ class TFileStream final : public TStream {
 
   int64_t Size() const override { return fFile.Size(); }
 
-  static constexpr int64_t kBlockSize = 64 * 1024;
+  static constexpr int64_t kBlockSize = 4 * 1024;
+  static constexpr int64_t kBlockCapacity = 16 * 1024;
 
  protected:
   int64_t DoRead(void* buffer, int64_t count) override;
 
  private:
-  // Up to count bytes at offset, straight from the file (fewer at its end).
-  int64_t ReadAt(int64_t offset, char* buffer, int64_t count);
-
   TNativeFile fFile;
-  std::vector<char> fBlock;  // the file's bytes from fBlockStart on
+  std::array<char, kBlockCapacity> fBlock;  // the file's bytes from fBlockStart on
   int64_t fBlockStart = 0;
+  int64_t fBlockLength = 0;
 };
 
 // Bytes held in memory: tag bodies, picture data, test fixtures.
@@ -114,6 +118,24 @@ class TMemoryStream final : public TStream {
 
  private:
   std::string fData;
+};
+
+// A stretch of another stream as a stream of its own: the source's bytes
+// from start on, length of them, at positions from 0. Nothing is copied;
+// reads move the source's position. The source must outlive it.
+class TSubStream final : public TStream {
+ public:
+  TSubStream(TStream& source, int64_t start, int64_t length) : fSource(source), fStart(start), fLength(length) {}
+
+  int64_t Size() const override { return fLength; }
+
+ protected:
+  int64_t DoRead(void* buffer, int64_t count) override;
+
+ private:
+  TStream& fSource;
+  const int64_t fStart;
+  const int64_t fLength;
 };
 
 // Little- and big-endian decoding of bytes already in memory.

@@ -26,6 +26,10 @@ class TNativeFile {
   // Reads up to count bytes at offset: fewer only where the file ends
   // (or has shrunk). -1, with the system's reason, on a read error.
   int64_t ReadAt(int64_t offset, void* buffer, int64_t count, std::string& reason);
+  // The same for count bytes into buffer followed by spareCount bytes into
+  // spare, in one system call where the platform has one; returns the bytes
+  // read into both together.
+  int64_t ReadAt(int64_t offset, void* buffer, int64_t count, void* spare, int64_t spareCount, std::string& reason);
 
  private:
   static constexpr intptr_t kClosed = -1;

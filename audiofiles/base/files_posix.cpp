@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,6 +51,36 @@ int64_t TNativeFile::ReadAt(int64_t offset, void* buffer, int64_t count, std::st
     }
     if (n == 0) break;  // the file shrank under us
     done += n;
+  }
+  return done;
+}
+
+int64_t TNativeFile::ReadAt(int64_t offset, void* buffer, int64_t count, void* spare, int64_t spareCount,
+                            std::string& reason) {
+  iovec parts[2] = {{buffer, static_cast<size_t>(count)}, {spare, static_cast<size_t>(spareCount)}};
+  int64_t done = 0;
+  // A short read (a signal, the file shrinking) goes on from where it
+  // stopped; nothing at all means the file ends there.
+  for (iovec* part = parts; part < parts + 2;) {
+    if (part->iov_len == 0) {
+      ++part;
+      continue;
+    }
+    const ssize_t n = ::preadv(static_cast<int>(fHandle), part, static_cast<int>(parts + 2 - part), offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      reason = SystemErrorText(errno);
+      return -1;
+    }
+    if (n == 0) break;
+    done += n;
+    for (size_t left = static_cast<size_t>(n); left > 0 && part < parts + 2;) {
+      const size_t taken = std::min(left, part->iov_len);
+      part->iov_base = static_cast<char*>(part->iov_base) + taken;
+      part->iov_len -= taken;
+      left -= taken;
+      if (part->iov_len == 0) ++part;
+    }
   }
   return done;
 }

@@ -80,6 +80,14 @@ int64_t TNativeFile::ReadAt(int64_t offset, void* buffer, int64_t count, std::st
   return done;
 }
 
+int64_t TNativeFile::ReadAt(int64_t offset, void* buffer, int64_t count, void* spare, int64_t spareCount,
+                            std::string& reason) {
+  const int64_t first = ReadAt(offset, buffer, count, reason);
+  if (first < count) return first;
+  const int64_t second = ReadAt(offset + count, spare, spareCount, reason);
+  return second < 0 ? -1 : first + second;
+}
+
 bool ReadFileStart(const std::string& name, size_t limit, std::string& bytes, std::string& reason) {
   bytes.clear();
   // A directory does not open this way: the system answers access denied.

@@ -37,8 +37,6 @@ constexpr std::array<std::array<int32_t, 4>, 3> kSamplerates = {{
     {11025, 12000, 8000, 0},
 }};
 
-constexpr int64_t kWindowSize = 512;
-
 // Frame-length coefficient divided by 1000 (Layer I: 4 x 12).
 int32_t BitrateCoefficient(const TMpegFrameHeader& h) {
   if (h.layer == 1) return 48;
@@ -143,18 +141,20 @@ TMpegFrameHeader DecodeMpegFrameHeader(const uint8_t b[4]) {
 
 namespace {
 
-// Bytes of the stream around the search position. Headers are scanned
-// through a 512-byte window starting at the candidate; the longer checks of
-// a candidate (its frame, the next header, the third sync) read a larger
-// block from the candidate on, so that a run of candidates that fail late
-// costs one read per block rather than one per candidate.
+// Bytes of the stream around the search position, read a block at a time
+// from the candidate on: headers are scanned through it, and the longer
+// checks of a candidate (its frame, the next header, the third sync) refill
+// it from the candidate only when they reach past it, so that a run of
+// candidates that fail late costs one read per block rather than one per
+// candidate. The block is the stream's own small block, so that the first
+// frames of a file cost one read.
 class SearchWindow {
  public:
   explicit SearchWindow(TStream& stream) : fStream(stream), fSize(stream.Size()) {}
 
   // The 4 header bytes at P (P + 3 < stream size), or nullptr on a short read.
   const uint8_t* Header(int64_t P) {
-    if (P < fStart || P + 4 > fStart + fLength) Fill(P, kWindowSize);
+    if (P < fStart || P + 4 > fStart + fLength) Fill(P, kBlockSize);
     return P + 4 <= fStart + fLength ? At(P) : nullptr;
   }
 
@@ -167,7 +167,7 @@ class SearchWindow {
   }
 
  private:
-  static constexpr int64_t kBlockSize = 16384;
+  static constexpr int64_t kBlockSize = TFileStream::kBlockSize;
 
   const uint8_t* At(int64_t pos) const { return fBuffer.data() + (pos - fStart); }
 
@@ -232,7 +232,11 @@ TMP3Error TMpegInfo::LoadFromStream(TStream& stream) {
         const int64_t N = vbr.frames;
         if (N == 0) continue;
         const double rate = (h.samplerate / 1000.0) * double(A) / (double(N) * BitrateCoefficient(h));
-        Fbitrate = static_cast<uint16_t>(TruncToInt64(rate));
+        // A bitrate beyond what the field holds (the frame count is far too
+        // small) or a frame count beyond the signed range is not taken, as
+        // a bitrate of 0 is not.
+        const int64_t kbps = TruncToInt64(rate);
+        Fbitrate = kbps <= UINT16_MAX && N <= INT32_MAX ? static_cast<uint16_t>(kbps) : 0;
         Fvbr = true;
         if (Fbitrate == 0) continue;
         Fdauer = static_cast<int32_t>((A * 8) / (int64_t(Fbitrate) * 1000));

@@ -20,12 +20,6 @@ std::u16string ResolveGenre(std::u16string_view text) {
   return std::u16string(text);
 }
 
-namespace {
-
-constexpr int64_t kBodyChunk = 1048576;
-
-}  // namespace
-
 void TID3v2Tag::Clear() {
   fFrames.clear();
   fVersion = TID3Version{};
@@ -107,21 +101,21 @@ TMP3Error TID3v2Tag::ReadFromStream(TStream& Stream) {
   if (!fExists || result != MP3ERR_None) return result;
 
   const int64_t bodyLength = int64_t(fTagSize) - Stream.Position();
-  TMemoryStream body;
-  if (bodyLength > 0) {
-    if (fFlgUnsynch && fVersion.Major != 4) {
-      // Only what the stream holds is taken: a size beyond the end never
-      // turns into an allocation of that size.
-      body.Append(RemoveUnsynchronisation(Stream.ReadAtMost(bodyLength)));
-    } else {
-      // A body the stream cannot supply raises EReadError to the caller,
-      // before anything is allocated for it.
-      if (bodyLength > Stream.Remaining()) throw EReadError();
-      for (int64_t left = bodyLength; left > 0; left -= std::min(left, kBodyChunk))
-        body.CopyFrom(Stream, std::min(left, kBodyChunk));
-    }
-    body.Seek(0);
+  if (bodyLength <= 0) {
+    TMemoryStream empty;
+    return ReadFrames(empty);
   }
+  if (fFlgUnsynch && fVersion.Major != 4) {
+    // Only what the stream holds is taken: a size beyond the end never
+    // turns into an allocation of that size.
+    TMemoryStream body(RemoveUnsynchronisation(Stream.ReadAtMost(bodyLength)));
+    return ReadFrames(body);
+  }
+  // A body the stream cannot supply raises EReadError to the caller. The
+  // frames are read from the stream itself, bounded by the body, so that
+  // the padding after them is never read.
+  if (bodyLength > Stream.Remaining()) throw EReadError();
+  TSubStream body(Stream, Stream.Position(), bodyLength);
   return ReadFrames(body);
 }
 

@@ -14,6 +14,7 @@ constexpr uint8_t kIdentificationPacketType = 1;
 // FileSize - 11766, nearest the end first: fifty windows of 236 positions.
 constexpr int64_t kScanNearest = 16;
 constexpr int64_t kScanFarthest = 16 + 235 * 50;
+constexpr int64_t kScanPiece = 4096;
 
 }  // namespace
 
@@ -120,20 +121,24 @@ void TOggVorbisFile::ClearData() {
   fSecondOggVorbisPage->ClearPage();
 }
 
-int32_t TOggVorbisFile::ScanLastPage(TStream& Source) const {
+int64_t TOggVorbisFile::ScanLastPage(TStream& Source) const {
   const int64_t nearest = Source.Size() - kScanNearest;
   const int64_t farthest = std::max<int64_t>(0, Source.Size() - kScanFarthest);
-  if (nearest < farthest) return 0;
-  Source.Seek(farthest);
-  const std::string window = Source.ReadAtMost(nearest - farthest + 4);
-  for (int64_t pos = nearest; pos >= farthest; --pos) {
-    const size_t at = static_cast<size_t>(pos - farthest);
-    if (at + 4 > window.size() || window.compare(at, 4, kCapturePattern, 4) != 0) continue;
-    // The first match wins, whether or not it starts a real page.
-    Source.Seek(pos);
-    uint8_t bytes[TOggHeader::kSize] = {};
-    Source.Read(bytes, sizeof bytes);
-    return static_cast<int32_t>(static_cast<uint32_t>(TOggHeader::FromBytes(bytes).AbsolutePosition));
+  // Read piece by piece from the end, where the last page nearly always
+  // is, so that the scan seldom reads more than the end of the file.
+  for (int64_t high = nearest; high >= farthest; high -= kScanPiece) {
+    const int64_t low = std::max(farthest, high - kScanPiece + 1);
+    Source.Seek(low);
+    const std::string window = Source.ReadAtMost(high - low + 4);
+    for (int64_t pos = high; pos >= low; --pos) {
+      const size_t at = static_cast<size_t>(pos - low);
+      if (at + 4 > window.size() || window.compare(at, 4, kCapturePattern, 4) != 0) continue;
+      // The first match wins, whether or not it starts a real page.
+      Source.Seek(pos);
+      uint8_t bytes[TOggHeader::kSize] = {};
+      Source.Read(bytes, sizeof bytes);
+      return std::max<int64_t>(0, TOggHeader::FromBytes(bytes).AbsolutePosition);
+    }
   }
   return 0;
 }
@@ -145,11 +150,14 @@ TAudioError TOggVorbisFile::ReadFromStream(TStream& source) {
   TAudioError result = fFirstOggVorbisPage->ReadPage(source);
   if (result == FileErr_None) result = fSecondOggVorbisPage->ReadPage(source);
   if (result != FileErr_None) return result;
-  const int32_t samples = ScanLastPage(source);
+  const int64_t samples = ScanLastPage(source);
   const TVorbisIdentification& id = fFirstOggVorbisPage->VorbisIdentification();
   fSamplerate = id.SampleRate;
   fChannels = id.ChannelMode;
-  fBitRateNominal = static_cast<uint16_t>(id.BitRateNominal / 1000);
+  // Unset (0 or negative, as some encoders write -1) or beyond what the
+  // field holds in kbit/s: unknown.
+  const int32_t nominal = id.BitRateNominal / 1000;
+  fBitRateNominal = nominal > 0 && nominal <= UINT16_MAX ? static_cast<uint16_t>(nominal) : 0;
   fMaxSamples = samples;
   fValid = true;
   return FileErr_None;

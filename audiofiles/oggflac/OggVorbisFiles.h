@@ -141,7 +141,9 @@ class TOggVorbisFile : public TBaseAudioFile {
 
   void ClearData();
 
-  int32_t Samples() const { return fMaxSamples; }
+  // The last page's granule position; 0 when none was found or it is
+  // negative (-1: no packet ends on that page).
+  int64_t Samples() const { return fMaxSamples; }
   uint16_t BitRateNominal() const { return fBitRateNominal; }
   bool UsePadding() const { return fUsePadding; }
   void SetUsePadding(bool value) { fUsePadding = value; }
@@ -172,10 +174,10 @@ class TOggVorbisFile : public TBaseAudioFile {
  private:
   const TVorbisComments& Tag() const { return fSecondOggVorbisPage->Comments; }
   TVorbisComments& Tag() { return fSecondOggVorbisPage->Comments; }
-  // Granule position of the last page found near the end, low 32 bits.
-  int32_t ScanLastPage(TStream& Source) const;
+  // Granule position of the last page found near the end.
+  int64_t ScanLastPage(TStream& Source) const;
 
-  int32_t fMaxSamples = 0;
+  int64_t fMaxSamples = 0;
   uint16_t fBitRateNominal = 0;
   bool fUsePadding = true;
   std::unique_ptr<TFirstOggVorbisPage> fFirstOggVorbisPage;

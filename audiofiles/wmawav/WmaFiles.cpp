@@ -93,8 +93,8 @@ void ReadFileProperties(TStream& stream, TWMAfile::FileData& data) {
 void ReadStreamProperties(TStream& stream, TWMAfile::FileData& data) {
   stream.Skip(60);
   data.Channels = stream.ReadU16LE();
-  data.SampleRate = stream.ReadI32LE();
-  data.ByteRate = stream.ReadI32LE();
+  data.SampleRate = stream.ReadU32LE();
+  data.ByteRate = stream.ReadU32LE();
 }
 
 // Content description object: five 16-bit lengths (title, author,
@@ -206,9 +206,9 @@ TAudioError TWMAfile::ReadFromStream(TStream& stream) {
 
   fValid = true;
   fChannelModeID = (data.Channels == 1 || data.Channels == 2) ? static_cast<uint8_t>(data.Channels) : 0;
-  fSamplerate = data.SampleRate;
+  fSamplerate = Int32OrZero(data.SampleRate);
   fDuration = data.MaxBitRate > 0 ? RoundToInt32(static_cast<double>(fFileSize) * 8 / data.MaxBitRate) : 0;
-  fBitrate = static_cast<int32_t>(static_cast<uint32_t>(data.ByteRate) * 8u);  // wraps like 32-bit arithmetic
+  fBitrate = Int32OrZero(uint64_t{data.ByteRate} * 8);
 
   const TagData& tag = data.Tag;
   fTitle = Trim(tag.Title);

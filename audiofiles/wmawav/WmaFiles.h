@@ -19,10 +19,10 @@ class TWMAfile final : public TBaseAudioFile {
 
   // What one read gathers from the header before the fields are set.
   struct FileData {
-    int32_t MaxBitRate = 0;  // file properties: maximum bitrate, bit/s
-    uint16_t Channels = 0;   // stream properties: wave format channel count
-    int32_t SampleRate = 0;  // stream properties: samples per second
-    int32_t ByteRate = 0;    // stream properties: average bytes per second
+    int32_t MaxBitRate = 0;   // file properties: maximum bitrate, bit/s
+    uint16_t Channels = 0;    // stream properties: wave format channel count
+    uint32_t SampleRate = 0;  // stream properties: samples per second
+    uint32_t ByteRate = 0;    // stream properties: average bytes per second
     TagData Tag;
   };
 

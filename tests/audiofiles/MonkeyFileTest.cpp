@@ -7,24 +7,12 @@
 #include "TestSupport.h"
 
 using namespace apebuild;
+using testsupport::ReadPadded;
 using testsupport::TempDir;
 
-namespace {
-
-// Reads bytes (padded with audio to `size`) as a Monkey's Audio file.
-std::unique_ptr<TMonkeyFile> Read(const TempDir&, std::string bytes, size_t size = 0, const std::string& tail = {}) {
-  if (bytes.size() < size) bytes.resize(size, '\x33');
-  auto f = std::make_unique<TMonkeyFile>();
-  testsupport::ReadFromBytes(*f, bytes + tail);
-  return f;
-}
-
-}  // namespace
-
 TEST(MonkeyFile, DescriptorLayoutWorkedExample) {
-  TempDir dir;
   const std::string tag = ApeTag({ApeItem("Title", "Fifteen seconds")});
-  const auto f = Read(dir, MacDescriptorStream({}), 100000, tag);
+  const auto f = ReadPadded<TMonkeyFile>(MacDescriptorStream({}), 100000, tag);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->Version(), 3990);
   EXPECT_EQ(f->VersionStr(), u"3.99");
@@ -43,22 +31,21 @@ TEST(MonkeyFile, DescriptorLayoutWorkedExample) {
 }
 
 TEST(MonkeyFile, DescriptorAndHeaderLengths) {
-  TempDir dir;
   MacHeader longDescriptor;
   longDescriptor.descriptorLength = 56;  // 4 extra bytes to skip
-  auto f = Read(dir, MacDescriptorStream(longDescriptor), 5000);
+  auto f = ReadPadded<TMonkeyFile>(MacDescriptorStream(longDescriptor), 5000);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->TotalSamples(), 664552);
 
   MacHeader longHeader;
   longHeader.headerLength = 32;  // only 24 are read
-  f = Read(dir, MacDescriptorStream(longHeader), 5000);
+  f = ReadPadded<TMonkeyFile>(MacDescriptorStream(longHeader), 5000);
   EXPECT_TRUE(f->Valid());
   EXPECT_EQ(f->Samplerate(), 44100);
 
   MacHeader shortHeader;
   shortHeader.headerLength = 18;  // channels and rate stay zero
-  f = Read(dir, MacDescriptorStream(shortHeader), 5000);
+  f = ReadPadded<TMonkeyFile>(MacDescriptorStream(shortHeader), 5000);
   EXPECT_FALSE(f->Valid());
   EXPECT_EQ(f->Bits(), 16);
   EXPECT_EQ(f->Channels(), 0);
@@ -67,38 +54,36 @@ TEST(MonkeyFile, DescriptorAndHeaderLengths) {
   // read comes up short.
   MacHeader tiny;
   tiny.descriptorLength = 40;
-  f = Read(dir, MacDescriptorStream(tiny), 5000);
+  f = ReadPadded<TMonkeyFile>(MacDescriptorStream(tiny), 5000);
   EXPECT_FALSE(f->Valid());
   EXPECT_EQ(f->VersionStr(), u"3.99");
 }
 
 TEST(MonkeyFile, OldLayoutBlocksPerFrame) {
-  TempDir dir;
   struct Case {
     uint16_t version, level;
     int64_t blocksPerFrame;
   } cases[] = {{3970, 2000, 294912}, {3950, 1000, 294912}, {3940, 1000, 73728}, {3900, 3000, 73728},
                {3810, 4000, 73728},  {3810, 3000, 9216},   {3800, 4000, 73728}, {3790, 4000, 9216}};
   for (const Case& c : cases) {
-    const auto f = Read(dir, MacOldStream(c.version, c.level, 0, 2, 44100, 3, 100), 2000);
+    const auto f = ReadPadded<TMonkeyFile>(MacOldStream(c.version, c.level, 0, 2, 44100, 3, 100), 2000);
     EXPECT_TRUE(f->Valid()) << c.version;
     EXPECT_EQ(f->TotalSamples(), 2 * c.blocksPerFrame + 100) << c.version << " level " << c.level;
     EXPECT_EQ(f->Bits(), 16);
   }
-  const auto normal = Read(dir, MacOldStream(3970, 2000, 0, 2, 44100, 3, 100), 2000);
+  const auto normal = ReadPadded<TMonkeyFile>(MacOldStream(3970, 2000, 0, 2, 44100, 3, 100), 2000);
   EXPECT_EQ(normal->CompressionModeStr(), u"Normal");
   EXPECT_EQ(normal->VersionStr(), u"3.97");
   EXPECT_EQ(normal->Duration(), 13);  // 589924 / 44100 = 13.38
 }
 
 TEST(MonkeyFile, OldLayoutFlags) {
-  TempDir dir;
-  auto f = Read(dir, MacOldStream(3970, 2000, 0x09, 2, 44100, 3, 100), 2000);
+  auto f = ReadPadded<TMonkeyFile>(MacOldStream(3970, 2000, 0x09, 2, 44100, 3, 100), 2000);
   EXPECT_EQ(f->Bits(), 24) << "24-bit wins over 8-bit";
-  f = Read(dir, MacOldStream(3970, 2000, 0x01, 2, 44100, 3, 100), 2000);
+  f = ReadPadded<TMonkeyFile>(MacOldStream(3970, 2000, 0x01, 2, 44100, 3, 100), 2000);
   EXPECT_EQ(f->Bits(), 8);
 
-  f = Read(dir, MacOldStream(3970, 2000, 0x34, 1, 22050, 3, 100, 16384), 2000);
+  f = ReadPadded<TMonkeyFile>(MacOldStream(3970, 2000, 0x34, 1, 22050, 3, 100, 16384), 2000);
   EXPECT_TRUE(f->HasSeekElements());
   EXPECT_TRUE(f->WavNotStored());
   EXPECT_TRUE(f->HasPeakLevel());
@@ -107,7 +92,7 @@ TEST(MonkeyFile, OldLayoutFlags) {
   EXPECT_EQ(f->FormatFlags(), 0x34);
   EXPECT_EQ(f->Channels(), 1);
 
-  f = Read(dir, MacOldStream(3970, 2000, 0x04, 2, 44100, 3, 100, 16384), 2000);
+  f = ReadPadded<TMonkeyFile>(MacOldStream(3970, 2000, 0x04, 2, 44100, 3, 100, 16384), 2000);
   EXPECT_FALSE(f->HasPeakLevel());
   EXPECT_EQ(f->PeakLevel(), 0u) << "the peak level counts only with its flag";
 }
@@ -124,24 +109,23 @@ TEST(MonkeyFile, CompressionNames) {
 }
 
 TEST(MonkeyFile, FailuresLeaveItInvalid) {
-  TempDir dir;
-  auto f = Read(dir, "NOTMAC" + std::string(100, '\0'));
+  auto f = ReadPadded<TMonkeyFile>("NOTMAC" + std::string(100, '\0'));
   EXPECT_FALSE(f->Valid());
   EXPECT_EQ(f->Version(), 0);
   EXPECT_EQ(f->VersionStr(), u"");
 
   // Cut short after the identifier: the version survives.
-  f = Read(dir, MacDescriptorStream({}).substr(0, 30));
+  f = ReadPadded<TMonkeyFile>(MacDescriptorStream({}).substr(0, 30));
   EXPECT_FALSE(f->Valid());
   EXPECT_EQ(f->Version(), 3990);
   EXPECT_EQ(f->VersionStr(), u"3.99");
-  f = Read(dir, MacOldStream(3970, 2000, 0, 2, 44100, 3, 100).substr(0, 35));
+  f = ReadPadded<TMonkeyFile>(MacOldStream(3970, 2000, 0, 2, 44100, 3, 100).substr(0, 35));
   EXPECT_FALSE(f->Valid());
   EXPECT_EQ(f->Version(), 3970);
 
   MacHeader noFrames;
   noFrames.totalFrames = 0;
-  f = Read(dir, MacDescriptorStream(noFrames), 1000);
+  f = ReadPadded<TMonkeyFile>(MacDescriptorStream(noFrames), 1000);
   EXPECT_FALSE(f->Valid());
   EXPECT_EQ(f->TotalSamples(), 0);
   EXPECT_EQ(f->Duration(), 0);
@@ -149,7 +133,7 @@ TEST(MonkeyFile, FailuresLeaveItInvalid) {
 
   MacHeader noRate;
   noRate.sampleRate = 0;
-  f = Read(dir, MacDescriptorStream(noRate), 1000);
+  f = ReadPadded<TMonkeyFile>(MacDescriptorStream(noRate), 1000);
   EXPECT_FALSE(f->Valid());
   EXPECT_EQ(f->Duration(), 0);
   EXPECT_EQ(f->Bitrate(), 0);
@@ -157,7 +141,7 @@ TEST(MonkeyFile, FailuresLeaveItInvalid) {
   // Frame fields at their maximum: no overflow, and the result is invalid.
   MacHeader huge;
   huge.blocksPerFrame = huge.finalFrameBlocks = huge.totalFrames = 0xFFFFFFFFu;
-  f = Read(dir, MacDescriptorStream(huge), 1000);
+  f = ReadPadded<TMonkeyFile>(MacDescriptorStream(huge), 1000);
   EXPECT_FALSE(f->Valid());
 }
 

@@ -165,34 +165,3 @@ TEST(Mp3File, MapMp3Error) {
   };
   for (const auto& [from, to] : table) EXPECT_EQ(MapMp3Error(from), to) << int(from);
 }
-
-TEST(Mp3File, WritingIsRefusedAndSettersStayInMemory) {
-  TempDir dir;
-  const std::string bytes = SimpleId3v2Tag(3, "T", "A") + Audio();
-  const std::string path = dir.write("w.mp3", bytes);
-  TMP3File f;
-  f.ReadFromFile(path);
-  f.SetTitle(u"Changed");
-  f.SetGenre(u"");
-  EXPECT_EQ(f.Title(), u"Changed");
-  EXPECT_EQ(f.Genre(), u"");
-  EXPECT_NE(f.WriteToFile(path), FileErr_None);
-  EXPECT_NE(f.RemoveFromFile(path), FileErr_None);
-  EXPECT_EQ(testsupport::ReadWholeFile(path), bytes);
-  f.ReadFromFile(path);
-  EXPECT_EQ(f.Title(), u"T");
-}
-
-TEST(Mp3File, FacadeRow) {
-  TempDir dir;
-  for (const std::string name : {"a.mp3", "b.MP2", "c.mp1"}) {
-    TGeneralAudioFile file(dir.write(name, SimpleId3v2Tag(3, "Song", "Band") + Audio()));
-    EXPECT_EQ(file.FileType(), at_Mp3) << name;
-    ASSERT_NE(file.MP3File(), nullptr);
-    EXPECT_EQ(file.LastError(), FileErr_None);
-    EXPECT_EQ(file.Title(), u"Song");
-    EXPECT_EQ(file.Bitrate(), 128000);
-  }
-  TGeneralAudioFile other(dir.write("x.ogg", "OggS"));
-  EXPECT_EQ(other.MP3File(), nullptr);
-}

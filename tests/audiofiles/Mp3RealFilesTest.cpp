@@ -8,6 +8,7 @@
 #include "Mp3Files.h"
 #include "TestSupport.h"
 
+using testsupport::EncodeTone;
 using testsupport::HaveProgram;
 using testsupport::Shell;
 using testsupport::TempDir;
@@ -19,8 +20,7 @@ class Mp3RealFiles : public ::testing::Test {
   void SetUp() override {
     if (!HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
     fWav = fDir.file("tone.wav");
-    ASSERT_TRUE(
-        Shell("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=3:sample_rate=44100 -ac 2 '" + fWav + "'"));
+    ASSERT_TRUE(EncodeTone(fWav, 3, 44100, 2));
   }
 
   // The mutagen command-line tagger and its library in the system's Python.

@@ -227,11 +227,14 @@ TEST(MpegInfo, VbriHeaderNeedsNoSecondFrame) {
   EXPECT_EQ(Load(mp3build::VbriFrame(FrameFields(), 0) + std::string(100, '\0')).result, MPEGERR_NoFrame);
 }
 
-TEST(MpegInfo, VbrBitrateIsStoredInSixteenBits) {
-  // 44.1 x 300000 / (1 x 144) = 91875, kept as 91875 - 65536.
-  const Loaded l = Load(mp3build::VbriFrame(FrameFields(), 1) + std::string(300000, '\0'));
+TEST(MpegInfo, VbrBitrateBeyondSixteenBitsIsNotTaken) {
+  // 44.1 x 300000 / (1 x 144) = 91875 kbit/s does not fit the field: the
+  // header is passed over as one whose bitrate is 0 is.
+  EXPECT_EQ(Load(mp3build::VbriFrame(FrameFields(), 1) + std::string(300000, '\0')).result, MPEGERR_NoFrame);
+  // 44.1 x 200000 / (1 x 144) = 61250 still does.
+  const Loaded l = Load(mp3build::VbriFrame(FrameFields(), 1) + std::string(200000, '\0'));
   ASSERT_EQ(l.result, MP3ERR_None);
-  EXPECT_EQ(l.info.Bitrate(), 26339);
+  EXPECT_EQ(l.info.Bitrate(), 61250);
 }
 
 TEST(MpegInfo, FreeFormatIsNeverAccepted) {

@@ -281,17 +281,3 @@ TEST(MusePackFile, ReusedObjectForgetsTheEarlierFile) {
   EXPECT_EQ(m.Channels(), 2);
   EXPECT_EQ(m.Samplerate(), 44100);
 }
-
-TEST(MusePackFile, FacadeRows) {
-  TempDir dir;
-  for (const char* name : {"a.mpc", "b.MP+", "c.mpp"}) {
-    TGeneralAudioFile f(WriteExtended(dir, name, MpcSV7Header(10000), 100000));
-    EXPECT_EQ(f.FileType(), at_MusePack) << name;
-    EXPECT_EQ(f.FileTypeName(), u"Musepack");
-    ASSERT_NE(f.MusePackFile(), nullptr);
-    EXPECT_NE(f.BaseApeFile(), nullptr);
-    EXPECT_EQ(f.Duration(), 261);
-    EXPECT_EQ(f.Samplerate(), 44100);
-    EXPECT_EQ(f.OptimFrogFile(), nullptr);
-  }
-}

@@ -185,16 +185,3 @@ TEST(OptimFrogFile, BitrateCountsTheWholeFile) {
   EXPECT_EQ(r.ofr.Bitrate(), 8000);
   EXPECT_EQ(r.ofr.Title(), u"Frog");
 }
-
-TEST(OptimFrogFile, FacadeRows) {
-  TempDir dir;
-  for (const char* name : {"a.ofr", "b.OFS"}) {
-    TGeneralAudioFile f(WriteExtended(dir, name, OfrHeader(), 100000));
-    EXPECT_EQ(f.FileType(), at_OptimFrog) << name;
-    EXPECT_EQ(f.FileTypeName(), u"OptimFROG");
-    ASSERT_NE(f.OptimFrogFile(), nullptr);
-    EXPECT_NE(f.BaseApeFile(), nullptr);
-    EXPECT_EQ(f.Duration(), 120);
-    EXPECT_EQ(f.MusePackFile(), nullptr);
-  }
-}

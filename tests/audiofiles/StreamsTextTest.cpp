@@ -11,6 +11,7 @@
 #include "ByteStreams.h"
 #include "TestSupport.h"
 #include "TextUtils.h"
+#include "WavFiles.h"
 
 using testsupport::Bytes;
 using testsupport::TempDir;
@@ -148,13 +149,15 @@ TEST(Streams, FileStream) {
 }
 
 // The read-ahead block changes nothing that a read returns: reads of every
-// size at positions all over a file larger than two blocks, forwards and
+// size (within a block, filling its room, larger and read past it) at
+// positions all over a file larger than two blocks' room, forwards and
 // backwards, give the file's own bytes, and a file cut short under the
 // stream reads short exactly where the file now ends.
 TEST(Streams, FileStreamReadsThroughItsBlockExactlyAsTheFile) {
   TempDir dir;
   constexpr int64_t kBlock = TFileStream::kBlockSize;
-  std::string bytes(static_cast<size_t>(2 * kBlock + 12345), '\0');
+  constexpr int64_t kRoom = TFileStream::kBlockCapacity;
+  std::string bytes(static_cast<size_t>(2 * kRoom + 12345), '\0');
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
   const std::string path = dir.write("big.bin", bytes);
   TFileStream f(path);
@@ -171,7 +174,8 @@ TEST(Streams, FileStreamReadsThroughItsBlockExactlyAsTheFile) {
         << "at " << at << " count " << count;
     EXPECT_EQ(f.Position(), at + got);
   };
-  for (int64_t count : {int64_t{1}, int64_t{4}, int64_t{1000}, kBlock - 1, kBlock, kBlock + 1, 3 * kBlock}) {
+  for (int64_t count :
+       {int64_t{1}, int64_t{4}, int64_t{1000}, kBlock - 1, kBlock, kBlock + 1, kRoom, kRoom + 1, 3 * kRoom}) {
     for (int64_t at : {int64_t{0}, kBlock - 2, kBlock, 2 * kBlock - 1, f.Size() - 128, f.Size() - 1, f.Size()})
       check(at, count);
     for (int64_t at = f.Size() - 10; at > 0; at -= 7919) check(at, count);  // backwards, as tag scans go
@@ -186,6 +190,31 @@ TEST(Streams, FileStreamReadsThroughItsBlockExactlyAsTheFile) {
   EXPECT_EQ(buf.substr(0, 50), bytes.substr(static_cast<size_t>(kBlock + 50), 50));
   cut.Seek(2 * kBlock);
   EXPECT_THROW(cut.ReadU32LE(), EReadError);
+  buf.assign(static_cast<size_t>(3 * kRoom), '\0');
+  cut.Seek(10);
+  EXPECT_EQ(cut.Read(buf.data(), 3 * kRoom), kBlock + 90) << "a read larger than a block";
+  EXPECT_EQ(buf.substr(0, static_cast<size_t>(kBlock + 90)), bytes.substr(10, static_cast<size_t>(kBlock + 90)));
+}
+
+// What a name that does not open stands for decides the answer: nothing
+// there (or a folder) is FileErr_NoFile, a file that cannot be read is
+// FileErr_FileOpenR.
+TEST(Streams, ReadFromFileOnNamesThatDoNotOpen) {
+  TempDir dir;
+  const std::string file = dir.write("a.wav", "RIFF");
+  std::filesystem::create_symlink(dir.file("gone.wav"), dir.file("dangling.wav"));
+  ASSERT_EQ(::mkfifo(dir.file("pipe.wav").c_str(), 0600), 0);
+  struct Case {
+    std::string name;
+    TAudioError result;
+  };
+  for (const Case& c :
+       {Case{dir.file("missing.wav"), FileErr_NoFile}, Case{dir.path().string(), FileErr_NoFile},
+        Case{dir.file("dangling.wav"), FileErr_NoFile}, Case{file + "/x.wav", FileErr_NoFile}, Case{"", FileErr_NoFile},
+        Case{dir.file("pipe.wav"), FileErr_FileOpenR}, Case{file, FileErr_None}}) {
+    Twavfile reader;
+    EXPECT_EQ(reader.ReadFromFile(c.name), c.result) << c.name;
+  }
 }
 
 TEST(Streams, AudioFileExists) {

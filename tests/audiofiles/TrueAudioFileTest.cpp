@@ -110,14 +110,3 @@ TEST(TrueAudioFile, BehindID3v2AndBitrateWithTags) {
   EXPECT_EQ(r.tta.Album(), u"Disc");
   EXPECT_EQ(r.tta.Genre(), u"Jazz");
 }
-
-TEST(TrueAudioFile, FacadeRow) {
-  TempDir dir;
-  TGeneralAudioFile f(WriteExtended(dir, "a.TTA", TtaHeader(2, 16, 44100, 4410000), 10000000));
-  EXPECT_EQ(f.FileType(), at_TrueAudio);
-  EXPECT_EQ(f.FileTypeName(), u"The True Audio");
-  ASSERT_NE(f.TrueAudioFile(), nullptr);
-  EXPECT_NE(f.BaseApeFile(), nullptr);
-  EXPECT_EQ(f.Bitrate(), 800000);
-  EXPECT_EQ(f.WavPackFile(), nullptr);
-}

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -142,6 +143,13 @@ bool HaveProgram(const std::string& name) { return Shell("command -v " + name); 
 bool Shell(const std::string& command) {
   const std::string line = "(" + command + ") >/dev/null 2>&1";
   return std::system(line.c_str()) == 0;
+}
+
+bool EncodeTone(const std::string& path, double seconds, int rate, int channels, const std::string& args) {
+  char tone[96];
+  std::snprintf(tone, sizeof tone, "sine=frequency=440:duration=%g:sample_rate=%d", seconds, rate);
+  return Shell("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i " + std::string(tone) + " -ac " +
+               std::to_string(channels) + " " + args + " '" + path + "'");
 }
 
 std::string BuiltProgram(const std::string& relative) {

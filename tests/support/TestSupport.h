@@ -112,6 +112,12 @@ bool HaveProgram(const std::string& name);
 // Runs a shell command line; true when it exits 0. Output is discarded.
 bool Shell(const std::string& command);
 
+// A short 440 Hz tone made by ffmpeg at test time, `seconds` long at `rate`
+// Hz on `channels` channels, written to path as its extension says or as
+// `args` (ffmpeg's output options: codec, bitrate, tags) choose. False
+// when ffmpeg fails or is missing.
+bool EncodeTone(const std::string& path, double seconds, int rate, int channels, const std::string& args = "");
+
 // The build tree's path of a program target (tools/quavtag, player/quavlin...).
 std::string BuiltProgram(const std::string& relative);
 

@@ -57,9 +57,12 @@ TEST(Quavtag, UsageVersionAndErrors) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "quavtag " QUAV_VERSION "\n");
 
-  r = Quavtag({"--help"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("Usage"), std::string::npos);
+  for (const char* help : {"--help", "-h"}) {
+    r = Quavtag({help});
+    EXPECT_EQ(r.exitCode, 0) << help;
+    EXPECT_NE(r.out.find("Usage"), std::string::npos) << help;
+    EXPECT_NE(r.out.find("1 when a folder could not be"), std::string::npos) << help;
+  }
 
   r = Quavtag({});
   EXPECT_EQ(r.exitCode, 2);
@@ -114,10 +117,15 @@ TEST(Quavtag, WalksFoldersInNameOrderOnAnyNumberOfThreads) {
   EXPECT_EQ(FilesOf(one.out), expected);
   EXPECT_NE(one.err.find(root + "/b/up: already walked"), std::string::npos) << one.err;
   EXPECT_NE(one.err.find(root + "/e: already walked"), std::string::npos) << one.err;
-  for (const char* jobs : {"-j3", "-j64"}) {
-    const RunResult many = Quavtag({"-r", jobs, root});
-    EXPECT_EQ(many.exitCode, 0);
-    EXPECT_EQ(many.out, one.out) << jobs;
+  // The GNU forms: joined and separate arguments, joined short options,
+  // options after the names.
+  using Args = std::vector<std::vector<std::string>>;
+  const Args gnuForms = {{"-r", "-j3", root},         {"-r", "-j64", root}, {"-r", "--jobs=2", root},
+                         {"--jobs", "2", "-r", root}, {"-rj2", root},       {root, "-r", "-j", "1"}};
+  for (const std::vector<std::string>& jobs : gnuForms) {
+    const RunResult many = Quavtag(jobs);
+    EXPECT_EQ(many.exitCode, 0) << jobs[0];
+    EXPECT_EQ(many.out, one.out) << jobs[0] << " " << jobs[1];
   }
   // Files and folders mixed, in the order given; without -r a folder is
   // just one more name.
@@ -125,10 +133,17 @@ TEST(Quavtag, WalksFoldersInNameOrderOnAnyNumberOfThreads) {
   EXPECT_EQ(FilesOf(mixed.out), (std::vector<std::string>{root + "/c.wav", dir.file("other") + "/o.wv"}));
   EXPECT_EQ(FilesOf(Quavtag({dir.file("other")}).out), std::vector<std::string>{dir.file("other")});
 
-  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {"-j"}, {"-j", "0", "a"}, {"-jx", "a"}, {"--jobs", "-1", "a"}, {"-j", "99999", "a"}}) {
-    const RunResult r = Quavtag(bad);
-    EXPECT_EQ(r.exitCode, 2) << bad[0];
+  const Args bad = {{"-j"},
+                    {"-j", "0", "a"},
+                    {"-jx", "a"},
+                    {"--jobs", "-1", "a"},
+                    {"-j", "99999", "a"},
+                    {"--jobs=0", "a"},
+                    {"--jobs=", "a"},
+                    {"--recursive=1", "a"}};
+  for (const std::vector<std::string>& args : bad) {
+    const RunResult r = Quavtag(args);
+    EXPECT_EQ(r.exitCode, 2) << args[0];
     EXPECT_TRUE(r.out.empty());
   }
 }

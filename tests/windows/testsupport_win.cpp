@@ -64,6 +64,8 @@ bool HaveProgram(const std::string&) { return false; }
 
 bool Shell(const std::string&) { return false; }
 
+bool EncodeTone(const std::string&, double, int, int, const std::string&) { return false; }
+
 std::string BuiltProgram(const std::string& relative) { return std::string(QUAV_BINARY_DIR) + "/" + relative; }
 
 }  // namespace testsupport

@@ -1,5 +1,5 @@
-// Details of Musepack, OptimFROG and True Audio files: the shared APE tag
-// keys, then each format's own.
+// Details of Musepack, OptimFROG and True Audio files (.mpc, .ofr, .tta):
+// the shared APE tag keys, then each format's own.
 #include "Details.h"
 #include "DetailsApe.h"
 #include "MusePackFiles.h"
