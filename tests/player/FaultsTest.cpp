@@ -114,15 +114,15 @@ TEST(Faults, BigLibraryShowsItsFirstTrackQuickly) {
     if (line.rfind("VmHWM:", 0) == 0) peakKiB = std::stol(line.substr(6));
   session.Terminate();
   std::cout << "big library: first track after " << first << " s, memory peak " << peakKiB / 1024 << " MiB\n";
-  // Sanitizers slow everything down several times and double the memory.
-#if defined(__SANITIZE_ADDRESS__)
-  constexpr double kSlower = 4.0, kLarger = 3.0;
-#else
-  constexpr double kSlower = 1.0, kLarger = 1.0;
-#endif
-  EXPECT_LT(first, 2.0 * kSlower);
   EXPECT_GT(peakKiB, 0);
-  EXPECT_LT(peakKiB, 64 * 1024 * kLarger);
+#if defined(__SANITIZE_ADDRESS__)
+  // Sanitizers slow everything down several times, and their shadow memory
+  // says nothing of the player's own: the release build's run checks it.
+  EXPECT_LT(first, 8.0);
+#else
+  EXPECT_LT(first, 2.0);
+  EXPECT_LT(peakKiB, 64 * 1024);
+#endif
 }
 
 }  // namespace
