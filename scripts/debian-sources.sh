@@ -1,5 +1,5 @@
 # Sourced by the scripts that build the engine's libraries from Debian's
-# own source packages (scripts/build-windows-deps, scripts/build-audio-ffmpeg):
+# own source packages (scripts/build-windows-deps, scripts/build-lean):
 # where their builds are kept, how the sources are fetched, and the audio-only
 # FFmpeg they make.
 
