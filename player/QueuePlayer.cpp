@@ -156,7 +156,8 @@ std::optional<QueuePlayer::End> QueuePlayer::Apply(const Track& track, const Pla
     case K::SeekTo: SeekTo(track, command.Value); return std::nullopt;
     case K::Next: return End::Next;
     case K::Previous:
-      if (SeekBase(track) <= kRestartSeconds) return End::Previous;
+      // The first track has none before it: it starts again.
+      if (SeekBase(track) <= kRestartSeconds && track.Index > 0) return End::Previous;
       SeekTo(track, 0);
       return std::nullopt;
     case K::VolumeBy:
