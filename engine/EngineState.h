@@ -4,11 +4,14 @@
 //
 // Threads: any number of callers; the engine thread (MixerLoop), which
 // renders playing streams into the ring; the output's consumer (PortAudio
-// callback or silent clock), which only reads the ring. Who writes what is
+// callback, PulseAudio client thread or silent clock), which only reads the
+// ring. Who writes what is
 // written beside each field of Engine. Locks, always taken in this order:
 // E.lifecycle (held through the whole of BASS_Init and BASS_Free, so that
 // one device comes up only after the last one is wholly down), E.mutex,
-// then a stream's locks (Stream.h). Anything that needs the engine (the
+// then a stream's locks (Stream.h) or the output's own (HeardFrames: a
+// PulseAudio stream's main loop lock, which its callbacks hold but which
+// never waits for an engine lock). Anything that needs the engine (the
 // heard frame, the time until new audio is heard) is asked before a stream
 // is touched. E.wakeMutex is a leaf, held only to signal the engine thread.
 #pragma once
@@ -145,6 +148,8 @@ double HeardChangeTime();
 uint64_t HeardFrame();
 // Output frames written to the ring so far.
 uint64_t WrittenFrames();
+// True once the device in use has gone away for good (Output::Lost).
+bool OutputLost();
 // Brings the device down; E.lifecycle held.
 void ShutDown();
 
