@@ -1,5 +1,5 @@
-// The player's side of the audio engine: device list, opening streams by
-// path, add-ons, and the engine error exit.
+// The player's side of the audio engine: device list, devices by name,
+// opening streams by path, add-ons, and the engine error exit.
 #pragma once
 
 #include <string>
@@ -27,6 +27,11 @@ void ListOutputDevices();
 // default device failed because there is no output device at all, the
 // hint names line 1 of the configuration file and the silent device.
 void InitialiseEngine(int device, const std::string& configurationFile);
+
+// Ends through the engine error exit once the output device has gone away
+// for good (its sound server stopped or restarted), saying so on standard
+// error too; the play loop calls it every tick.
+void ExitIfOutputLost();
 
 // Opens a file as a played stream (flags: BASS_STREAM_DECODE for a
 // decode-only one); 0 when the engine cannot play it.

@@ -4,6 +4,8 @@
 
 #include "Console.h"
 #include "DeviceInfo.h"
+#include "Settings.h"
+#include "StatusLine.h"
 
 namespace {
 
@@ -15,6 +17,18 @@ namespace {
   BASS_Free();
   std::exit(kExitEngineFailure);
 }
+
+// The first listed device of that name; the list is asked no further than
+// that, so a sink's name needs no look at PortAudio's devices.
+int32_t DeviceNumberByName(const std::string& name) {
+  BASS_DEVICEINFO info{};
+  for (DWORD device = 1; BASS_GetDeviceInfo(device, &info); ++device)
+    if (info.name != nullptr && name == info.name) return static_cast<int32_t>(device);
+  return -1;
+}
+
+// Line 1 of the configuration may name a device; the settings ask here.
+const bool kDeviceNamesKnown = (SetDeviceNameLookup(&DeviceNumberByName), true);
 
 }  // namespace
 
@@ -46,6 +60,13 @@ void InitialiseEngine(int device, const std::string& configurationFile) {
   }
   for (const char16_t* addOn : {u"bassflac.dll", u"basshls.dll", u"bassdsd.dll", u"bassalac.dll", u"bassopus.dll"})
     BASS_PluginLoad(addOn, BASS_UNICODE);
+}
+
+void ExitIfOutputLost() {
+  if (BASS_IsStarted() != BASS_ACTIVE_PAUSED_DEVICE) return;
+  WriteBlankingLine();
+  EngineFailureExit(BASS_ERROR_REINIT, "Output device lost",
+                    "The output device went away (its sound server stopped or restarted).");
 }
 
 HSTREAM OpenFileStream(const std::string& path, DWORD flags) {

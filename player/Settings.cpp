@@ -28,6 +28,8 @@ std::vector<std::string> ReadFirstLines(const std::string& path, size_t wanted) 
   return lines;
 }
 
+DeviceNameLookup gDeviceNameLookup = nullptr;
+
 bool IsSwitchLetter(std::string_view arg, char letter) {
   return arg.size() == 2 && (arg[0] == '-' || arg[0] == '/') && (arg[1] == letter || arg[1] == letter - ('a' - 'A'));
 }
@@ -40,8 +42,16 @@ void ReadConfiguration(const std::string& path, PlayerSettings& settings) {
   const std::string line1 = lines.size() > 0 ? lines[0] : std::string();
   const std::string line2 = lines.size() > 1 ? lines[1] : std::string();
   settings.Volume = StrToInt(line2);
-  settings.Device = StrToInt(line1);
+  int32_t device = -1;
+  if (!TryStrToInt(line1, device)) {
+    // Not a number: the name of a listed device, else the conversion error.
+    device = gDeviceNameLookup != nullptr && !line1.empty() ? gDeviceNameLookup(line1) : -1;
+    if (device < 0) StrToInt(line1);
+  }
+  settings.Device = device;
 }
+
+void SetDeviceNameLookup(DeviceNameLookup lookup) { gDeviceNameLookup = lookup; }
 
 void ScanArguments(const std::vector<std::string>& args, PlayerSettings& settings) {
   for (const std::string& arg : args) {

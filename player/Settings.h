@@ -23,10 +23,19 @@ std::string ProgramDirectory();
 // "quavlin.cfg" in the program directory.
 std::string ConfigurationFile(const std::string& programDirectory);
 
-// Reads the configuration file when it exists: line 1 the device number,
-// line 2 the volume. Line 2 is converted first; a line that is not an
-// integer raises EConvertError. A missing file leaves the settings alone.
+// Reads the configuration file when it exists: line 1 the device number or
+// the name of a listed device (a sound server's sink by its description),
+// line 2 the volume. Line 2 is converted first; a line 2 that is not an
+// integer, or a line 1 that is neither an integer nor a name the device
+// name lookup knows, raises EConvertError. A missing file leaves the
+// settings alone.
 void ReadConfiguration(const std::string& path, PlayerSettings& settings);
+
+// The number of the listed device of that name, or -1 when none has it.
+// The player's engine side sets it (EngineInterface.cpp); without it no
+// name is known.
+using DeviceNameLookup = int32_t (*)(const std::string& name);
+void SetDeviceNameLookup(DeviceNameLookup lookup);
 
 // Applies every argument, first to last: the r and n switches ("-" or "/"
 // and one letter, either case), the volume argument "/v" with one or two

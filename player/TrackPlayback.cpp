@@ -8,6 +8,7 @@
 
 #include "AudioFiles.h"
 #include "Console.h"
+#include "Engine.h"
 #include "StatusLine.h"
 #include "Terminal.h"
 #include "TextUtils.h"
@@ -134,6 +135,7 @@ void TrackPlayback(const std::string& path, HSTREAM stream, const TrackDisplay& 
   BASS_ChannelPlay(stream, FALSE);
   DWORD state = BASS_ChannelIsActive(stream);
   while (!(display.SpaceBarStops && StopKeyPressed()) && state != BASS_ACTIVE_STOPPED) {
+    ExitIfOutputLost();
     const StatusValues values = PollStatus(stream, state, total);
     if (display.SetVolumeEveryTick) SetVolume(stream, settings);
     StatusLine(values);

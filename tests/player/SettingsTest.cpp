@@ -130,6 +130,23 @@ TEST(Configuration, LineThatIsNoNumberRaisesWithTheLine) {
   EXPECT_EQ(message("0\r\n20 \r\n"), "'20 ' is not a valid integer value");
 }
 
+TEST(Configuration, DeviceLineMayNameAListedDevice) {
+  SetDeviceNameLookup([](const std::string& name) -> int32_t { return name == "Null Output" ? 2 : -1; });
+  TempDir dir;
+  PlayerSettings named;
+  ReadConfiguration(dir.write("a.cfg", "Null Output\r\n20\r\n"), named);
+  EXPECT_EQ(named.Device, 2);
+  PlayerSettings number;
+  ReadConfiguration(dir.write("b.cfg", "3\r\n20\r\n"), number);
+  EXPECT_EQ(number.Device, 3);
+  // A name no device has, and an empty line, are no numbers, as before.
+  for (const char* line : {"Null", ""}) {
+    PlayerSettings s;
+    EXPECT_THROW(ReadConfiguration(dir.write("c.cfg", std::string(line) + "\r\n20\r\n"), s), EConvertError) << line;
+  }
+  SetDeviceNameLookup(nullptr);
+}
+
 TEST(ProgramDirectory, IsTheRunningExecutablesDirectory) {
   const std::string dir = ProgramDirectory();
   ASSERT_FALSE(dir.empty());
