@@ -23,8 +23,7 @@ std::unique_ptr<Output> MakePortAudioOutput(const SystemDevice& device, int rate
 std::vector<SystemDevice> ProbePulseSinks();
 // A playback stream on the sink, or on the server's default sink (and
 // following it) when sink is nullptr.
-std::unique_ptr<Output> MakePulseOutput(const SystemDevice* sink, int rate, double bufferSeconds,
-                                        double mostPerTake);
+std::unique_ptr<Output> MakePulseOutput(const SystemDevice* sink, int rate, double bufferSeconds, double mostPerTake);
 #endif
 
 }  // namespace quav

@@ -151,7 +151,6 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
       E.ring.reset();
       return Fail(BASS_ERROR_START);
     }
-    E.latencyFrames = output->LatencySeconds() * rate;
     E.output = std::move(output);
     E.device = device;
     E.initialised = true;

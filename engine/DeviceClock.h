@@ -67,8 +67,9 @@ class DeviceClock {
   }
 
   // Consumer: the device is playing device frame `at` (counted from the
-  // start, silence included).
+  // start, silence included; never past what it was handed).
   void PlayedTo(uint64_t at) {
+    at = std::min(at, fDevice);
     uint64_t heard;
     if (!fHaveGap) {
       heard = at;
@@ -85,6 +86,8 @@ class DeviceClock {
 
   // Ring frames heard so far (never decreases).
   uint64_t Heard() const { return fHeard.load(std::memory_order_acquire); }
+  // Consumer: device frames handed so far, silence included.
+  uint64_t HandedFrames() const { return fDevice; }
   uint64_t LatencyFrames() const { return fLatency; }
 
  private:

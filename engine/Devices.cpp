@@ -54,8 +54,8 @@ int DefaultSystemDevice() {
   return 0;
 }
 
-std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, bool followDefault, int rate,
-                                         double bufferSeconds, double mostPerTake) {
+std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, bool followDefault, int rate, double bufferSeconds,
+                                         double mostPerTake) {
 #if QUAV_HAVE_PULSE
   if (device.backend == SystemDevice::Backend::Pulse)
     return MakePulseOutput(followDefault ? nullptr : &device, rate, bufferSeconds, mostPerTake);

@@ -38,8 +38,8 @@ int DefaultSystemDevice();
 // then follows the server's default when the user changes it.
 // bufferSeconds: the latency to ask for (0: the engine's default);
 // mostPerTake: the most the device may take out of the ring at once.
-std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, bool followDefault, int rate,
-                                         double bufferSeconds, double mostPerTake);
+std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, bool followDefault, int rate, double bufferSeconds,
+                                         double mostPerTake);
 
 // The version of the PortAudio library loaded at run time: major << 16 |
 // minor << 8 | subminor. Needs no initialisation.

@@ -105,7 +105,6 @@ struct Engine {
   // counters are its own (FrameRing.h). ----
   int rate = 44100;
   std::unique_ptr<quav::FrameRing> ring;
-  double latencyFrames = 0;
   size_t targetFrames = 0;
 
   // Started by BASS_Init, joined by BASS_Free (under lifecycle only).
@@ -128,7 +127,7 @@ struct Engine {
   // the device plays silence).
   uint64_t HeardFrame() { return output ? output->HeardFrames() : 0; }
   // Seconds from now until a frame written now is heard.
-  double AheadSeconds() const { return (static_cast<double>(ring->Available()) + latencyFrames) / rate; }
+  double AheadSeconds() { return output ? output->AheadFrames(*ring) / rate : 0.0; }
 };
 
 // The one engine. Deliberately never destroyed: the output's threads may

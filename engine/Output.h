@@ -32,6 +32,13 @@ class Output {
   virtual void Drain(double limitSeconds) { (void)limitSeconds; }
   // Seconds between a frame leaving the ring and being heard.
   virtual double LatencySeconds() const = 0;
+  // Frames to be heard before a frame written to ring now: those the ring
+  // holds and those on their way through the device. By default the
+  // latency stands for the latter, which suits a device that takes frames
+  // at an even pace; one that takes them in bursts tells them itself.
+  virtual double AheadFrames(const FrameRing& ring) {
+    return static_cast<double>(ring.Available()) + LatencySeconds() * Rate();
+  }
   virtual int Rate() const = 0;
   // Ring frames heard so far; keeps counting while the device plays the
   // silence of an empty ring.

@@ -9,11 +9,13 @@
 // (LoopLock) to reach the server. What callbacks share with other threads
 // is also under fMutex or atomic, so that it is ordered even where the
 // client library's own locking goes unseen (the ThreadSanitizer build).
+#include <dlfcn.h>
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -26,6 +28,60 @@ namespace quav {
 
 namespace {
 
+// The client library is loaded when a server is first looked for, not with
+// the program: a player on the silent device, or on a machine without the
+// library, never loads it and the ten libraries it depends on.
+// clang-format off
+#define QUAV_PULSE_FUNCTIONS(X)                                                                             \
+  X(bytes_to_usec)                                                                                          \
+  X(context_connect) X(context_disconnect) X(context_get_server_info) X(context_get_sink_info_list)         \
+  X(context_get_state) X(context_new) X(context_rttime_new) X(context_set_state_callback) X(context_unref)  \
+  X(mainloop_dispatch) X(mainloop_free) X(mainloop_get_api) X(mainloop_new) X(mainloop_poll)                \
+  X(mainloop_prepare)                                                                                       \
+  X(operation_cancel) X(operation_unref)                                                                    \
+  X(proplist_free) X(proplist_gets) X(proplist_new) X(proplist_sets)                                        \
+  X(rtclock_now)                                                                                            \
+  X(stream_begin_write) X(stream_cancel_write) X(stream_connect_playback) X(stream_disconnect)              \
+  X(stream_get_buffer_attr) X(stream_get_state) X(stream_get_timing_info)                                  \
+  X(stream_new_with_proplist) X(stream_set_moved_callback) X(stream_set_started_callback)                  \
+  X(stream_set_state_callback) X(stream_set_write_callback) X(stream_unref)                                 \
+  X(stream_update_timing_info) X(stream_write)                                                              \
+  X(threaded_mainloop_free) X(threaded_mainloop_get_api) X(threaded_mainloop_lock) X(threaded_mainloop_new) \
+  X(threaded_mainloop_set_name) X(threaded_mainloop_signal) X(threaded_mainloop_start)                      \
+  X(threaded_mainloop_stop) X(threaded_mainloop_unlock) X(threaded_mainloop_wait)                           \
+  X(timeval_age) X(usec_to_bytes)
+// clang-format on
+
+struct PulseLibrary {
+#define QUAV_PULSE_MEMBER(name) decltype(&::pa_##name) name = nullptr;
+  QUAV_PULSE_FUNCTIONS(QUAV_PULSE_MEMBER)
+#undef QUAV_PULSE_MEMBER
+};
+
+// nullptr when the library or one of its functions is missing. Loaded once
+// and kept for the life of the process.
+const PulseLibrary* LoadPulse() {
+  static const PulseLibrary* const library = []() -> const PulseLibrary* {
+    void* handle = ::dlopen("libpulse.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return nullptr;
+    auto* functions = new PulseLibrary;
+    bool all = true;
+#define QUAV_PULSE_SYMBOL(name)                                                                \
+  functions->name = reinterpret_cast<decltype(functions->name)>(::dlsym(handle, "pa_" #name)); \
+  all = all && functions->name != nullptr;
+    QUAV_PULSE_FUNCTIONS(QUAV_PULSE_SYMBOL)
+#undef QUAV_PULSE_SYMBOL
+    if (all) return functions;
+    delete functions;
+    ::dlclose(handle);
+    return nullptr;
+  }();
+  return library;
+}
+
+// The library's functions, once LoadPulse has found them.
+const PulseLibrary& Pa() { return *LoadPulse(); }
+
 constexpr const char* kClientName = "quavlin";
 // How long a server may take to answer the listing, a connection or a new
 // stream before it counts as absent.
@@ -34,7 +90,12 @@ constexpr double kAnswerSeconds = 2.0;
 // how much of it the server may ask for at once: each request wakes this
 // client's thread.
 constexpr double kDefaultLatencySeconds = 0.2;
-constexpr double kRequestShare = 0.25;
+constexpr double kRequestShare = 0.3;
+// How often the server's timing is asked for (with a write, so that the
+// answer is the only wake-up it costs); between reports the heard frame
+// runs on the system clock, which keeps within a few frames of the sound
+// card's over such a time.
+constexpr double kTimingSeconds = 1.0;
 constexpr size_t kFrameBytes = 2 * sizeof(float);
 
 pa_usec_t Usec(double seconds) { return static_cast<pa_usec_t>(seconds * 1e6); }
@@ -57,7 +118,7 @@ unsigned SinkType(const pa_sink_info& sink) {
       default: break;
     }
   }
-  const char* form = pa_proplist_gets(sink.proplist, PA_PROP_DEVICE_FORM_FACTOR);
+  const char* form = Pa().proplist_gets(sink.proplist, PA_PROP_DEVICE_FORM_FACTOR);
   const std::string factor = form ? form : "";
   if (factor == "speaker") return BASS_DEVICE_TYPE_SPEAKERS;
   if (factor == "headphone") return BASS_DEVICE_TYPE_HEADPHONES;
@@ -79,10 +140,11 @@ struct Listing {
 template <class Done>
 bool Iterate(pa_mainloop* loop, const Done& done, std::chrono::steady_clock::time_point deadline) {
   while (!done()) {
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
-    if (pa_mainloop_prepare(loop, static_cast<int>(left.count())) < 0 || pa_mainloop_poll(loop) < 0 ||
-        pa_mainloop_dispatch(loop) < 0)
+    if (Pa().mainloop_prepare(loop, static_cast<int>(left.count())) < 0 || Pa().mainloop_poll(loop) < 0 ||
+        Pa().mainloop_dispatch(loop) < 0)
       return false;
   }
   return true;
@@ -90,19 +152,19 @@ bool Iterate(pa_mainloop* loop, const Done& done, std::chrono::steady_clock::tim
 
 std::vector<SystemDevice> ListSinks() {
   Listing listing;
-  pa_mainloop* loop = pa_mainloop_new();
+  pa_mainloop* loop = Pa().mainloop_new();
   if (loop == nullptr) return {};
-  pa_context* context = pa_context_new(pa_mainloop_get_api(loop), kClientName);
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                            std::chrono::duration<double>(kAnswerSeconds));
+  pa_context* context = Pa().context_new(Pa().mainloop_get_api(loop), kClientName);
+  const auto deadline =
+      std::chrono::steady_clock::now() +
+      std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(kAnswerSeconds));
   const auto settled = [&] {
-    const pa_context_state_t s = pa_context_get_state(context);
+    const pa_context_state_t s = Pa().context_get_state(context);
     return s == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(s);
   };
-  if (context != nullptr && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
-      Iterate(loop, settled, deadline) && pa_context_get_state(context) == PA_CONTEXT_READY) {
-    pa_operation* server = pa_context_get_server_info(
+  if (context != nullptr && Pa().context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
+      Iterate(loop, settled, deadline) && Pa().context_get_state(context) == PA_CONTEXT_READY) {
+    pa_operation* server = Pa().context_get_server_info(
         context,
         [](pa_context*, const pa_server_info* info, void* user) {
           auto* l = static_cast<Listing*>(user);
@@ -110,7 +172,7 @@ std::vector<SystemDevice> ListSinks() {
           l->haveServer = true;
         },
         &listing);
-    pa_operation* sinks = pa_context_get_sink_info_list(
+    pa_operation* sinks = Pa().context_get_sink_info_list(
         context,
         [](pa_context*, const pa_sink_info* info, int eol, void* user) {
           auto* l = static_cast<Listing*>(user);
@@ -129,19 +191,19 @@ std::vector<SystemDevice> ListSinks() {
         },
         &listing);
     const auto answered = [&] {
-      return (listing.haveServer && listing.haveSinks) || pa_context_get_state(context) != PA_CONTEXT_READY;
+      return (listing.haveServer && listing.haveSinks) || Pa().context_get_state(context) != PA_CONTEXT_READY;
     };
     if (server == nullptr || sinks == nullptr || !Iterate(loop, answered, deadline) || !listing.haveServer ||
         !listing.haveSinks)
       listing.sinks.clear();
-    if (server) pa_operation_unref(server);
-    if (sinks) pa_operation_unref(sinks);
+    if (server) Pa().operation_unref(server);
+    if (sinks) Pa().operation_unref(sinks);
   }
   if (context != nullptr) {
-    pa_context_disconnect(context);
-    pa_context_unref(context);
+    Pa().context_disconnect(context);
+    Pa().context_unref(context);
   }
-  pa_mainloop_free(loop);
+  Pa().mainloop_free(loop);
   for (SystemDevice& d : listing.sinks) d.isDefault = d.sinkName == listing.defaultSink;
   return listing.sinks;
 }
@@ -150,8 +212,8 @@ std::vector<SystemDevice> ListSinks() {
 
 class LoopLock {
  public:
-  explicit LoopLock(pa_threaded_mainloop* loop) : fLoop(loop) { pa_threaded_mainloop_lock(fLoop); }
-  ~LoopLock() { pa_threaded_mainloop_unlock(fLoop); }
+  explicit LoopLock(pa_threaded_mainloop* loop) : fLoop(loop) { Pa().threaded_mainloop_lock(fLoop); }
+  ~LoopLock() { Pa().threaded_mainloop_unlock(fLoop); }
   LoopLock(const LoopLock&) = delete;
   LoopLock& operator=(const LoopLock&) = delete;
 
@@ -169,29 +231,28 @@ class PulseOutput final : public Output {
     if (fLoop == nullptr) return;
     {
       LoopLock lock(fLoop);
-      fClosing = true;
       if (fContext != nullptr) {
-        pa_context_set_state_callback(fContext, nullptr, nullptr);
-        pa_context_disconnect(fContext);
-        pa_context_unref(fContext);
+        Pa().context_set_state_callback(fContext, nullptr, nullptr);
+        Pa().context_disconnect(fContext);
+        Pa().context_unref(fContext);
       }
     }
-    pa_threaded_mainloop_stop(fLoop);
-    pa_threaded_mainloop_free(fLoop);
+    Pa().threaded_mainloop_stop(fLoop);
+    Pa().threaded_mainloop_free(fLoop);
   }
 
   // Connects to the server; false when it does not answer.
   bool Connect() {
-    fLoop = pa_threaded_mainloop_new();
+    fLoop = Pa().threaded_mainloop_new();
     if (fLoop == nullptr) return false;
-    pa_threaded_mainloop_set_name(fLoop, "quav-pulse");
+    Pa().threaded_mainloop_set_name(fLoop, "quav-pulse");
     LoopLock lock(fLoop);
-    fContext = pa_context_new(pa_threaded_mainloop_get_api(fLoop), kClientName);
+    fContext = Pa().context_new(Pa().threaded_mainloop_get_api(fLoop), kClientName);
     if (fContext == nullptr) return false;
-    pa_context_set_state_callback(fContext, &PulseOutput::OnContextState, this);
-    if (pa_context_connect(fContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
-    if (pa_threaded_mainloop_start(fLoop) < 0) return false;
-    return WaitFor([this] { return pa_context_get_state(fContext) == PA_CONTEXT_READY; }) && !fLost;
+    Pa().context_set_state_callback(fContext, &PulseOutput::OnContextState, this);
+    if (Pa().context_connect(fContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
+    if (Pa().threaded_mainloop_start(fLoop) < 0) return false;
+    return WaitFor([this] { return Pa().context_get_state(fContext) == PA_CONTEXT_READY; }) && !fLost;
   }
 
   bool Start(FrameRing& ring) override {
@@ -202,52 +263,54 @@ class PulseOutput final : public Output {
       fClock.Reset(0);
     }
     const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(fRate), 2};
-    pa_proplist* props = pa_proplist_new();
-    pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
-    fStream = pa_stream_new_with_proplist(fContext, kClientName, &spec, nullptr, props);
-    pa_proplist_free(props);
+    pa_proplist* props = Pa().proplist_new();
+    Pa().proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
+    fStream = Pa().stream_new_with_proplist(fContext, kClientName, &spec, nullptr, props);
+    Pa().proplist_free(props);
     if (fStream == nullptr) return false;
-    pa_stream_set_state_callback(fStream, &PulseOutput::OnStreamState, this);
-    pa_stream_set_write_callback(fStream, &PulseOutput::OnWrite, this);
+    Pa().stream_set_state_callback(fStream, &PulseOutput::OnStreamState, this);
+    Pa().stream_set_write_callback(fStream, &PulseOutput::OnWrite, this);
     // The total latency asked for (the server shares it between its own
-    // buffer and the sink), topped up in requests of at most a quarter of
-    // it and at most what the ring may give at once.
+    // buffer and the sink), topped up in requests of at most 30 % of it
+    // and at most what the ring may give at once.
     const double latency = fAskedSeconds > 0 ? fAskedSeconds : kDefaultLatencySeconds;
     const double request = std::min(latency * kRequestShare, fMostPerTake);
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(Usec(latency), &spec));
+    attr.tlength = static_cast<uint32_t>(Pa().usec_to_bytes(Usec(latency), &spec));
     attr.prebuf = static_cast<uint32_t>(-1);
-    attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(Usec(request), &spec));
+    attr.minreq = static_cast<uint32_t>(Pa().usec_to_bytes(Usec(request), &spec));
     attr.fragsize = static_cast<uint32_t>(-1);
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
-                                                      PA_STREAM_ADJUST_LATENCY);
-    if (pa_stream_connect_playback(fStream, fSink.empty() ? nullptr : fSink.c_str(), &attr, flags, nullptr,
-                                   nullptr) < 0)
+    const auto flags = PA_STREAM_ADJUST_LATENCY;
+    if (Pa().stream_connect_playback(fStream, fSink.empty() ? nullptr : fSink.c_str(), &attr, flags, nullptr, nullptr) <
+        0)
       return false;
-    if (!WaitFor([this] { return pa_stream_get_state(fStream) == PA_STREAM_READY; }) || fLost) return false;
-    // The latency the server reports once the first request has been
-    // filled: its buffer and the sink's.
+    if (!WaitFor([this] { return Pa().stream_get_state(fStream) == PA_STREAM_READY; }) || fLost) return false;
+    // Fresh timing whenever playback starts (again) or moves to another
+    // sink.
+    Pa().stream_set_started_callback(fStream, &PulseOutput::OnPlaybackChange, this);
+    Pa().stream_set_moved_callback(fStream, &PulseOutput::OnPlaybackChange, this);
+    // The latency from the server's timing report: the stream's buffer,
+    // which the requests keep full, and the latency the sink was set to.
     fTimingUpdated = false;
-    pa_operation* op = pa_stream_update_timing_info(
+    pa_operation* op = Pa().stream_update_timing_info(
         fStream,
         [](pa_stream*, int, void* user) {
           auto* self = static_cast<PulseOutput*>(user);
           self->fTimingUpdated = true;
-          pa_threaded_mainloop_signal(self->fLoop, 0);
+          Pa().threaded_mainloop_signal(self->fLoop, 0);
         },
         this);
     if (op != nullptr) {
       WaitFor([this] { return fTimingUpdated.load(); });
-      pa_operation_cancel(op);
-      pa_operation_unref(op);
+      Pa().operation_cancel(op);
+      Pa().operation_unref(op);
     }
-    pa_usec_t usec = 0;
-    int negative = 0;
-    if (pa_stream_get_latency(fStream, &usec, &negative) == 0 && negative == 0) {
-      fLatencySeconds = static_cast<double>(usec) * 1e-6;
-    } else if (const pa_buffer_attr* got = pa_stream_get_buffer_attr(fStream)) {
-      fLatencySeconds = static_cast<double>(pa_bytes_to_usec(got->tlength, &spec)) * 1e-6;
+    if (const pa_buffer_attr* got = Pa().stream_get_buffer_attr(fStream)) {
+      const pa_timing_info* timing = Pa().stream_get_timing_info(fStream);
+      fLatencySeconds = static_cast<double>(Pa().bytes_to_usec(got->tlength, &spec) +
+                                            (timing != nullptr ? timing->configured_sink_usec : 0)) *
+                        1e-6;
     }
     return true;
   }
@@ -256,10 +319,12 @@ class PulseOutput final : public Output {
     if (fLoop == nullptr) return;
     LoopLock lock(fLoop);
     if (fStream == nullptr) return;
-    pa_stream_set_write_callback(fStream, nullptr, nullptr);
-    pa_stream_set_state_callback(fStream, nullptr, nullptr);
-    pa_stream_disconnect(fStream);
-    pa_stream_unref(fStream);
+    Pa().stream_set_write_callback(fStream, nullptr, nullptr);
+    Pa().stream_set_state_callback(fStream, nullptr, nullptr);
+    Pa().stream_set_started_callback(fStream, nullptr, nullptr);
+    Pa().stream_set_moved_callback(fStream, nullptr, nullptr);
+    Pa().stream_disconnect(fStream);
+    Pa().stream_unref(fStream);
     fStream = nullptr;
   }
 
@@ -276,52 +341,78 @@ class PulseOutput final : public Output {
   int Rate() const override { return fRate; }
   bool Lost() const override { return fLost.load(std::memory_order_acquire); }
 
-  // The frame the server plays now, interpolated from its last timing
-  // report; a lost server's last word stands.
   uint64_t HeardFrames() override {
-    pa_usec_t usec = 0;
-    bool known = false;
-    if (!Lost()) {
-      LoopLock lock(fLoop);
-      known = fStream != nullptr && pa_stream_get_time(fStream, &usec) == 0;
-    }
+    const int64_t at = PlayingFrame();
     std::lock_guard<std::mutex> guard(fMutex);
-    if (known) fClock.PlayedTo(usec * static_cast<uint64_t>(fRate) / 1000000u);
+    if (at > 0) fClock.PlayedTo(static_cast<uint64_t>(at));
     return fClock.Heard();
   }
 
+  // The server takes frames in bursts, a request at a time: what it still
+  // holds of them, with what the ring holds, is the wait for a frame
+  // written now (until its first timing report, the latency stands in).
+  double AheadFrames(const FrameRing& ring) override {
+    const int64_t at = PlayingFrame();
+    if (at < 0) return Output::AheadFrames(ring);
+    std::lock_guard<std::mutex> guard(fMutex);
+    const auto held = static_cast<int64_t>(fClock.HandedFrames()) - at;
+    return static_cast<double>(ring.Available()) + static_cast<double>(std::max<int64_t>(0, held));
+  }
+
  private:
+  // The device frame the server plays now: where it stood at its last
+  // timing report, plus the time since while it plays; -1 before the first
+  // report and once the server is lost (its last word stands).
+  int64_t PlayingFrame() {
+    if (Lost()) return -1;
+    LoopLock lock(fLoop);
+    const pa_timing_info* timing = fStream != nullptr ? Pa().stream_get_timing_info(fStream) : nullptr;
+    if (timing == nullptr || timing->read_index_corrupt) return -1;
+    double since = -static_cast<double>(timing->sink_usec) * 1e-6;
+    if (timing->playing != 0)
+      since += std::clamp(static_cast<double>(Pa().timeval_age(&timing->timestamp)) * 1e-6, 0.0, kTimingSeconds * 3);
+    return std::max<int64_t>(0, timing->read_index / static_cast<int64_t>(kFrameBytes) + std::llround(since * fRate));
+  }
+
   // Waits, the loop's lock held, until ready() or kAnswerSeconds pass or
   // the connection fails.
   template <class Ready>
   bool WaitFor(const Ready& ready) {
     fLate = false;
-    pa_time_event* timer = pa_context_rttime_new(
-        fContext, pa_rtclock_now() + Usec(kAnswerSeconds),
+    pa_time_event* timer = Pa().context_rttime_new(
+        fContext, Pa().rtclock_now() + Usec(kAnswerSeconds),
         [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* user) {
           auto* self = static_cast<PulseOutput*>(user);
           self->fLate = true;
-          pa_threaded_mainloop_signal(self->fLoop, 0);
+          Pa().threaded_mainloop_signal(self->fLoop, 0);
         },
         this);
     bool ok;
-    while (!(ok = ready()) && !fLate && !fLost) pa_threaded_mainloop_wait(fLoop);
-    if (timer != nullptr) pa_threaded_mainloop_get_api(fLoop)->time_free(timer);
+    while (!(ok = ready()) && !fLate && !fLost) Pa().threaded_mainloop_wait(fLoop);
+    if (timer != nullptr) Pa().threaded_mainloop_get_api(fLoop)->time_free(timer);
     return ok;
   }
 
   static void OnContextState(pa_context* context, void* user) {
     auto* self = static_cast<PulseOutput*>(user);
-    if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) && !self->fClosing) self->fLost.store(true);
-    pa_threaded_mainloop_signal(self->fLoop, 0);
+    // The destructor clears this callback before it disconnects, so a
+    // connection that ends here was ended by the server.
+    if (!PA_CONTEXT_IS_GOOD(Pa().context_get_state(context))) self->fLost.store(true);
+    Pa().threaded_mainloop_signal(self->fLoop, 0);
   }
 
   static void OnStreamState(pa_stream* stream, void* user) {
     auto* self = static_cast<PulseOutput*>(user);
     // Stop clears this callback first, so a stream that ends here was ended
     // by the server: no sink left to move it to, or the server going away.
-    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) self->fLost.store(true);
-    pa_threaded_mainloop_signal(self->fLoop, 0);
+    if (!PA_STREAM_IS_GOOD(Pa().stream_get_state(stream))) self->fLost.store(true);
+    Pa().threaded_mainloop_signal(self->fLoop, 0);
+  }
+
+  static void OnPlaybackChange(pa_stream* stream, void*) { AskTiming(stream); }
+
+  static void AskTiming(pa_stream* stream) {
+    if (pa_operation* op = Pa().stream_update_timing_info(stream, nullptr, nullptr)) Pa().operation_unref(op);
   }
 
   // The server asks for bytes: the ring's frames, then silence when it has
@@ -331,10 +422,10 @@ class PulseOutput final : public Output {
     while (bytes >= kFrameBytes) {
       void* data = nullptr;
       size_t size = bytes;
-      if (pa_stream_begin_write(stream, &data, &size) < 0 || data == nullptr) return;
+      if (Pa().stream_begin_write(stream, &data, &size) < 0 || data == nullptr) return;
       size = std::min(size, bytes) / kFrameBytes * kFrameBytes;
       if (size == 0) {
-        pa_stream_cancel_write(stream);
+        Pa().stream_cancel_write(stream);
         return;
       }
       const size_t frames = size / kFrameBytes;
@@ -345,8 +436,13 @@ class PulseOutput final : public Output {
         std::memset(out + got * 2, 0, (frames - got) * kFrameBytes);
         self->fClock.Record(got, frames);
       }
-      if (pa_stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+      if (Pa().stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
       bytes -= size;
+    }
+    const pa_usec_t now = Pa().rtclock_now();
+    if (now - self->fTimingAskedAt >= Usec(kTimingSeconds)) {
+      self->fTimingAskedAt = now;
+      AskTiming(stream);
     }
   }
 
@@ -359,7 +455,7 @@ class PulseOutput final : public Output {
   pa_threaded_mainloop* fLoop = nullptr;
   pa_context* fContext = nullptr;
   pa_stream* fStream = nullptr;
-  bool fClosing = false;  // under the loop's lock
+  pa_usec_t fTimingAskedAt = 0;                     // the loop thread's alone
   double fLatencySeconds = kDefaultLatencySeconds;  // set by Start
   // Stored by the loop's callbacks: the connection or the stream ended
   // without us; a wait ran out; a timing report came.
@@ -373,6 +469,7 @@ class PulseOutput final : public Output {
 
 std::vector<SystemDevice> ProbePulseSinks() {
   std::vector<SystemDevice> sinks;
+  if (LoadPulse() == nullptr) return sinks;
   WithoutStderr([&] {
     sinks = ListSinks();
     return 0;
@@ -381,7 +478,7 @@ std::vector<SystemDevice> ProbePulseSinks() {
 }
 
 std::unique_ptr<Output> MakePulseOutput(const SystemDevice* sink, int rate, double bufferSeconds, double mostPerTake) {
-  if (rate <= 0 || static_cast<unsigned>(rate) > PA_RATE_MAX) return nullptr;
+  if (LoadPulse() == nullptr || rate <= 0 || static_cast<unsigned>(rate) > PA_RATE_MAX) return nullptr;
   auto output = std::make_unique<PulseOutput>(sink ? sink->sinkName : std::string(), rate, bufferSeconds, mostPerTake);
   bool connected = false;
   WithoutStderr([&] {

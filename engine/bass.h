@@ -185,7 +185,7 @@ DWORD BASS_GetDevice(void);
  * initialised, BASS_ACTIVE_PLAYING while it runs, BASS_ACTIVE_PAUSED_DEVICE
  * once it has gone away for good (its sound server stopped or restarted;
  * noticed as soon as the connection drops). Then nothing more is heard:
- * positions and levels stand still, BASS_ChannelIsActive answers
+ * positions stand still, levels read 0, BASS_ChannelIsActive answers
  * BASS_ACTIVE_PAUSED_DEVICE for every played stream that has not ended,
  * BASS_ChannelPlay fails with BASS_ERROR_REINIT, and none of them waits
  * for the device. BASS_Free returns at once; a new BASS_Init may find the
