@@ -61,8 +61,8 @@ TEST(PulseOutput, PlaysAToneAndItsRunDownToTheEndOnTheChosenSinkOnly) {
   for (const auto& [device, sink] : {std::pair{std::string("pulse"), 0}, {PulseServer::Description(1), 1}}) {
     SCOPED_TRACE(device);
     ASSERT_TRUE(server.StartRecording());
-    const testsupport::RunResult child =
-        RunChild("DISABLED_ChildPlaysTone", {std::string(kToneEnv) + "=" + tone, std::string(kDeviceEnv) + "=" + device});
+    const testsupport::RunResult child = RunChild(
+        "DISABLED_ChildPlaysTone", {std::string(kToneEnv) + "=" + tone, std::string(kDeviceEnv) + "=" + device});
     EXPECT_EQ(child.exitCode, 0) << child.out << child.err;
     EXPECT_EQ(child.err, "") << "the engine wrote to stderr";
     const auto recordings = server.StopRecordings();
@@ -130,8 +130,9 @@ TEST(PulseOutput, ALostServerIsReportedAndNoCallWaitsForIt) {
   if (!server.Problem().empty()) GTEST_SKIP() << server.Problem();
   testsupport::TempDir dir;
   const std::string tone = ToneFile(dir, "tone.wav", 440, 10.0, 44100, 2);
-  const testsupport::RunResult child = RunChild(
-      "DISABLED_ChildLosesTheServer", {std::string(kToneEnv) + "=" + tone, "QUAV_SERVER_PID=" + std::to_string(server.Pid())});
+  const testsupport::RunResult child =
+      RunChild("DISABLED_ChildLosesTheServer",
+               {std::string(kToneEnv) + "=" + tone, "QUAV_SERVER_PID=" + std::to_string(server.Pid())});
   EXPECT_EQ(child.exitCode, 0) << child.out << child.err;
 }
 

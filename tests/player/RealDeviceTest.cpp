@@ -72,12 +72,14 @@ class RealDevice : public ::testing::Test {
 
 TEST_F(RealDevice, ListsEachSinkByItsDescriptionAndFlagsTheServersDefault) {
   const PlayerRun r = fInstall.Run({});
-  EXPECT_NE(r.out.find("1: Quav-Sink-1\r\n\tdriver: PulseAudio\r\n\ttype: Speakers\r\n\tflags: enabled default (33554435)\r\n"
-                       "2: Quav-Sink-2\r\n\tdriver: PulseAudio\r\n\ttype: Headphones\r\n\tflags: enabled (67108865)\r\n3: "),
-            std::string::npos)
+  EXPECT_NE(
+      r.out.find("1: Quav-Sink-1\r\n\tdriver: PulseAudio\r\n\ttype: Speakers\r\n\tflags: enabled default (33554435)\r\n"
+                 "2: Quav-Sink-2\r\n\tdriver: PulseAudio\r\n\ttype: Headphones\r\n\tflags: enabled (67108865)\r\n3: "),
+      std::string::npos)
       << r.out;
   // PortAudio's devices follow, none of them the default any more.
-  EXPECT_TRUE(std::regex_search(r.out, std::regex("\\d+: pulse\r\n\tdriver: ALSA\r\n\ttype: Unknown\r\n\tflags: enabled \\(1\\)")))
+  EXPECT_TRUE(std::regex_search(
+      r.out, std::regex("\\d+: pulse\r\n\tdriver: ALSA\r\n\ttype: Unknown\r\n\tflags: enabled \\(1\\)")))
       << r.out;
   ASSERT_TRUE(fServer.Pactl("set-default-sink " + PulseServer::SinkName(1)));
   const PlayerRun after = fInstall.Run({});
@@ -186,7 +188,8 @@ TEST_F(RealDevice, TrackMovesToTheOtherSinkAndPlaysToItsEnd) {
     }
     bool acted = false;
     double actedAt = 0;
-    const PlayerRun r = RunWhile({"tone.wav"}, [&] { acted = c.action(fServer); }, actedAt);
+    const PlayerRun r = RunWhile(
+        {"tone.wav"}, [&] { acted = c.action(fServer); }, actedAt);
     const auto x = fServer.StopRecordings();
     EXPECT_TRUE(acted);
     ASSERT_EQ(r.exitCode, 0) << r.err << r.out.substr(0, 400);
@@ -214,7 +217,8 @@ TEST_F(RealDevice, ServerKilledMidTrackEndsTheRunWithExitCode2) {
   fInstall.Write("quavlin.cfg", "-1\r\n100\r\n");
   fInstall.Write("tone.wav", WavTone(10, 440, 2, kRate));
   double killedAt = 0;
-  const PlayerRun r = RunWhile({"tone.wav"}, [&] { fServer.Kill(); }, killedAt);
+  const PlayerRun r = RunWhile(
+      {"tone.wav"}, [&] { fServer.Kill(); }, killedAt);
   EXPECT_EQ(r.exitCode, 2) << r.out.substr(0, 400);
   EXPECT_LT(r.seconds - killedAt, 3.0);
   EXPECT_NE(r.out.find("Error(11): Output device lost\r\n"), std::string::npos) << r.out;

@@ -116,11 +116,11 @@ bool PulseServer::StartRecording() {
   // Small fragments: the server hands the recording over as it comes, so
   // that nothing is still on its way when the recorder is stopped.
   for (int i = 0; i < fSinks; ++i) {
-    const pid_t recorder = Background(
-        "recorder" + std::to_string(i), "exec parec -d " + SinkName(i) +
-                                            ".monitor --latency-msec=20 --raw --format=float32le --rate=" +
-                                            std::to_string(fRate) + " --channels=1 > " +
-                                            Quote(fDir.file("monitor" + std::to_string(i) + ".raw")));
+    const pid_t recorder =
+        Background("recorder" + std::to_string(i),
+                   "exec parec -d " + SinkName(i) +
+                       ".monitor --latency-msec=20 --raw --format=float32le --rate=" + std::to_string(fRate) +
+                       " --channels=1 > " + Quote(fDir.file("monitor" + std::to_string(i) + ".raw")));
     if (recorder <= 0) return false;
     fRecorders.push_back(recorder);
   }
@@ -145,8 +145,7 @@ bool PulseServer::Pactl(const std::string& arguments) const {
 }
 
 bool PulseServer::UnloadSink(int sink) const {
-  return Pactl("unload-module \"$(pactl list short modules | grep 'sink_name=" + SinkName(sink) +
-               " ' | cut -f1)\"");
+  return Pactl("unload-module \"$(pactl list short modules | grep 'sink_name=" + SinkName(sink) + " ' | cut -f1)\"");
 }
 
 void PulseServer::Kill() {
