@@ -262,10 +262,10 @@ class PulseOutput final : public Output {
       fRing = &ring;
       fClock.Reset(0);
     }
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(fRate), 2};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(fRate), 2};
     pa_proplist* props = Pa().proplist_new();
     Pa().proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
-    fStream = Pa().stream_new_with_proplist(fContext, kClientName, &spec, nullptr, props);
+    fStream = Pa().stream_new_with_proplist(fContext, kClientName, &format, nullptr, props);
     Pa().proplist_free(props);
     if (fStream == nullptr) return false;
     Pa().stream_set_state_callback(fStream, &PulseOutput::OnStreamState, this);
@@ -277,9 +277,9 @@ class PulseOutput final : public Output {
     const double request = std::min(latency * kRequestShare, fMostPerTake);
     pa_buffer_attr attr;
     attr.maxlength = static_cast<uint32_t>(-1);
-    attr.tlength = static_cast<uint32_t>(Pa().usec_to_bytes(Usec(latency), &spec));
+    attr.tlength = static_cast<uint32_t>(Pa().usec_to_bytes(Usec(latency), &format));
     attr.prebuf = static_cast<uint32_t>(-1);
-    attr.minreq = static_cast<uint32_t>(Pa().usec_to_bytes(Usec(request), &spec));
+    attr.minreq = static_cast<uint32_t>(Pa().usec_to_bytes(Usec(request), &format));
     attr.fragsize = static_cast<uint32_t>(-1);
     const auto flags = PA_STREAM_ADJUST_LATENCY;
     if (Pa().stream_connect_playback(fStream, fSink.empty() ? nullptr : fSink.c_str(), &attr, flags, nullptr, nullptr) <
@@ -308,7 +308,7 @@ class PulseOutput final : public Output {
     }
     if (const pa_buffer_attr* got = Pa().stream_get_buffer_attr(fStream)) {
       const pa_timing_info* timing = Pa().stream_get_timing_info(fStream);
-      fLatencySeconds = static_cast<double>(Pa().bytes_to_usec(got->tlength, &spec) +
+      fLatencySeconds = static_cast<double>(Pa().bytes_to_usec(got->tlength, &format) +
                                             (timing != nullptr ? timing->configured_sink_usec : 0)) *
                         1e-6;
     }
