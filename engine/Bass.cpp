@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Decoder.h"
+#include "Devices.h"
 #include "EngineState.h"
 #include "TextUtils.h"
 
@@ -32,13 +33,12 @@ bool ValidFreq(float value, int rate) {
 
 DWORD ActiveState(Stream& s) {
   const uint64_t written = WrittenFrames();  // before the heard frame: never below it
-  switch (s.ActivityAt(HeardFrame(), written)) {
-    case Stream::Activity::Stopped: return BASS_ACTIVE_STOPPED;
-    case Stream::Activity::Paused: return BASS_ACTIVE_PAUSED;
-    case Stream::Activity::Stalled: return BASS_ACTIVE_STALLED;
-    case Stream::Activity::Playing: break;
-  }
-  return BASS_ACTIVE_PLAYING;
+  const Stream::Activity activity = s.ActivityAt(HeardFrame(), written);
+  if (activity == Stream::Activity::Stopped) return BASS_ACTIVE_STOPPED;
+  if (activity == Stream::Activity::Paused) return BASS_ACTIVE_PAUSED;
+  // A played stream stands still once its device has gone; it never ends.
+  if (!s.DecodeOnly() && OutputLost()) return BASS_ACTIVE_PAUSED_DEVICE;
+  return activity == Stream::Activity::Stalled ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
 }
 
 // No stream starts `s` when it ends any more.
@@ -109,12 +109,11 @@ BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
       info->flags = BASS_DEVICE_ENABLED | init;
       return Ok(TRUE);
     }
-    const auto& devices = quav::SystemDevices();
-    if (device > devices.size()) return Fail(BASS_ERROR_DEVICE);
-    const quav::SystemDevice& d = devices[device - 1];
-    info->name = d.name.c_str();
-    info->driver = d.driver.c_str();
-    info->flags = BASS_DEVICE_ENABLED | (d.isDefault ? BASS_DEVICE_DEFAULT : 0) | init | d.type;
+    const quav::SystemDevice* d = device > 0x7fffffff ? nullptr : quav::SystemDeviceAt(static_cast<int>(device));
+    if (d == nullptr) return Fail(BASS_ERROR_DEVICE);
+    info->name = d->name.c_str();
+    info->driver = d->driver.c_str();
+    info->flags = BASS_DEVICE_ENABLED | (d->isDefault ? BASS_DEVICE_DEFAULT : 0) | init | d->type;
     return Ok(TRUE);
   });
 }
@@ -129,15 +128,13 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
       if (E.initialised) return Fail(BASS_ERROR_ALREADY);
     }
     quav::QuietFFmpeg();
-    // The silent device needs no look at the sound system.
-    static const std::vector<quav::SystemDevice> kNone;
-    const auto& devices = device == 0 ? kNone : quav::SystemDevices();
-    if (device == -1) {
-      const auto it = std::find_if(devices.begin(), devices.end(), [](const auto& d) { return d.isDefault; });
-      if (it == devices.end()) return Fail(BASS_ERROR_DEVICE);
-      device = static_cast<int>(it - devices.begin()) + 1;
-    }
-    if (device < 0 || device > static_cast<int>(devices.size())) return Fail(BASS_ERROR_DEVICE);
+    // The silent device needs no look at the sound system. The default
+    // device is the one flagged default, and a server's sink opened as the
+    // default follows the server's default from then on.
+    const bool followDefault = device == -1;
+    if (device == -1 && (device = quav::DefaultSystemDevice()) == 0) return Fail(BASS_ERROR_DEVICE);
+    const quav::SystemDevice* system = device == 0 ? nullptr : quav::SystemDeviceAt(device);
+    if (device != 0 && system == nullptr) return Fail(BASS_ERROR_DEVICE);
     const int rate = static_cast<int>(freq);
     double bufferSeconds;
     {
@@ -147,8 +144,8 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
     // A device takes at most half of what the engine thread keeps ahead at
     // once, so one take never leaves the ring empty.
     std::unique_ptr<quav::Output> output =
-        device == 0 ? quav::MakeSilentOutput(rate, bufferSeconds)
-                    : quav::MakeSystemOutput(devices[device - 1], rate, bufferSeconds, kAheadSeconds / 2);
+        system == nullptr ? quav::MakeSilentOutput(rate, bufferSeconds)
+                          : quav::MakeSystemOutput(*system, followDefault, rate, bufferSeconds, kAheadSeconds / 2);
     if (!output) return Fail(BASS_ERROR_DRIVER);
 
     std::lock_guard<std::mutex> lock(E.mutex);
@@ -160,7 +157,6 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
       E.ring.reset();
       return Fail(BASS_ERROR_START);
     }
-    E.latencyFrames = output->LatencySeconds() * rate;
     E.output = std::move(output);
     E.device = device;
     E.initialised = true;
@@ -184,6 +180,14 @@ BOOL BASS_Free(void) {
     }
     ShutDown();
     return Ok(TRUE);
+  });
+}
+
+DWORD BASS_IsStarted(void) {
+  return Guarded(DWORD{BASS_ACTIVE_STOPPED}, [&]() -> DWORD {
+    std::lock_guard<std::mutex> lock(E.mutex);
+    if (!E.initialised) return Ok(DWORD{BASS_ACTIVE_STOPPED});
+    return Ok(static_cast<DWORD>(E.output->Lost() ? BASS_ACTIVE_PAUSED_DEVICE : BASS_ACTIVE_PLAYING));
   });
 }
 
@@ -288,6 +292,7 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
     auto s = FindStream(handle);
     if (!s) return Fail(BASS_ERROR_HANDLE);
     if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
+    if (OutputLost()) return Fail(BASS_ERROR_REINIT);
     DropJoinsTo(*s);
     if (!s->Play(restart != FALSE)) return Fail(BASS_ERROR_NOTAVAIL);
     WakeMixer();
@@ -302,6 +307,7 @@ BOOL BASS_ChannelPlayAfter(DWORD handle, DWORD previous) {
     if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
     DropJoinsTo(*s);
     if (previous == 0) return Ok(TRUE);
+    if (OutputLost()) return Fail(BASS_ERROR_REINIT);
     auto p = FindStream(previous);
     if (!p || p == s) return Fail(BASS_ERROR_HANDLE);
     if (p->DecodeOnly()) return Fail(BASS_ERROR_DECODE);

@@ -57,6 +57,11 @@ uint64_t WrittenFrames() {
   return E.ring ? E.ring->WriteCount() : 0;
 }
 
+bool OutputLost() {
+  std::lock_guard<std::mutex> lock(E.mutex);
+  return E.output && E.output->Lost();
+}
+
 void ShutDown() {
   std::unique_ptr<quav::Output> output;
   std::thread mixer;

@@ -4,11 +4,14 @@
 //
 // Threads: any number of callers; the engine thread (MixerLoop), which
 // renders playing streams into the ring; the output's consumer (PortAudio
-// callback or silent clock), which only reads the ring. Who writes what is
+// callback, PulseAudio client thread or silent clock), which only reads the
+// ring. Who writes what is
 // written beside each field of Engine. Locks, always taken in this order:
 // E.lifecycle (held through the whole of BASS_Init and BASS_Free, so that
 // one device comes up only after the last one is wholly down), E.mutex,
-// then a stream's locks (Stream.h). Anything that needs the engine (the
+// then a stream's locks (Stream.h) or the output's own (HeardFrames: a
+// PulseAudio stream's main loop lock, which its callbacks hold but which
+// never waits for an engine lock). Anything that needs the engine (the
 // heard frame, the time until new audio is heard) is asked before a stream
 // is touched. E.wakeMutex is a leaf, held only to signal the engine thread.
 #pragma once
@@ -102,7 +105,6 @@ struct Engine {
   // counters are its own (FrameRing.h). ----
   int rate = 44100;
   std::unique_ptr<quav::FrameRing> ring;
-  double latencyFrames = 0;
   size_t targetFrames = 0;
 
   // Started by BASS_Init, joined by BASS_Free (under lifecycle only).
@@ -125,7 +127,7 @@ struct Engine {
   // the device plays silence).
   uint64_t HeardFrame() { return output ? output->HeardFrames() : 0; }
   // Seconds from now until a frame written now is heard.
-  double AheadSeconds() const { return (static_cast<double>(ring->Available()) + latencyFrames) / rate; }
+  double AheadSeconds() { return output ? output->AheadFrames(*ring) / rate : 0.0; }
 };
 
 // The one engine. Deliberately never destroyed: the output's threads may
@@ -145,6 +147,8 @@ double HeardChangeTime();
 uint64_t HeardFrame();
 // Output frames written to the ring so far.
 uint64_t WrittenFrames();
+// True once the device in use has gone away for good (Output::Lost).
+bool OutputLost();
 // Brings the device down; E.lifecycle held.
 void ShutDown();
 

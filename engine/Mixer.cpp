@@ -75,7 +75,7 @@ void MixerLoop(quav::Output* output) {
       }
       const double started = ThreadCpuSeconds();
       const uint64_t outFrame = E.ring->WriteCount();
-      const double clock = NowSeconds() + (static_cast<double>(available) + E.latencyFrames) / E.rate;
+      const double clock = NowSeconds() + output->AheadFrames(*E.ring) / E.rate;
       mix.assign(frames * 2, 0.0f);
       size_t longest = 0;
       if (part.size() < frames * 2) part.resize(kMixBlockFrames * 2);

@@ -1,20 +1,18 @@
 // System output devices through PortAudio.
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 #include <portaudio.h>
 #if QUAV_HAVE_ALSA
 #include <alsa/asoundlib.h>
 #endif
 
-#include "Output.h"
+#include "Backends.h"
+#include "DeviceClock.h"
 #include "bass.h"
 
 namespace quav {
@@ -55,7 +53,9 @@ unsigned long FramesPerTake(double latency, int rate, double mostPerTake) {
   return frames;
 }
 
-std::vector<SystemDevice> Probe() {
+}  // namespace
+
+std::vector<SystemDevice> ProbePortAudioDevices() {
   std::vector<SystemDevice> devices;
 #if QUAV_HAVE_ALSA
   snd_lib_error_set_handler(&IgnoreAlsaError);
@@ -81,6 +81,8 @@ std::vector<SystemDevice> Probe() {
   return devices;
 }
 
+namespace {
+
 class PortAudioOutput final : public Output {
  public:
   PortAudioOutput(PaStream* stream, int rate, int channels) : fStream(stream), fRate(rate), fChannels(channels) {}
@@ -100,9 +102,7 @@ class PortAudioOutput final : public Output {
   }
 
   void Drain(double limitSeconds) override {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(limitSeconds);
-    while (fRing != nullptr && fClock.Heard() < fRing->WriteCount() && std::chrono::steady_clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (fRing != nullptr) DrainByClock(*this, *fRing, limitSeconds);
   }
 
   double LatencySeconds() const override {
@@ -156,13 +156,8 @@ class PortAudioOutput final : public Output {
 
 uint32_t PortAudioVersion() { return static_cast<uint32_t>(Pa_GetVersion()); }
 
-const std::vector<SystemDevice>& SystemDevices() {
-  static const std::vector<SystemDevice> devices = Probe();
-  return devices;
-}
-
-std::unique_ptr<Output> MakeSystemOutput(const SystemDevice& device, int rate, double bufferSeconds,
-                                         double mostPerTake) {
+std::unique_ptr<Output> MakePortAudioOutput(const SystemDevice& device, int rate, double bufferSeconds,
+                                            double mostPerTake) {
   if (!gPortAudioReady) return nullptr;
   const PaDeviceInfo* info = Pa_GetDeviceInfo(device.paIndex);
   if (info == nullptr) return nullptr;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <mutex>
 
+#include "DeviceClock.h"
 #include "Output.h"
 
 namespace quav {

@@ -1,8 +1,8 @@
 /*
  * quavlin audio engine: the C interface.
  *
- * Decodes audio files with FFmpeg and plays them through PortAudio (or the
- * silent device 0). Every operation may be called from any thread; the last
+ * Decodes audio files with FFmpeg and plays them on a PulseAudio server's
+ * sinks, through PortAudio, or on the silent device 0. Every operation may be called from any thread; the last
  * failure is remembered per calling thread and read with BASS_ErrorGetCode.
  *
  * Handles (streams, effects, plug-ins) are 32-bit unsigned numbers, never 0;
@@ -49,6 +49,7 @@ typedef DWORD HPLUGIN; /* a loaded add-on */
 #define BASS_ERROR_POSITION 7  /* the position is beyond the stream's end */
 #define BASS_ERROR_INIT 8      /* BASS_Init has not been called successfully */
 #define BASS_ERROR_START 9     /* the output could not be started */
+#define BASS_ERROR_REINIT 11   /* the output device has gone away: BASS_Free, then BASS_Init */
 #define BASS_ERROR_ALREADY 14  /* already initialised / already loaded */
 #define BASS_ERROR_ILLTYPE 19  /* an unknown attribute, effect or mode */
 #define BASS_ERROR_ILLPARAM 20 /* a parameter is out of range */
@@ -75,7 +76,8 @@ typedef DWORD HPLUGIN; /* a loaded add-on */
 /* ---- Device info (BASS_GetDeviceInfo) ------------------------------------- */
 typedef struct BASS_DEVICEINFO {
   const char* name;   /* description, UTF-8; valid until the process ends */
-  const char* driver; /* host API name ("ALSA", "JACK", ...), "" for device 0 */
+  const char* driver; /* "PulseAudio" for a sound server's sink, else PortAudio's host
+                         API name ("ALSA", "JACK", ...); "" for device 0 */
   DWORD flags;        /* BASS_DEVICE_* bits and the type in bits 24..31 */
 } BASS_DEVICEINFO;
 
@@ -107,6 +109,7 @@ typedef struct BASS_DEVICEINFO {
 #define BASS_ACTIVE_PLAYING 1
 #define BASS_ACTIVE_STALLED 2 /* playing, but the output ran dry before the end */
 #define BASS_ACTIVE_PAUSED 3
+#define BASS_ACTIVE_PAUSED_DEVICE 4 /* playing, but the output device has gone away */
 
 #define BASS_ATTRIB_FREQ 1 /* playback rate in Hz; 0 = the stream's own rate */
 #define BASS_ATTRIB_VOL 2  /* volume, 0 = silent, 1 = unchanged (up to 10) */
@@ -150,13 +153,22 @@ BOOL BASS_SetConfig(DWORD option, DWORD value);
 DWORD BASS_GetConfig(DWORD option);
 
 /* Devices: 0 is "No sound" (a silent output with a real-time clock), 1..N
- * are the system's output devices. Fails with BASS_ERROR_DEVICE past the
- * last one. Needs no BASS_Init. */
+ * are the system's output devices: when a PulseAudio server answers (a
+ * PipeWire desktop's among them), first one per sink in the server's order,
+ * named by the sink's description, driver "PulseAudio", the type from the
+ * sink's active port or form factor where the server says, the server's
+ * default sink flagged BASS_DEVICE_DEFAULT; then PortAudio's devices (ALSA,
+ * JACK, ...; flagged default only when there is no server). The list is
+ * made once per process. Fails with BASS_ERROR_DEVICE past the last one.
+ * Needs no BASS_Init. */
 BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info);
 
 /* Opens an output device: -1 the system default (fails when there is no
- * output device at all), 0 the silent device, 1..N as listed. freq is the
- * output rate, 8000..384000 (44100 when 0). flags, win and clsid are ignored.
+ * output device at all), 0 the silent device, 1..N as listed. On a sound
+ * server, -1 is its default sink, followed when the user changes it; a
+ * stream whose sink goes away is moved by the server to another one and
+ * plays on. freq is the output rate, 8000..384000 (44100 when 0). flags,
+ * win and clsid are ignored.
  * Errors: BASS_ERROR_DEVICE (no such device), BASS_ERROR_ALREADY,
  * BASS_ERROR_DRIVER (the device would not open), BASS_ERROR_START,
  * BASS_ERROR_ILLPARAM (freq). */
@@ -166,8 +178,20 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, void* win, const void* clsid
  * nothing was initialised. */
 BOOL BASS_Free(void);
 
-/* Device number in use (BASS_ERROR_INIT when none). */
+/* Device number in use (BASS_ERROR_INIT when none); for -1, the device
+ * that was the default when it was opened. */
 DWORD BASS_GetDevice(void);
+
+/* The state of the output device: BASS_ACTIVE_STOPPED when none is
+ * initialised, BASS_ACTIVE_PLAYING while it runs, BASS_ACTIVE_PAUSED_DEVICE
+ * once it has gone away for good (its sound server stopped or restarted;
+ * noticed as soon as the connection drops). Then nothing more is heard:
+ * positions stand still, levels read 0, BASS_ChannelIsActive answers
+ * BASS_ACTIVE_PAUSED_DEVICE for every played stream that has not ended,
+ * BASS_ChannelPlay fails with BASS_ERROR_REINIT, and none of them waits
+ * for the device. BASS_Free returns at once; a new BASS_Init may find the
+ * server again. Never fails. */
+DWORD BASS_IsStarted(void);
 
 /* Accepts the five add-on names "bassflac.dll", "basshls.dll",
  * "bassdsd.dll", "bassalac.dll", "bassopus.dll", any case, with or without

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "Output.h"
+#include "Devices.h"
 
 namespace quav {
 

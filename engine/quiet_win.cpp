@@ -1,4 +1,4 @@
-#include "Output.h"
+#include "Devices.h"
 
 namespace quav {
 

@@ -1,5 +1,6 @@
 // The player's side of the audio engine: the engine's life, the device
-// list, opening streams by path, and the engine error exit.
+// list and devices by name, opening streams by path, and the engine error
+// exit.
 #pragma once
 
 #include <string>
@@ -44,6 +45,16 @@ void PrintDeviceInfo(const BASS_DEVICEINFO& info);
 
 // Lists the output devices from 1 on; device 0 is never listed.
 void ListOutputDevices();
+
+// The number of the listed device of that name (line 1 of the
+// configuration may name one: a sound server's sink by its description);
+// -1 when none has it. The list is asked no further than that device.
+int32_t DeviceNumberByName(const std::string& name);
+
+// Raises EngineFailure once the output device has gone away for good (its
+// sound server stopped or restarted), with a line on standard error that
+// says so; the play loop asks every tick.
+void ExitIfOutputLost();
 
 // Opens a file as a played stream (flags: BASS_STREAM_DECODE for a
 // decode-only one); 0 when the engine cannot play it.

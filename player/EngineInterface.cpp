@@ -2,6 +2,8 @@
 
 #include "Console.h"
 #include "DeviceInfo.h"
+#include "Settings.h"
+#include "StatusLine.h"
 
 void EngineErrorExit(const std::string& text) { throw EngineFailure{BASS_ErrorGetCode(), text, {}}; }
 
@@ -23,6 +25,13 @@ EngineSession::EngineSession(int device, const std::string& configurationFile) {
 
 EngineSession::~EngineSession() { BASS_Free(); }
 
+int32_t DeviceNumberByName(const std::string& name) {
+  BASS_DEVICEINFO info{};
+  for (DWORD device = 1; BASS_GetDeviceInfo(device, &info); ++device)
+    if (info.name != nullptr && name == info.name) return static_cast<int32_t>(device);
+  return -1;
+}
+
 void PrintDeviceInfo(const BASS_DEVICEINFO& info) {
   console::WriteLine(DeviceInfoText(info.name, info.driver, info.flags));
 }
@@ -33,6 +42,13 @@ void ListOutputDevices() {
     console::Write(std::to_string(device) + ": ");
     PrintDeviceInfo(info);
   }
+}
+
+void ExitIfOutputLost() {
+  if (BASS_IsStarted() != BASS_ACTIVE_PAUSED_DEVICE) return;
+  WriteBlankingLine();
+  throw EngineFailure{BASS_ERROR_REINIT, "Output device lost",
+                      "The output device went away (its sound server stopped or restarted)."};
 }
 
 HSTREAM OpenFileStream(const std::string& path, DWORD flags) {

@@ -56,7 +56,8 @@ std::string HelpText(const PlayerFiles& files) {
       "  " +
       ConsoleName(files.Configuration) +
       "\n"
-      "      line 1: the output device (-1 the default, 0 silent, 1.. as listed)\n"
+      "      line 1: the output device (-1 the default, 0 silent, 1.. as listed),\n"
+      "              or a device's name as listed (a sound server's sink)\n"
       "      line 2: the volume in percent (held to 0..100)\n"
       "      without the file: the default device at volume 20\n"
       "  " +
@@ -71,11 +72,12 @@ std::string HelpText(const PlayerFiles& files) {
       "\n"
       "Exit codes:\n"
       "  0  the run did its work (usage, device list, --help, --version included)\n"
-      "  1  an error report on standard error: a setting that is not a number, a\n"
-      "     single argument that cannot be read, a playlist that is not UTF-8, a\n"
-      "     last playlist that cannot be written; or nothing to play\n"
+      "  1  an error report on standard error: a setting that is not a number (or\n"
+      "     on line 1 a listed device's name), a single argument that cannot be\n"
+      "     read, a playlist that is not UTF-8, a last playlist that cannot be\n"
+      "     written; or nothing to play\n"
       "  2  an engine failure: the device cannot be initialised, the file cannot\n"
-      "     be played\n";
+      "     be played, the output device went away (its sound server stopped)\n";
   return text;
 }
 

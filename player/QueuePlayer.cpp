@@ -211,6 +211,7 @@ QueuePlayer::End QueuePlayer::Play(const Track& track) {
     for (const PlayerCommand& command : commands)
       if (const auto end = Apply(track, command)) return *end;
 
+    ExitIfOutputLost();
     const DWORD state = BASS_ChannelIsActive(stream);
     if (state == BASS_ACTIVE_STOPPED) return End::ByItself;
     StatusValues values = PollStatus(stream, state, track.Prepared.Total);

@@ -36,7 +36,8 @@ bool IsSwitchLetter(std::string_view arg, char letter) {
 
 }  // namespace
 
-void ReadConfiguration(const std::string& path, PlayerSettings& settings) {
+void ReadConfiguration(const std::string& path, PlayerSettings& settings,
+                       const std::function<int32_t(const std::string&)>& deviceByName) {
   if (!IsExistingFile(path)) return;
   const auto lines = ReadFirstLines(path, 2);
   const std::string line1 = lines.size() > 0 ? lines[0] : std::string();
@@ -49,7 +50,11 @@ void ReadConfiguration(const std::string& path, PlayerSettings& settings) {
     }
   };
   settings.Volume = convert(line2, 2);
-  settings.Device = convert(line1, 1);
+  int32_t device = -1;
+  // Not a number: the name of a listed device, else the conversion error.
+  if (!TryStrToInt(line1, device) && (!deviceByName || line1.empty() || (device = deviceByName(line1)) < 0))
+    device = convert(line1, 1);
+  settings.Device = device;
 }
 
 std::string HoldVolume(PlayerSettings& settings) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,11 +40,14 @@ class EConfigurationError : public EConvertError {
   std::string fWhere;
 };
 
-// Reads the configuration file when it exists: line 1 the device number,
-// line 2 the volume. Line 2 is converted first; a line that is not an
-// integer raises EConfigurationError. A missing file leaves the settings
+// Reads the configuration file when it exists: line 1 the device number or
+// the name of a listed device (deviceByName gives its number, -1 for none),
+// line 2 the volume. Line 2 is converted first; a line 2 that is not an
+// integer, or a line 1 that is neither an integer nor a listed device's
+// name, raises EConfigurationError. A missing file leaves the settings
 // alone.
-void ReadConfiguration(const std::string& path, PlayerSettings& settings);
+void ReadConfiguration(const std::string& path, PlayerSettings& settings,
+                       const std::function<int32_t(const std::string&)>& deviceByName = {});
 
 // Holds the volume to 0..100 (250 would clip every loud passage, a negative
 // one play silence); what to tell the user when it was held, else nothing.

@@ -82,7 +82,7 @@ int RunPlayer(const std::vector<std::string>& args) {
     return kExitEngineFailure;
   }
   if (!args.empty()) {
-    ReadConfiguration(files.Configuration, settings);
+    ReadConfiguration(files.Configuration, settings, DeviceNumberByName);
     ScanArguments(args, settings);
     for (const std::string& ignored : settings.Ignored) console::WriteErrorLine("ignored: " + ConsoleName(ignored));
     if (const std::string held = HoldVolume(settings); !held.empty()) console::WriteErrorLine(held);

@@ -8,7 +8,7 @@
 
 #include "Dsp.h"
 #include "FrameRing.h"
-#include "Output.h"
+#include "DeviceClock.h"
 
 using namespace quav;
 

@@ -1,21 +1,24 @@
-// The player on a real sound device: a private PulseAudio server whose
-// default sink is a null sink, the player's quavlin.cfg naming PortAudio's
-// "pulse" device, and the sink's monitor recorded. Tracks must end by
-// themselves there, sound whole and in order, and a single file must end
-// with its audible run-down.
+// The player on a real sound server: a private PulseAudio server with two
+// null sinks, the player's quavlin.cfg naming a sink by its description or
+// its number in the list (the engine's own output), and both sinks'
+// monitors recorded. Tracks must sound whole, in order and, in a list,
+// joined without a gap; a track the listener ends runs down audibly; a
+// track plays on when its sink goes away or the default sink changes, and
+// a server that goes away ends the run.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <regex>
+#include <thread>
 
 #include "PlayerHarness.h"
-#include "RiffAsfBuilders.h"
 #include "PulseServer.h"
+#include "RiffAsfBuilders.h"
 
 using namespace playertest;
 using testsupport::PulseServer;
@@ -65,28 +68,74 @@ Join Measure(const std::vector<float>& x, size_t from, size_t to) {
   return j;
 }
 
-// The number the player lists the "pulse" device under; 0 when it does not.
-int PulseDeviceNumber(const PlayerInstall& install) {
+// The number the player lists a device under; 0 when it does not.
+int DeviceNumber(const PlayerInstall& install, const std::string& name) {
   const PlayerRun r = install.Run({});
   std::smatch m;
-  if (!std::regex_search(r.out, m, std::regex(R"((?:^|\n)(\d+): pulse\r\n)"))) return 0;
+  if (!std::regex_search(r.out, m, std::regex("(?:^|\n)(\\d+): " + name + "\r\n"))) return 0;
   return std::stoi(m[1]);
+}
+
+// The pitch falls over the last 300 ms of sound that ends at end.
+void ExpectRunDown(const std::vector<float>& x, size_t end) {
+  const size_t last = end - kRate * 3 / 10, middle = end - kRate * 15 / 100;
+  const double early = ToneFrequency(x, last, middle, kRate);
+  const double late = ToneFrequency(x, middle, end, kRate);
+  EXPECT_GT(late, 0.0);
+  EXPECT_LT(late, 400.0);
+  EXPECT_LT(late, early - 20) << "the pitch does not fall";
 }
 
 class RealDevice : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!fServer.Problem().empty()) GTEST_SKIP() << fServer.Problem();
-    fDevice = PulseDeviceNumber(fInstall);
-    ASSERT_GT(fDevice, 0) << "the player lists no device that reaches the server:\n" << fInstall.Run({}).out;
-    fInstall.Write("quavlin.cfg", std::to_string(fDevice) + "\r\n100\r\n");
+    // The first sink, by its description, at full volume.
+    fInstall.Write("quavlin.cfg", PulseServer::Description(0) + "\r\n100\r\n");
     ASSERT_TRUE(fServer.StartRecording());
   }
 
-  PulseServer fServer{kRate};
+  // Runs the player with action on a thread of its own once the player's
+  // stream has played for a second; actedAt is when the action ended.
+  PlayerRun RunWhile(const std::vector<std::string>& args, const std::function<void()>& action, double& actedAt) {
+    RunOptions options;
+    options.timeoutSeconds = 20;
+    std::thread actor([&] {
+      for (int i = 0; i < 250 && !testsupport::Shell("pactl list short sink-inputs | grep -q ."); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+      action();
+      actedAt = Now();
+    });
+    const double start = Now();
+    PlayerRun r = fInstall.Run(args, options);
+    actor.join();
+    actedAt -= start;
+    return r;
+  }
+
+  PulseServer fServer{kRate, 2};
   PlayerInstall fInstall;
-  int fDevice = 0;
 };
+
+TEST_F(RealDevice, ListsEachSinkByItsDescriptionAndFlagsTheServersDefault) {
+  const PlayerRun r = fInstall.Run({});
+  EXPECT_NE(
+      r.out.find("1: Quav-Sink-1\r\n\tdriver: PulseAudio\r\n\ttype: Speakers\r\n\tflags: enabled default (33554435)\r\n"
+                 "2: Quav-Sink-2\r\n\tdriver: PulseAudio\r\n\ttype: Headphones\r\n\tflags: enabled (67108865)\r\n3: "),
+      std::string::npos)
+      << r.out;
+  // PortAudio's devices follow, none of them the default any more.
+  EXPECT_TRUE(std::regex_search(
+      r.out, std::regex("\\d+: pulse\r\n\tdriver: ALSA\r\n\ttype: Unknown\r\n\tflags: enabled \\(1\\)")))
+      << r.out;
+  ASSERT_TRUE(fServer.Pactl("set-default-sink " + PulseServer::SinkName(1)));
+  const PlayerRun after = fInstall.Run({});
+  EXPECT_NE(after.out.find("1: Quav-Sink-1\r\n\tdriver: PulseAudio\r\n\ttype: Speakers\r\n\tflags: enabled (33554433)"),
+            std::string::npos)
+      << after.out;
+  EXPECT_NE(after.out.find("\tflags: enabled default (67108867)\r\n"), std::string::npos) << after.out;
+}
 
 TEST_F(RealDevice, SingleFilePlaysToItsEndAndTheSpaceBarRunsItDown) {
   // 2 s at 440 Hz, then 0.6 s at 1500 Hz: the end is heard whole and steady.
@@ -121,12 +170,7 @@ TEST_F(RealDevice, SingleFilePlaysToItsEndAndTheSpaceBarRunsItDown) {
   // The last 300 ms of sound run down: the pitch falls from the tone to well
   // below it. (The slide is heard after the audio already buffered on its
   // way to the sink, so part of this window may still be the steady tone.)
-  const size_t last = end - kRate * 3 / 10, middle = end - kRate * 15 / 100;
-  const double early = ToneFrequency(x, last, middle, kRate);
-  const double late = ToneFrequency(x, middle, end, kRate);
-  EXPECT_GT(late, 0.0);
-  EXPECT_LT(late, 400.0);
-  EXPECT_LT(late, early - 20) << "the pitch does not fall";
+  ExpectRunDown(x, end);
 }
 
 TEST_F(RealDevice, PauseSilencesTheSinkAndLosesNothing) {
@@ -185,6 +229,10 @@ TEST_F(RealDevice, FolderOfThreeRatesAndFormatsPlaysWholeAndInOrder) {
   const Track tracks[] = {{"1-first.wav", 440, 44100, "pcm_s16le"},
                           {"2-second.flac", 660, 48000, "flac"},
                           {"3-third.ogg", 880, 22050, "libvorbis"}};
+  // The sink by its number in the list, this time.
+  const int device = DeviceNumber(fInstall, PulseServer::Description(0));
+  ASSERT_GT(device, 0) << fInstall.Run({}).out;
+  fInstall.Write("quavlin.cfg", std::to_string(device) + "\r\n100\r\n");
   std::filesystem::create_directory(fInstall.File("music"));
   for (const Track& t : tracks) {
     const std::string wav = sources.write("src.wav", WavTone(1.2, t.hz, 2, t.rate));
@@ -210,6 +258,63 @@ TEST_F(RealDevice, FolderOfThreeRatesAndFormatsPlaysWholeAndInOrder) {
     const size_t from = spans[0].begin + static_cast<size_t>(kRate * (1.2 * static_cast<double>(i) + 0.15));
     EXPECT_NEAR(ToneFrequency(x, from, from + kRate * 9 / 10, kRate), tracks[i].hz, tracks[i].hz / 100);
   }
+}
+
+// A change of the default sink (the default device -1) and a sink that goes
+// away (a device named on line 1): the sound moves to the other sink and
+// the track plays on to its end.
+TEST_F(RealDevice, TrackMovesToTheOtherSinkAndPlaysToItsEnd) {
+  struct Case {
+    const char* line1;
+    int from, to;  // sinks
+    std::function<bool(const PulseServer&)> action;
+  } cases[] = {
+      {"-1", 0, 1, [](const PulseServer& s) { return s.Pactl("set-default-sink " + PulseServer::SinkName(1)); }},
+      {"Quav-Sink-2", 1, 0, [](const PulseServer& s) { return s.UnloadSink(1); }},
+  };
+  fInstall.Write("tone.wav", WavTone(4.6, 440, 2, kRate));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line1);
+    fInstall.Write("quavlin.cfg", std::string(c.line1) + "\r\n100\r\n");
+    if (&c != cases) {
+      ASSERT_TRUE(fServer.StartRecording());
+    }
+    bool acted = false;
+    double actedAt = 0;
+    const PlayerRun r = RunWhile(
+        {"tone.wav"}, [&] { acted = c.action(fServer); }, actedAt);
+    const auto x = fServer.StopRecordings();
+    EXPECT_TRUE(acted);
+    ASSERT_EQ(r.exitCode, 0) << r.err << r.out.substr(0, 400);
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("Playing: 100%  - 0:04 - "), std::string::npos) << "stopped at the total";
+    const auto before = SoundSpans(x[c.from], 0.01f, kRate / 10), after = SoundSpans(x[c.to], 0.01f, kRate / 10);
+    ASSERT_EQ(before.size(), 1u);
+    ASSERT_EQ(after.size(), 1u);
+    // The moved part: at least the last two seconds of the tone, and the
+    // sound as a whole the whole track (the two monitors start recording
+    // together).
+    const double moved = static_cast<double>(after[0].end - after[0].begin) / kRate;
+    const double whole = static_cast<double>(after[0].end - before[0].begin) / kRate;
+    EXPECT_GT(moved, 2.0);
+    EXPECT_GT(whole, 4.1);
+    EXPECT_LT(whole, 4.9);
+    EXPECT_LT(before[0].end, after[0].begin + kRate / 5) << "no gap of more than what was on its way";
+  }
+}
+
+// The server killed mid-track: the run ends within 3 s with exit code 2 and
+// says why, on standard error too.
+TEST_F(RealDevice, ServerKilledMidTrackEndsTheRunWithExitCode2) {
+  fInstall.Write("quavlin.cfg", "-1\r\n100\r\n");
+  fInstall.Write("tone.wav", WavTone(10, 440, 2, kRate));
+  double killedAt = 0;
+  const PlayerRun r = RunWhile(
+      {"tone.wav"}, [&] { fServer.Kill(); }, killedAt);
+  EXPECT_EQ(r.exitCode, 2) << r.out.substr(0, 400);
+  EXPECT_LT(r.seconds - killedAt, 3.0);
+  EXPECT_NE(r.out.find("Error(11): Output device lost\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("The output device went away"), std::string::npos) << r.err;
 }
 
 }  // namespace

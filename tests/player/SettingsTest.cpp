@@ -123,6 +123,23 @@ TEST(Configuration, LineThatIsNoNumberRaisesWithTheLine) {
   EXPECT_EQ(message("0\r\n20 \r\n"), "'20 ' is not a valid integer value");
 }
 
+TEST(Configuration, DeviceLineMayNameAListedDevice) {
+  const auto lookup = [](const std::string& name) -> int32_t { return name == "Null Output" ? 2 : -1; };
+  TempDir dir;
+  PlayerSettings named;
+  ReadConfiguration(dir.write("a.cfg", "Null Output\r\n20\r\n"), named, lookup);
+  EXPECT_EQ(named.Device, 2);
+  PlayerSettings number;
+  ReadConfiguration(dir.write("b.cfg", "3\r\n20\r\n"), number, lookup);
+  EXPECT_EQ(number.Device, 3);
+  // A name no device has, and an empty line, are no numbers, as before.
+  for (const char* line : {"Null", ""}) {
+    PlayerSettings s;
+    EXPECT_THROW(ReadConfiguration(dir.write("c.cfg", std::string(line) + "\r\n20\r\n"), s, lookup), EConvertError)
+        << line;
+  }
+}
+
 TEST(ProgramDirectory, IsTheRunningExecutablesDirectory) {
   const std::string dir = ProgramDirectory();
   ASSERT_FALSE(dir.empty());

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -41,7 +42,7 @@ bool Poll(const std::string& command, int tries, int ms) {
 
 }  // namespace
 
-PulseServer::PulseServer(int rate) : fRate(rate) {
+PulseServer::PulseServer(int rate, int sinks) : fRate(rate), fSinks(std::max(1, sinks)) {
   for (const char* program : {"pulseaudio", "parec", "pactl"}) {
     if (!HaveProgram(program)) {
       fProblem = std::string(program) + " is not installed (scripts/install-deps installs it)";
@@ -59,24 +60,30 @@ PulseServer::PulseServer(int rate) : fRate(rate) {
     fSavedEnv.emplace_back(name, old ? old : std::string("\x01"));
     ::setenv(name.c_str(), value.c_str(), 1);
   }
-  fServer = Background("server",
-                       "exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes "
-                       "-L 'module-native-protocol-unix auth-anonymous=1 socket=" +
-                           socket +
-                           "' "
-                           // Without rewinds the null sink takes up a new stream's latency
-                           // at once; with them, a stream may wait up to the idle sink's
-                           // two-second period before it is first played.
-                           "-L 'module-null-sink sink_name=quavsink rate=" +
-                           std::to_string(rate) +
-                           " channels=2 norewinds=1' "
-                           "-L module-always-sink");
-  if (fServer <= 0 || !Poll("pactl info >/dev/null 2>&1", 100, 50))
+  std::string command =
+      "exec pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disable-shm=yes "
+      "-L 'module-native-protocol-unix auth-anonymous=1 socket=" +
+      socket + "' ";
+  for (int i = 0; i < fSinks; ++i) {
+    const char* form = i == 0 ? " device.form_factor=speaker" : i == 1 ? " device.form_factor=headphone" : "";
+    // Without rewinds the null sink takes up a new stream's latency at
+    // once; with them, a stream may wait up to the idle sink's two-second
+    // period before it is first played.
+    command += "-L 'module-null-sink sink_name=" + SinkName(i) + " rate=" + std::to_string(rate) +
+               " channels=2 norewinds=1 sink_properties=\"device.description=" + Description(i) + form + "\"' ";
+  }
+  // A source of its own is the default source, so that a recorder on a
+  // monitor never follows a change of the default sink.
+  command += "-L module-null-source -L module-always-sink";
+  fServer = Background("server", command);
+  // The first sink is the default, whatever the priority the server gives
+  // each one's form factor.
+  if (fServer <= 0 || !Poll("pactl info >/dev/null 2>&1", 100, 50) || !Pactl("set-default-sink " + SinkName(0)))
     fProblem = "the PulseAudio server did not start: " + Log("server");
 }
 
 PulseServer::~PulseServer() {
-  StopProcess(fRecorder);
+  for (pid_t recorder : fRecorders) StopProcess(recorder);
   StopProcess(fServer);
   for (const auto& [name, value] : fSavedEnv) {
     if (value == "\x01")
@@ -85,6 +92,10 @@ PulseServer::~PulseServer() {
       ::setenv(name.c_str(), value.c_str(), 1);
   }
 }
+
+std::string PulseServer::SinkName(int sink) { return sink == 0 ? "quavsink" : "quavsink" + std::to_string(sink + 1); }
+
+std::string PulseServer::Description(int sink) { return "Quav-Sink-" + std::to_string(sink + 1); }
 
 // Runs a shell command line as a child of this process, its output in
 // name.log.
@@ -104,20 +115,44 @@ bool PulseServer::StartRecording() {
   if (!fProblem.empty()) return false;
   // Small fragments: the server hands the recording over as it comes, so
   // that nothing is still on its way when the recorder is stopped.
-  fRecorder =
-      Background("recorder", "exec parec -d quavsink.monitor --latency-msec=20 --raw --format=float32le --rate=" +
-                                 std::to_string(fRate) + " --channels=1 > " + Quote(fDir.file("monitor.raw")));
-  return fRecorder > 0 && Poll("pactl list short source-outputs | grep -q .", 100, 20);
+  for (int i = 0; i < fSinks; ++i) {
+    const pid_t recorder =
+        Background("recorder" + std::to_string(i),
+                   "exec parec -d " + SinkName(i) +
+                       ".monitor --latency-msec=20 --raw --format=float32le --rate=" + std::to_string(fRate) +
+                       " --channels=1 > " + Quote(fDir.file("monitor" + std::to_string(i) + ".raw")));
+    if (recorder <= 0) return false;
+    fRecorders.push_back(recorder);
+  }
+  return Poll("test $(pactl list short source-outputs | wc -l) -ge " + std::to_string(fSinks), 100, 20);
 }
 
-std::vector<float> PulseServer::StopRecording() {
-  Pause(300);  // what the sink and the server still hold
-  StopProcess(fRecorder);
-  fRecorder = 0;
-  const std::string raw = ReadWholeFile(fDir.file("monitor.raw"));
-  std::vector<float> x(raw.size() / sizeof(float));
-  std::memcpy(x.data(), raw.data(), x.size() * sizeof(float));
-  return x;
+std::vector<std::vector<float>> PulseServer::StopRecordings() {
+  Pause(300);  // what the sinks and the server still hold
+  for (pid_t recorder : fRecorders) StopProcess(recorder);
+  fRecorders.clear();
+  std::vector<std::vector<float>> recordings;
+  for (int i = 0; i < fSinks; ++i) {
+    const std::string raw = ReadWholeFile(fDir.file("monitor" + std::to_string(i) + ".raw"));
+    std::vector<float>& x = recordings.emplace_back(raw.size() / sizeof(float));
+    std::memcpy(x.data(), raw.data(), x.size() * sizeof(float));
+  }
+  return recordings;
+}
+
+bool PulseServer::Pactl(const std::string& arguments) const {
+  return fProblem.empty() && Shell("pactl " + arguments + " >/dev/null 2>&1");
+}
+
+bool PulseServer::UnloadSink(int sink) const {
+  return Pactl("unload-module \"$(pactl list short modules | grep 'sink_name=" + SinkName(sink) + " ' | cut -f1)\"");
+}
+
+void PulseServer::Kill() {
+  if (fServer <= 0) return;
+  ::kill(fServer, SIGKILL);
+  ::waitpid(fServer, nullptr, 0);
+  fServer = 0;
 }
 
 std::vector<SoundSpan> SoundSpans(const std::vector<float>& x, float threshold, size_t minGap) {

@@ -1,7 +1,8 @@
-// A private PulseAudio server for end-to-end output tests: a null sink as
-// its default device, reached through its own socket, and a recorder on the
-// sink's monitor. The server, the recorder and the environment that points
-// this process (and its children) at them go when the object goes.
+// A private PulseAudio server for end-to-end output tests: one or more null
+// sinks, the first its default device, reached through its own socket, and
+// a recorder on each sink's monitor. The server, the recorders and the
+// environment that points this process (and its children) at them go when
+// the object goes.
 #pragma once
 
 #include <sys/types.h>
@@ -15,7 +16,10 @@ namespace testsupport {
 
 class PulseServer {
  public:
-  explicit PulseServer(int rate = 44100);
+  // Sink i is "quavsink" (i = 0) or "quavsink<i+1>", described as
+  // Description(i): the first with the form factor of speakers, the second
+  // of headphones, any further with none.
+  explicit PulseServer(int rate = 44100, int sinks = 1);
   ~PulseServer();
   PulseServer(const PulseServer&) = delete;
   PulseServer& operator=(const PulseServer&) = delete;
@@ -24,10 +28,23 @@ class PulseServer {
   const std::string& Problem() const { return fProblem; }
   int Rate() const { return fRate; }
 
-  // Starts recording the sink's monitor, mono 32-bit float at Rate().
+  static std::string SinkName(int sink);
+  static std::string Description(int sink);
+
+  // Starts recording every sink's monitor, mono 32-bit float at Rate().
   bool StartRecording();
-  // Stops the recorder and returns what it heard.
-  std::vector<float> StopRecording();
+  // Stops the recorders and returns what each heard (StopRecording: the
+  // first sink's).
+  std::vector<std::vector<float>> StopRecordings();
+  std::vector<float> StopRecording() { return StopRecordings().front(); }
+
+  // Runs pactl with these arguments (shell words); true when it succeeds.
+  bool Pactl(const std::string& arguments) const;
+  // Unloads the module of a sink, as a headset that is switched off goes.
+  bool UnloadSink(int sink) const;
+  // Kills the server outright.
+  void Kill();
+  pid_t Pid() const { return fServer; }
 
  private:
   pid_t Background(const std::string& name, const std::string& command);
@@ -35,9 +52,10 @@ class PulseServer {
 
   TempDir fDir;
   int fRate;
+  int fSinks;
   std::string fProblem;
   pid_t fServer = 0;
-  pid_t fRecorder = 0;
+  std::vector<pid_t> fRecorders;
   std::vector<std::pair<std::string, std::string>> fSavedEnv;
 };
 
