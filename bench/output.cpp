@@ -4,7 +4,9 @@
 // wake-ups from /proc/PID/task/*/schedstat, from 2 s to 8 s) on the silent
 // device 0, on the engine's own PulseAudio output, through ALSA's pulse
 // plug-in (PortAudio's "pulse" device), and for paplay playing the same
-// file; and how soon the player shows its first status line on each.
+// file; the same for a 10 s MP3 on the native output against mpg123
+// playing it there with its status line on (-v -o pulse); and how soon the
+// player shows its first status line on each output.
 //
 // Usage: bench_output [rounds, default 3]
 #include <fcntl.h>
@@ -123,10 +125,12 @@ double FirstStatusLine(const std::string& player, const std::string& file) {
 
 struct Way {
   const char* label;
-  std::string line1;  // the player's device (quavlin.cfg line 1); empty: paplay
+  std::string line1;  // the player's device (quavlin.cfg line 1); empty: a peer
   std::string player;
   Cost cost;
   double startup = 1e300;
+  std::vector<std::string> peer = {};  // the peer's command, the file last
+  bool mp3 = false;                   // plays the MP3 rather than the tone
 };
 
 }  // namespace
@@ -139,20 +143,25 @@ int main(int argc, char** argv) {
     return 0;
   }
   testsupport::TempDir dir;
-  const std::string tone = dir.file("tone.wav"), shortTone = dir.file("short.wav");
+  const std::string tone = dir.file("tone.wav"), shortTone = dir.file("short.wav"), mp3 = dir.file("tone.mp3");
   const std::string sine = "ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:duration=";
   if (!testsupport::Shell(sine + "10 -ac 2 '" + tone + "'") ||
-      !testsupport::Shell(sine + "2 -ac 2 '" + shortTone + "'")) {
+      !testsupport::Shell(sine + "2 -ac 2 '" + shortTone + "'") ||
+      !testsupport::Shell(sine + "10 -ac 2 -c:a libmp3lame -b:a 192k '" + mp3 + "'")) {
     std::fprintf(stderr, "output: ffmpeg could not make the tones\n");
     return 1;
   }
+  const std::string sink = testsupport::PulseServer::Description(0);
   std::vector<Way> ways = {{"device 0", "0", "", {}, 1e300},
-                           {"native PulseAudio output", testsupport::PulseServer::Description(0), "", {}, 1e300},
+                           {"native PulseAudio output", sink, "", {}, 1e300},
                            {"ALSA pulse plug-in (PortAudio)", "pulse", "", {}, 1e300},
-                           {"paplay", "", "", {}, 1e300}};
+                           {"paplay", "", "", {}, 1e300, {"/usr/bin/paplay"}},
+                           {"MP3, native PulseAudio output", sink, "", {}, 1e300, {}, true},
+                           {"MP3, mpg123 -v -o pulse", "", "", {}, 1e300, {"/usr/bin/mpg123", "-q", "-v", "-o", "pulse"}, true}};
+  if (!fs::exists(ways.back().peer[0])) ways.pop_back();
   for (Way& w : ways) {
     if (w.line1.empty()) continue;
-    const fs::path home = dir.path() / w.line1;
+    const fs::path home = dir.path() / (w.line1 + (w.mp3 ? "-mp3" : ""));
     fs::create_directories(home);
     w.player = (home / "quavlin").string();
     fs::copy_file(testsupport::BuiltProgram("player/quavlin"), w.player);
@@ -162,7 +171,9 @@ int main(int argc, char** argv) {
   // machine does not fall on one of them alone; the best round counts.
   for (int round = 0; round < rounds; ++round) {
     for (Way& w : ways) {
-      const Cost c = w.player.empty() ? Sample({"/usr/bin/paplay", tone}) : Sample({w.player, tone});
+      std::vector<std::string> command = w.player.empty() ? w.peer : std::vector<std::string>{w.player};
+      command.push_back(w.mp3 ? mp3 : tone);
+      const Cost c = Sample(command);
       if (!c.ok) continue;
       w.cost.ok = true;
       w.cost.cpuMs = std::min(w.cost.cpuMs, c.cpuMs);
@@ -171,7 +182,7 @@ int main(int argc, char** argv) {
   }
   for (int round = 0; round < 5; ++round)
     for (Way& w : ways)
-      if (!w.player.empty()) {
+      if (!w.player.empty() && !w.mp3) {
         const double at = FirstStatusLine(w.player, shortTone);
         if (at >= 0) w.startup = std::min(w.startup, at);
       }
@@ -194,9 +205,11 @@ int main(int argc, char** argv) {
                 nativeAdds, pluginAdds, pluginAdds > 0 ? nativeAdds / pluginAdds : 0.0);
     std::printf("  wake-ups: native / plug-in %.2f (goal: at most 1)\n", native.wakeups / plugin.wakeups);
   }
+  if (ways.size() == 6 && ways[4].cost.ok && ways[5].cost.ok)
+    std::printf("  MP3: player / mpg123 %.2f (goal: at most 1.0)\n", ways[4].cost.cpuMs / ways[5].cost.cpuMs);
   std::printf("first status line:\n");
   for (const Way& w : ways)
-    if (!w.player.empty()) std::printf("  %-32s %6.1f ms\n", w.label, w.startup * 1e3);
+    if (!w.player.empty() && !w.mp3) std::printf("  %-32s %6.1f ms\n", w.label, w.startup * 1e3);
   std::printf("  native / plug-in %.2f (goal: at most 1)\n", ways[1].startup / ways[2].startup);
   return 0;
 }
