@@ -340,26 +340,6 @@ std::string InstallPlayer(const fs::path& dir, int device, const std::string& bu
   return program.string();
 }
 
-// The number the player lists PortAudio's "pulse" device under (0: none).
-int PulseDevice(const std::string& player, const std::string& cwd) {
-  int out[2];
-  if (::pipe(out) != 0) return 0;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    ::execl(player.c_str(), player.c_str(), static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  std::string text;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
-  ::close(out[0]);
-  ::waitpid(pid, nullptr, 0);
-  (void)cwd;
-  std::smatch m;
-  return std::regex_search(text, m, std::regex(R"((?:^|\n)(\d+): pulse\r\n)")) ? std::stoi(m[1]) : 0;
-}
 
 }  // namespace
 
@@ -445,9 +425,11 @@ int main(int argc, char** argv) {
   double floorLine = 1e300;
   for (int round = 0; round < 5; ++round)
     floorLine = std::min(floorLine, Spawn({floorProgram}, "", "Playing: ").markerAt);
-  std::printf("player start-up, first status line on device 0: %.1f ms (goal: at most 60)\n", firstLine * 1e3);
-  std::printf("  floor: a program that only loads the same FFmpeg and PortAudio: %.1f ms; player / floor %.2f\n",
-              floorLine * 1e3, firstLine / floorLine);
+  std::printf("player start-up, first status line on device 0: %.1f ms\n", firstLine * 1e3);
+  std::printf(
+      "  floor: a program that only loads the same FFmpeg and PortAudio: %.1f ms; player / floor %.2f (goal: at most "
+      "1.1)\n",
+      floorLine * 1e3, firstLine / floorLine);
   if (!leanPlayer.empty()) {
     const std::string lean = InstallPlayer(dir / "lean", 0, leanPlayer);
     double leanLine = 1e300;
@@ -480,11 +462,12 @@ int main(int argc, char** argv) {
     if (!server.Problem().empty()) {
       std::printf("player on PulseAudio: not measured (%s)\n", server.Problem().c_str());
     } else {
+      // The engine's own output, on the server's sink by its description
+      // (bench_output compares it with mpg123 and the other outputs).
       const std::string pulse = InstallPlayer(dir / "pulse", 0);
-      const int device = PulseDevice(pulse, "");
-      std::ofstream(dir / "pulse" / "quavlin.cfg") << device << "\r\n20\r\n";
-      if (device <= 0 || !playingCost(pulse, ("PulseAudio (device " + std::to_string(device) + ")").c_str()))
-        std::printf("player on PulseAudio: the player found no pulse device\n");
+      std::ofstream(dir / "pulse" / "quavlin.cfg") << testsupport::PulseServer::Description(0) << "\r\n20\r\n";
+      if (!playingCost(pulse, "PulseAudio (its sink by description)"))
+        std::printf("player on PulseAudio: the run failed\n");
       // The peer: PulseAudio's own client playing the same sound, decoded
       // beforehand, so it only hands samples to the server.
       const std::string wav = (media / "ten.wav").string();

@@ -77,20 +77,22 @@ std::string BlankingLine(int columns) {
 void LevelMeter(uint32_t level) { console::Write(LevelMeterText(level)); }
 
 namespace {
-// The length of the status line on screen, so that a shorter one blanks
-// out what the last one left behind ("Paused" is shorter than "Playing").
-size_t gShownLength = 0;
+// The status line on screen: a line the same as it is not written again,
+// and a shorter one blanks out what the last one left behind ("Paused" is
+// shorter than "Playing").
+std::string gShown;
 }  // namespace
 
 void StatusLine(const StatusValues& values) {
   std::string line = StatusLineText(values, console::OutputColumns());
   const size_t length = line.size() - 1;  // without the CR
-  if (length < gShownLength) line.insert(length, gShownLength - length, ' ');
-  gShownLength = length;
+  if (length + 1 < gShown.size()) line.insert(length, gShown.size() - 1 - length, ' ');
+  if (line == gShown) return;
+  gShown = line;
   console::Write(line);
 }
 
 void WriteBlankingLine() {
-  gShownLength = 0;
+  gShown.clear();
   console::Write(BlankingLine(console::OutputColumns()));
 }

@@ -38,7 +38,8 @@ std::string StatusLineText(const StatusValues& values, int columns = 0);
 // narrower terminal one blank less than its width.
 std::string BlankingLine(int columns = 0);
 
-// Console writers of the texts above, at the width of the terminal.
+// Console writers of the texts above, at the width of the terminal; a
+// status line the same as the one on screen is not written again.
 void LevelMeter(uint32_t level);
 void StatusLine(const StatusValues& values);
 void WriteBlankingLine();
