@@ -31,11 +31,7 @@ TEST(ConsoleSafety, TagsAndNamesCannotControlTheTerminal) {
   // holds escape sequences, line breaks, a C1 control and a multi-value
   // genre (values separated by NUL).
   const std::string bare = install.File("bare.mp3");
-  ASSERT_TRUE(
-      testsupport::Shell("ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "
-                         "sine=frequency=440:duration=0.4 -ac 2 -c:a libmp3lame -b:a 128k "
-                         "-id3v2_version 0 -write_xing 0 '" +
-                         bare + "'"));
+  ASSERT_TRUE(testsupport::EncodeTone(bare, 0.4, 44100, 2, "-c:a libmp3lame -b:a 128k -id3v2_version 0 -write_xing 0"));
   using mp3build::Id3v2Frame;
   using mp3build::TextContent;
   const std::u16string title =

@@ -163,10 +163,7 @@ TEST(FolderPlayback, DurationBeyond32BitByteCounts) {
   PlayerInstall install;
   std::filesystem::create_directory(install.File("long"));
   const std::string flac = install.File("long/long.flac");
-  ASSERT_TRUE(
-      testsupport::Shell("ffmpeg -hide_banner -loglevel error -f lavfi -i "
-                         "sine=frequency=440:duration=0.3:sample_rate=192000 -ac 2 -c:a flac '" +
-                         flac + "'"));
+  ASSERT_TRUE(testsupport::EncodeTone(flac, 0.3, 192000, 2, "-c:a flac"));
   // Claim 100 minutes in the stream header: 6000 s of 192 kHz stereo is
   // 4.6 GB of 16-bit samples, more than 32 bits can count.
   std::string bytes = testsupport::ReadWholeFile(flac);

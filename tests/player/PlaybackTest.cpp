@@ -126,11 +126,9 @@ TEST(SingleFile, HeaderShowsWhatTheTagLibraryReads) {
   if (!testsupport::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
   PlayerInstall install;
   const std::string mp3 = install.File("tagged.mp3");
-  ASSERT_TRUE(
-      testsupport::Shell("ffmpeg -hide_banner -loglevel error -f lavfi -i sine=frequency=440:duration=1.2 "
-                         "-ac 2 -c:a libmp3lame -b:a 128k -metadata title='Demo Title' -metadata "
-                         "artist='Demo Artist' -metadata genre='Rock' '" +
-                         mp3 + "'"));
+  ASSERT_TRUE(testsupport::EncodeTone(mp3, 1.2, 44100, 2,
+                                      "-c:a libmp3lame -b:a 128k -metadata title='Demo Title' -metadata "
+                                      "artist='Demo Artist' -metadata genre='Rock'"));
   const PlayerRun r = install.Run({"tagged.mp3"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const TGeneralAudioFile file(mp3);
@@ -151,15 +149,15 @@ TEST(SingleFile, HeaderFromTheEngineForFormatsWithoutReader) {
   PlayerInstall install;
   const std::string music = install.File("music");
   std::filesystem::create_directory(music);
-  const auto encode = [&](const std::string& name, const std::string& args, const char* what) {
-    return testsupport::Shell(
-        "ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i sine=frequency=440:duration=0.3 " + args +
-        " -metadata title='" + what + " Title' -metadata artist='" + what + " Artist' -metadata album='" + what +
-        " Album' -metadata genre='" + what + " Genre' '" + music + "/" + name + "'");
+  const auto encode = [&](const std::string& name, int channels, const std::string& args, const char* what) {
+    return testsupport::EncodeTone(music + "/" + name, 0.3, 44100, channels,
+                                   args + " -metadata title='" + what + " Title' -metadata artist='" + what +
+                                       " Artist' -metadata album='" + what + " Album' -metadata genre='" + what +
+                                       " Genre'");
   };
-  ASSERT_TRUE(encode("a.opus", "-ac 2 -c:a libopus -b:a 64k", "Opus"));
-  ASSERT_TRUE(encode("b.m4a", "-ac 2 -c:a aac -b:a 96k", "M4A"));
-  ASSERT_TRUE(encode("c.aiff", "-ac 1 -write_id3v2 1", "AIFF"));
+  ASSERT_TRUE(encode("a.opus", 2, "-c:a libopus -b:a 64k", "Opus"));
+  ASSERT_TRUE(encode("b.m4a", 2, "-c:a aac -b:a 96k", "M4A"));
+  ASSERT_TRUE(encode("c.aiff", 1, "-write_id3v2 1", "AIFF"));
   // An AIFF without tags, made by sox: the bare name, the engine's numbers.
   const bool haveSox = testsupport::HaveProgram("sox");
   if (haveSox) {
