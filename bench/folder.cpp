@@ -97,7 +97,6 @@ int main() {
   fs::remove_all(base);
   std::printf("growth, cost per file at 100,000 over 1,000: %.2f (goal: at most %.1f)\n", lastPerFile / firstPerFile,
               kMostGrowth);
-  std::printf("listing / find, worst of 10,000 and 100,000: %.2f (goal: at most %.1f)\n", worstOverFind,
-              kMostOverFind);
+  std::printf("listing / find, worst of 10,000 and 100,000: %.2f (goal: at most %.1f)\n", worstOverFind, kMostOverFind);
   return 0;
 }

@@ -130,7 +130,7 @@ struct Way {
   Cost cost;
   double startup = 1e300;
   std::vector<std::string> peer = {};  // the peer's command, the file last
-  bool mp3 = false;                   // plays the MP3 rather than the tone
+  bool mp3 = false;                    // plays the MP3 rather than the tone
 };
 
 }  // namespace
@@ -152,12 +152,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string sink = testsupport::PulseServer::Description(0);
-  std::vector<Way> ways = {{"device 0", "0", "", {}, 1e300},
-                           {"native PulseAudio output", sink, "", {}, 1e300},
-                           {"ALSA pulse plug-in (PortAudio)", "pulse", "", {}, 1e300},
-                           {"paplay", "", "", {}, 1e300, {"/usr/bin/paplay"}},
-                           {"MP3, native PulseAudio output", sink, "", {}, 1e300, {}, true},
-                           {"MP3, mpg123 -v -o pulse", "", "", {}, 1e300, {"/usr/bin/mpg123", "-q", "-v", "-o", "pulse"}, true}};
+  std::vector<Way> ways = {
+      {"device 0", "0", "", {}, 1e300},
+      {"native PulseAudio output", sink, "", {}, 1e300},
+      {"ALSA pulse plug-in (PortAudio)", "pulse", "", {}, 1e300},
+      {"paplay", "", "", {}, 1e300, {"/usr/bin/paplay"}},
+      {"MP3, native PulseAudio output", sink, "", {}, 1e300, {}, true},
+      {"MP3, mpg123 -v -o pulse", "", "", {}, 1e300, {"/usr/bin/mpg123", "-q", "-v", "-o", "pulse"}, true}};
   if (!fs::exists(ways.back().peer[0])) ways.pop_back();
   for (Way& w : ways) {
     if (w.line1.empty()) continue;

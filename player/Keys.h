@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-
 struct KeyPress {
   enum class Kind { Character, Up, Down, Left, Right };
   Kind Key = Kind::Character;

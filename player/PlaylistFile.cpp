@@ -89,8 +89,8 @@ int HexValue(char c) {
 
 std::vector<PlaylistLine> ParsePlaylist(std::string_view text) {
   const std::vector<std::string> lines = SplitPlaylistLines(text);
-  const auto first = std::find_if(lines.begin(), lines.end(),
-                                  [](const std::string& l) { return !TrimmedView(l).empty(); });
+  const auto first =
+      std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return !TrimmedView(l).empty(); });
   if (first != lines.end() && SameText(TrimmedView(*first), "[playlist]")) return ParsePls(lines);
   std::vector<PlaylistLine> out;
   out.reserve(lines.size());

@@ -72,9 +72,7 @@ std::optional<QueuePlayer::Track> QueuePlayer::Open(size_t from, std::vector<siz
   for (size_t i = from; i < fQueue.Entries.size(); i += static_cast<size_t>(step)) {
     const QueueEntry& entry = fQueue.Entries[i];
     // Only regular files: opening a pipe or a device may wait forever.
-    const HSTREAM stream = i == from && opened     ? opened
-                           : IsRegularFile(entry.Path) ? OpenFileStream(entry.Path)
-                                                       : 0;
+    const HSTREAM stream = i == from && opened ? opened : IsRegularFile(entry.Path) ? OpenFileStream(entry.Path) : 0;
     if (!stream) {
       unplayable.push_back(i);
       continue;
@@ -183,7 +181,7 @@ std::optional<QueuePlayer::End> QueuePlayer::Apply(const Track& track, const Pla
 void QueuePlayer::Publish(const Track& track, DWORD state) {
   if (!fControls) return;
   PlaybackSnapshot now;
-  now.State = fPaused ? PlaybackSnapshot::Status::Paused
+  now.State = fPaused                        ? PlaybackSnapshot::Status::Paused
               : state == BASS_ACTIVE_STOPPED ? PlaybackSnapshot::Status::Stopped
                                              : PlaybackSnapshot::Status::Playing;
   now.Track = track.Index;

@@ -32,8 +32,7 @@ std::string ConfigurationFile(const std::string& programDirectory);
 // error, and which line of which file it was.
 class EConfigurationError : public EConvertError {
  public:
-  EConfigurationError(const EConvertError& error, std::string where)
-      : EConvertError(error), fWhere(std::move(where)) {}
+  EConfigurationError(const EConvertError& error, std::string where) : EConvertError(error), fWhere(std::move(where)) {}
   const std::string& Where() const { return fWhere; }  // "line 2 of <file>"
 
  private:

@@ -112,8 +112,8 @@ int RunPlayer(const std::vector<std::string>& args) {
   const int played = player.Run(stream);
   // Folders and playlists whose entries all failed to play say so too.
   for (size_t i = 0; i < queue.Sources.size(); ++i) {
-    const bool hadEntries = std::any_of(queue.Entries.begin(), queue.Entries.end(),
-                                        [&](const QueueEntry& e) { return e.Source == i; });
+    const bool hadEntries =
+        std::any_of(queue.Entries.begin(), queue.Entries.end(), [&](const QueueEntry& e) { return e.Source == i; });
     if (queue.Sources[i].Container && hadEntries && player.PlayedPerSource()[i] == 0)
       ReportNothingToPlay(queue.Sources[i].Name);
   }

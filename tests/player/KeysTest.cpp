@@ -31,13 +31,13 @@ TEST(KeyDecoder, ArrowsWholeAndNothingFromBrokenSequences) {
   } cases[] = {
       {{"p n"}, "p n"},
       {{"\x1b[A\x1b[B\x1b[C\x1b[D"}, "<up><down><right><left>"},
-      {{"\x1bOC\x1bOD"}, "<right><left>"},               // application cursor mode
-      {{"\x1b[1;5C", "\x1b[5~", "q"}, "<right>q"},        // Ctrl+Right; Page Up means nothing
-      {{"\x1b", "[", "C"}, "<right>"},                    // cut across reads
-      {{"\x1bq", "\x1b\x1b"}, ""},                        // Alt+q, Alt+Esc
-      {{"\x1b[12\n", "+"}, "\n+"},                        // broken off by a control character
-      {{"\xc3\xa9-"}, "-"},                               // not ASCII
-      {{"\x1b[" + std::string(20, '1')}, ""},             // never finished: dropped
+      {{"\x1bOC\x1bOD"}, "<right><left>"},          // application cursor mode
+      {{"\x1b[1;5C", "\x1b[5~", "q"}, "<right>q"},  // Ctrl+Right; Page Up means nothing
+      {{"\x1b", "[", "C"}, "<right>"},              // cut across reads
+      {{"\x1bq", "\x1b\x1b"}, ""},                  // Alt+q, Alt+Esc
+      {{"\x1b[12\n", "+"}, "\n+"},                  // broken off by a control character
+      {{"\xc3\xa9-"}, "-"},                         // not ASCII
+      {{"\x1b[" + std::string(20, '1')}, ""},       // never finished: dropped
   };
   for (const Case& c : cases) {
     KeyDecoder decoder;
@@ -60,14 +60,22 @@ TEST(KeyDecoder, CommandsOfTheKeys) {
     C command;
     double value;
   } cases[] = {
-      {{K::Right, 0}, C::SeekBy, 5},          {{K::Left, 0}, C::SeekBy, -5},
-      {{K::Up, 0}, C::SeekBy, 60},            {{K::Down, 0}, C::SeekBy, -60},
-      {{K::Character, 'p'}, C::TogglePause, 0}, {{K::Character, 'n'}, C::Next, 0},
-      {{K::Character, '>'}, C::Next, 0},      {{K::Character, 'b'}, C::Previous, 0},
-      {{K::Character, '<'}, C::Previous, 0},  {{K::Character, '+'}, C::VolumeBy, 5},
-      {{K::Character, '0'}, C::VolumeBy, 5},  {{K::Character, '-'}, C::VolumeBy, -5},
-      {{K::Character, '9'}, C::VolumeBy, -5}, {{K::Character, 'm'}, C::ToggleMute, 0},
-      {{K::Character, 'q'}, C::Quit, 0},      {{K::Character, ' '}, C::EndTrack, 0},
+      {{K::Right, 0}, C::SeekBy, 5},
+      {{K::Left, 0}, C::SeekBy, -5},
+      {{K::Up, 0}, C::SeekBy, 60},
+      {{K::Down, 0}, C::SeekBy, -60},
+      {{K::Character, 'p'}, C::TogglePause, 0},
+      {{K::Character, 'n'}, C::Next, 0},
+      {{K::Character, '>'}, C::Next, 0},
+      {{K::Character, 'b'}, C::Previous, 0},
+      {{K::Character, '<'}, C::Previous, 0},
+      {{K::Character, '+'}, C::VolumeBy, 5},
+      {{K::Character, '0'}, C::VolumeBy, 5},
+      {{K::Character, '-'}, C::VolumeBy, -5},
+      {{K::Character, '9'}, C::VolumeBy, -5},
+      {{K::Character, 'm'}, C::ToggleMute, 0},
+      {{K::Character, 'q'}, C::Quit, 0},
+      {{K::Character, ' '}, C::EndTrack, 0},
   };
   for (const Case& c : cases) {
     const auto command = CommandForKey(c.key);

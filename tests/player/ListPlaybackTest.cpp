@@ -312,8 +312,8 @@ TEST(QueuePlayback, SeveralArgumentsAreOneQueue) {
   install.Write("lists/list.m3u", "#EXTM3U\nd.wav\n");
   const PlayerRun r = install.Run({"-x", "a.wav", "music", "/n", "lists/list.m3u", "missing.wav"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.err, "ignored: -x\r\nCannot open file \"" + install.File("missing.wav") +
-                       "\". No such file or directory\r\n");
+  EXPECT_EQ(r.err,
+            "ignored: -x\r\nCannot open file \"" + install.File("missing.wav") + "\". No such file or directory\r\n");
   EXPECT_EQ(TrackLines(r.out),
             (std::vector<std::string>{"Playing file: 1 a 0:00 from 4", "Playing file: 2 b 0:00 from 4",
                                       "Playing file: 3 c 0:00 from 4", "Playing file: 4 d 0:00 from 4"}));
@@ -326,8 +326,8 @@ std::vector<std::string> LoudestBars(const std::string& out) {
   std::map<std::string, int> seen;
   const auto flush = [&] {
     if (seen.empty()) return;
-    bars.push_back(std::max_element(seen.begin(), seen.end(), [](auto& a, auto& b) { return a.second < b.second; })
-                       ->first);
+    bars.push_back(
+        std::max_element(seen.begin(), seen.end(), [](auto& a, auto& b) { return a.second < b.second; })->first);
     seen.clear();
   };
   const std::regex piece("Playing file: |- L ([-*]{13}) ");

@@ -123,9 +123,9 @@ TEST(MediaControls, TheBusDrivesThePlayerAsTheKeysDo) {
   EXPECT_NE(SessionBus::Property("PlaybackStatus").find("\"Paused\""), std::string::npos);
   after({std::string(kPlayer) + ".Play"}, "Playing: ");
   after({std::string(kPlayer) + ".Seek", "int64:3000000"}, " - 0:03 - ");
-  after({"org.freedesktop.DBus.Properties.Set", std::string("string:") + kPlayer, "string:Volume",
-         "variant:double:0.5"},
-        "Volume: 50");
+  after(
+      {"org.freedesktop.DBus.Properties.Set", std::string("string:") + kPlayer, "string:Volume", "variant:double:0.5"},
+      "Volume: 50");
   EXPECT_NE(SessionBus::Property("Volume").find("double 0.5"), std::string::npos);
   after({std::string(kPlayer) + ".Next"}, "Playing file: 2 b");
   EXPECT_NE(SessionBus::Property("Metadata").find("\"b\""), std::string::npos);
@@ -138,7 +138,8 @@ TEST(MediaControls, TheBusDrivesThePlayerAsTheKeysDo) {
   ASSERT_TRUE(second.WaitFor("Playing: ", 10));
   const std::string instance = std::string(kName) + ".instance" + std::to_string(second.Pid());
   bool named = false;
-  for (int i = 0; i < 100 && !named; ++i, ::usleep(20'000)) named = SessionBus::Names().find(instance) != std::string::npos;
+  for (int i = 0; i < 100 && !named; ++i, ::usleep(20'000))
+    named = SessionBus::Names().find(instance) != std::string::npos;
   EXPECT_TRUE(named) << SessionBus::Names();
   SessionBus::Send({std::string(kPlayer) + ".Stop"}, instance);
   EXPECT_EQ(second.WaitExit(5) >> 8, 0);

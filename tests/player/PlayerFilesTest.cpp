@@ -116,7 +116,8 @@ TEST(PlayerFiles, InstalledCopyUsesTheUsersFolders) {
   const PlayerRun r = install.Run({"music"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("Volume: 35 Shuffle: no"), std::string::npos) << r.out;
-  EXPECT_EQ(testsupport::ReadWholeFile(last), "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n" + music + "\r\n");
+  EXPECT_EQ(testsupport::ReadWholeFile(last),
+            "#EXTM3U\r\n#Last playlist quavlin " QUAV_VERSION "\r\n" + music + "\r\n");
   EXPECT_EQ(Tree(install.Dir().path()), (std::vector<std::string>{"music", "music/a.wav", "quavlin"}))
       << "nothing beside the program";
   // Deleted at the next start, as beside the program.

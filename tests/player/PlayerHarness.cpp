@@ -162,8 +162,7 @@ bool SameMode(const termios& a, const termios& b) {
 
 }  // namespace
 
-PtySession::PtySession(const PlayerInstall& install, const std::vector<std::string>& args, Launch launch,
-                       int columns) {
+PtySession::PtySession(const PlayerInstall& install, const std::vector<std::string>& args, Launch launch, int columns) {
   const std::string program = install.Program();
   const std::string cwd = install.Dir().path().string();
   std::vector<char*> argv{const_cast<char*>(program.c_str())};

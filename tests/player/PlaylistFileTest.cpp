@@ -60,7 +60,7 @@ TEST(PlaylistLines, NamesResolveFromThePlaylistsFolderThenTheCurrentOne) {
   struct Case {
     std::string name, expected;
   } cases[] = {
-      {"a.wav", beside},  // beside the playlist first
+      {"a.wav", beside},   // beside the playlist first
       {"b.wav", "b.wav"},  // the current directory when not there
       {"sub/c.wav", dir.file("lists/sub/c.wav")},
       {"missing.wav", ""},

@@ -99,10 +99,14 @@ TEST(Startup, VolumeAndShuffleLine) {
     const char* line;
     std::string ignored = {};  // what standard error names before the list's report
   } cases[] = {
-      {{}, "Volume: 75 Shuffle: no"},         {{"/v30"}, "Volume: 30 Shuffle: no"},
-      {{"/v5"}, "Volume: 5 Shuffle: no"},     {{"/v123"}, "Volume: 100 Shuffle: no"},
-      {{"/v999"}, "Volume: 100 Shuffle: no"}, {{"/v1234"}, "Volume: 75 Shuffle: no"},
-      {{"/v"}, "Volume: 75 Shuffle: no"},     {{"/V50"}, "Volume: 75 Shuffle: no", "ignored: /V50\r\n"},
+      {{}, "Volume: 75 Shuffle: no"},
+      {{"/v30"}, "Volume: 30 Shuffle: no"},
+      {{"/v5"}, "Volume: 5 Shuffle: no"},
+      {{"/v123"}, "Volume: 100 Shuffle: no"},
+      {{"/v999"}, "Volume: 100 Shuffle: no"},
+      {{"/v1234"}, "Volume: 75 Shuffle: no"},
+      {{"/v"}, "Volume: 75 Shuffle: no"},
+      {{"/V50"}, "Volume: 75 Shuffle: no", "ignored: /V50\r\n"},
       {{"-v50"}, "Volume: 75 Shuffle: no", "ignored: -v50\r\n"},
       {{"/v-5"}, "Volume: 0 Shuffle: no", "volume -5 held to 0\r\n"},
       {{"/r"}, "Volume: 75 Shuffle: yes"},
@@ -199,8 +203,7 @@ TEST(Startup, FirstArgumentThatCannotBeReadEndsWithOpenError) {
   // A switch before the file counts as well as after it.
   const PlayerRun early = install.Run({"/v50", song});
   EXPECT_EQ(early.exitCode, 0) << early.err;
-  EXPECT_NE(early.out.find("Volume: 50 Shuffle: no\r\nPlaying file: 1 song 0:00\r\n"), std::string::npos)
-      << early.out;
+  EXPECT_NE(early.out.find("Volume: 50 Shuffle: no\r\nPlaying file: 1 song 0:00\r\n"), std::string::npos) << early.out;
 
   // A directory followed by a file: a queue of the two.
   std::filesystem::create_directory(install.File("dir"));
