@@ -139,8 +139,7 @@ HPLUGIN BASS_PluginLoad(const void* file, DWORD flags) {
     const size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-    static constexpr std::string_view kBuiltIn[] = {"bassflac.dll", "basshls.dll", "bassdsd.dll", "bassalac.dll",
-                                                    "bassopus.dll"};
+    static constexpr std::string_view kBuiltIn[] = {BASS_PLUGIN_NAMES("")};
     if (std::find(std::begin(kBuiltIn), std::end(kBuiltIn), name) == std::end(kBuiltIn))
       return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
     return Done(E.AddPlugin(name));
