@@ -111,11 +111,12 @@ int Engine::ShutDown() {
   if (mixer.joinable()) mixer.join();
   if (output) {
     // What was mixed is heard to its end (the fade that comes before the
-    // engine is freed) before the device stops.
-    double ahead = 0;
+    // engine is freed) before the device stops: at most what the ring and
+    // the device hold now, and some slack.
+    double ahead;
     {
       std::lock_guard<std::mutex> lock(fMutex);
-      if (fRing && fOutput) ahead = fOutput->AheadFrames(*fRing) / fRate;
+      ahead = output->AheadFrames(*fRing) / fRate;
     }
     output->Drain(ahead + kDrainSlackSeconds);
     output->Stop();
