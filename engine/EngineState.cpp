@@ -68,8 +68,8 @@ int Engine::StartUp(int device, int rate) {
   std::lock_guard<std::mutex> lock(fMutex);
   if (fInitialised) return BASS_ERROR_ALREADY;
   fRate = rate;
-  fTargetFrames = static_cast<size_t>(kAheadSeconds * rate);
-  fRing = std::make_unique<quav::FrameRing>(std::max<size_t>(16384, 2 * fTargetFrames), 2);
+  const auto targetFrames = static_cast<size_t>(kAheadSeconds * rate);
+  fRing = std::make_unique<quav::FrameRing>(std::max<size_t>(16384, 2 * targetFrames), 2);
   if (!output->Start(*fRing)) {
     fRing.reset();
     return BASS_ERROR_START;
@@ -83,7 +83,7 @@ int Engine::StartUp(int device, int rate) {
     fStopMixer = false;
     fWakeUp = false;
   }
-  fMixer = std::thread(&Engine::MixLoop, this, MixTarget{fOutput.get(), fRing.get(), fRate, fTargetFrames});
+  fMixer = std::thread(&Engine::MixLoop, this, MixTarget{fOutput.get(), fRing.get(), fRate, targetFrames});
   return BASS_OK;
 }
 

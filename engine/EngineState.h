@@ -211,7 +211,6 @@ class Engine {
   // (FrameRing.h). ----
   int fRate = 44100;
   std::unique_ptr<quav::FrameRing> fRing;
-  size_t fTargetFrames = 0;
 
   // Started by StartUp, joined by ShutDown (under fLifecycle only).
   std::thread fMixer;
