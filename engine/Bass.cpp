@@ -1,6 +1,7 @@
 // The C interface (bass.h): every entry point checks and translates its
-// arguments and runs in Guarded; the engine's state and handle tables are
-// in EngineState, the mixing in Mixer.cpp.
+// arguments, runs in Guarded, calls one operation of the engine state
+// (EngineState.h) and turns its error code into the C result; the mixing is
+// in Mixer.cpp.
 #include "bass.h"
 
 #include <algorithm>
@@ -21,6 +22,7 @@ namespace {
 
 using namespace quav::bass;
 using quav::Stream;
+using StreamRef = const std::shared_ptr<Stream>&;
 
 std::string NameArgument(const void* name, DWORD flags) {
   if (flags & BASS_UNICODE) return Utf16ToUtf8(std::u16string_view(static_cast<const char16_t*>(name)));
@@ -31,20 +33,17 @@ bool ValidFreq(float value, int rate) {
   return value == 0.0f || (value >= 100.0f && value <= 16.0f * static_cast<float>(rate));
 }
 
-DWORD ActiveState(Stream& s) {
-  const uint64_t written = WrittenFrames();  // before the heard frame: never below it
-  const Stream::Activity activity = s.ActivityAt(HeardFrame(), written);
+// The C result of an engine operation.
+BOOL Done(int error) { return error == BASS_OK ? Ok(TRUE) : Fail(error); }
+DWORD Done(MadeHandle made) { return made.error == BASS_OK ? Ok(made.handle) : Fail(made.error, DWORD{0}); }
+
+DWORD ActiveState(Stream& s, const ClockSnapshot& clock) {
+  const Stream::Activity activity = s.ActivityAt(clock.heard, clock.written);
   if (activity == Stream::Activity::Stopped) return BASS_ACTIVE_STOPPED;
   if (activity == Stream::Activity::Paused) return BASS_ACTIVE_PAUSED;
   // A played stream stands still once its device has gone; it never ends.
-  if (!s.DecodeOnly() && OutputLost()) return BASS_ACTIVE_PAUSED_DEVICE;
+  if (!s.DecodeOnly() && clock.lost) return BASS_ACTIVE_PAUSED_DEVICE;
   return activity == Stream::Activity::Stalled ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
-}
-
-// No stream starts `s` when it ends any more.
-void DropJoinsTo(const Stream& s) {
-  std::lock_guard<std::mutex> lock(E.mutex);
-  for (auto& [h, other] : E.streams) other->DropFollower(&s);
 }
 
 std::optional<Stream::Attribute> AttributeOf(DWORD attrib) {
@@ -75,34 +74,20 @@ DWORD BASS_GetLibraryVersion(DWORD library) {
 }
 
 BOOL BASS_SetConfig(DWORD option, DWORD value) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    std::lock_guard<std::mutex> lock(E.mutex);
-    const auto it = E.config.find(option);
-    if (it == E.config.end()) return Fail(BASS_ERROR_ILLTYPE);
-    if (option == BASS_CONFIG_DEV_BUFFER && value > kMaxDeviceBufferMs) return Fail(BASS_ERROR_ILLPARAM);
-    it->second = value;
-    return Ok(TRUE);
-  });
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL { return Done(E.SetConfig(option, value)); });
 }
 
 DWORD BASS_GetConfig(DWORD option) {
   return Guarded(kBadDword, [&]() -> DWORD {
-    std::lock_guard<std::mutex> lock(E.mutex);
-    const auto it = E.config.find(option);
-    if (it == E.config.end()) return Fail(BASS_ERROR_ILLTYPE, kBadDword);
-    return Ok(it->second);
+    const std::optional<DWORD> value = E.Config(option);
+    return value ? Ok(*value) : Fail(BASS_ERROR_ILLTYPE, kBadDword);
   });
 }
 
 BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
   return Guarded(BOOL{FALSE}, [&]() -> BOOL {
     if (info == nullptr) return Fail(BASS_ERROR_ILLPARAM);
-    int current;
-    {
-      std::lock_guard<std::mutex> lock(E.mutex);
-      current = E.initialised ? E.device : -1;
-    }
-    const DWORD init = static_cast<int>(device) == current ? BASS_DEVICE_INIT : 0;
+    const DWORD init = static_cast<int>(device) == E.Device() ? BASS_DEVICE_INIT : 0;
     if (device == 0) {
       info->name = "No sound";
       info->driver = "";
@@ -120,82 +105,30 @@ BOOL BASS_GetDeviceInfo(DWORD device, BASS_DEVICEINFO* info) {
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, void*, const void*) {
   return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    std::lock_guard<std::mutex> lifecycle(E.lifecycle);
     if (freq == 0) freq = 44100;
     if (freq < 8000 || freq > 384000) return Fail(BASS_ERROR_ILLPARAM);
-    {
-      std::lock_guard<std::mutex> lock(E.mutex);
-      if (E.initialised) return Fail(BASS_ERROR_ALREADY);
-    }
-    quav::QuietFFmpeg();
-    // The silent device needs no look at the sound system. The default
-    // device is the one flagged default, and a server's sink opened as the
-    // default follows the server's default from then on.
-    const bool followDefault = device == -1;
-    if (device == -1 && (device = quav::DefaultSystemDevice()) == 0) return Fail(BASS_ERROR_DEVICE);
-    const quav::SystemDevice* system = device == 0 ? nullptr : quav::SystemDeviceAt(device);
-    if (device != 0 && system == nullptr) return Fail(BASS_ERROR_DEVICE);
-    const int rate = static_cast<int>(freq);
-    double bufferSeconds;
-    {
-      std::lock_guard<std::mutex> lock(E.mutex);
-      bufferSeconds = E.config[BASS_CONFIG_DEV_BUFFER] / 1000.0;
-    }
-    // A device takes at most half of what the engine thread keeps ahead at
-    // once, so one take never leaves the ring empty.
-    std::unique_ptr<quav::Output> output =
-        system == nullptr ? quav::MakeSilentOutput(rate, bufferSeconds)
-                          : quav::MakeSystemOutput(*system, followDefault, rate, bufferSeconds, kAheadSeconds / 2);
-    if (!output) return Fail(BASS_ERROR_DRIVER);
-
-    std::lock_guard<std::mutex> lock(E.mutex);
-    if (E.initialised) return Fail(BASS_ERROR_ALREADY);
-    E.rate = rate;
-    E.targetFrames = static_cast<size_t>(kAheadSeconds * rate);
-    E.ring = std::make_unique<quav::FrameRing>(std::max<size_t>(16384, 2 * E.targetFrames), 2);
-    if (!output->Start(*E.ring)) {
-      E.ring.reset();
-      return Fail(BASS_ERROR_START);
-    }
-    E.output = std::move(output);
-    E.device = device;
-    E.initialised = true;
-    ++E.generation;
-    {
-      std::lock_guard<std::mutex> wakeLock(E.wakeMutex);
-      E.stopMixer = false;
-      E.wakeUp = false;
-    }
-    E.mixer = std::thread(MixerLoop, E.output.get());
-    return Ok(TRUE);
+    return Done(E.StartUp(device, static_cast<int>(freq)));
   });
 }
 
 BOOL BASS_Free(void) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    std::lock_guard<std::mutex> lifecycle(E.lifecycle);
-    {
-      std::lock_guard<std::mutex> lock(E.mutex);
-      if (!E.initialised) return Fail(BASS_ERROR_INIT);
-    }
-    ShutDown();
-    return Ok(TRUE);
-  });
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL { return Done(E.ShutDown()); });
 }
 
 DWORD BASS_IsStarted(void) {
   return Guarded(DWORD{BASS_ACTIVE_STOPPED}, [&]() -> DWORD {
-    std::lock_guard<std::mutex> lock(E.mutex);
-    if (!E.initialised) return Ok(DWORD{BASS_ACTIVE_STOPPED});
-    return Ok(static_cast<DWORD>(E.output->Lost() ? BASS_ACTIVE_PAUSED_DEVICE : BASS_ACTIVE_PLAYING));
+    switch (E.State()) {
+      case DeviceState::Down: return Ok(DWORD{BASS_ACTIVE_STOPPED});
+      case DeviceState::Lost: return Ok(DWORD{BASS_ACTIVE_PAUSED_DEVICE});
+      default: return Ok(DWORD{BASS_ACTIVE_PLAYING});
+    }
   });
 }
 
 DWORD BASS_GetDevice(void) {
   return Guarded(kBadDword, [&]() -> DWORD {
-    std::lock_guard<std::mutex> lock(E.mutex);
-    if (!E.initialised) return Fail(BASS_ERROR_INIT, kBadDword);
-    return Ok(static_cast<DWORD>(E.device));
+    const int device = E.Device();
+    return device < 0 ? Fail(BASS_ERROR_INIT, kBadDword) : Ok(static_cast<DWORD>(device));
   });
 }
 
@@ -206,77 +139,44 @@ HPLUGIN BASS_PluginLoad(const void* file, DWORD flags) {
     const size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-    static constexpr std::string_view kBuiltIn[] = {"bassflac.dll", "basshls.dll", "bassdsd.dll", "bassalac.dll",
-                                                    "bassopus.dll"};
+    static constexpr std::string_view kBuiltIn[] = {BASS_PLUGIN_NAMES("")};
     if (std::find(std::begin(kBuiltIn), std::end(kBuiltIn), name) == std::end(kBuiltIn))
       return Fail(BASS_ERROR_FILEOPEN, HPLUGIN{0});
-    std::lock_guard<std::mutex> lock(E.mutex);
-    if (E.plugins.count(name)) return Fail(BASS_ERROR_ALREADY, HPLUGIN{0});
-    const DWORD h = E.NewHandle();
-    E.plugins[name] = h;
-    return Ok(h);
+    return Done(E.AddPlugin(name));
   });
 }
 
-float BASS_GetCPU(void) { return E.cpu.load(std::memory_order_relaxed); }
+float BASS_GetCPU(void) { return E.Cpu(); }
 
 int BASS_ErrorGetCode(void) { return tLastError; }
 
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void* file, QWORD offset, QWORD length, DWORD flags) {
   return Guarded(HSTREAM{0}, [&]() -> HSTREAM {
-    int rate;
-    uint64_t generation;
-    {
-      std::lock_guard<std::mutex> lock(E.mutex);
-      if (!E.initialised) return Fail(BASS_ERROR_INIT, HSTREAM{0});
-      rate = E.rate;
-      generation = E.generation;
-    }
+    const std::optional<OpeningFor> opening = E.Opening();
+    if (!opening) return Fail(BASS_ERROR_INIT, HSTREAM{0});
     if (mem || offset != 0 || length != 0) return Fail(BASS_ERROR_ILLPARAM, HSTREAM{0});
     if (file == nullptr) return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
-    quav::Decoder::OpenError error;
-    auto decoder = quav::Decoder::Open(NameArgument(file, flags), error);
+    quav::Decoder::OpenError openError;
+    auto decoder = quav::Decoder::Open(NameArgument(file, flags), openError);
     if (!decoder) {
-      switch (error) {
+      switch (openError) {
         case quav::Decoder::OpenError::FileOpen: return Fail(BASS_ERROR_FILEOPEN, HSTREAM{0});
         case quav::Decoder::OpenError::Memory: return Fail(BASS_ERROR_MEM, HSTREAM{0});
         default: return Fail(BASS_ERROR_FILEFORM, HSTREAM{0});
       }
     }
     const bool decodeOnly = (flags & BASS_STREAM_DECODE) != 0;
-    const int outRate = decodeOnly ? decoder->Rate() : rate;
-    auto stream = std::make_shared<Stream>(std::move(decoder), decodeOnly, outRate);
-    std::lock_guard<std::mutex> lock(E.mutex);
-    // The device it was opened for went away meanwhile (and another, maybe
-    // at another rate, may have come up).
-    if (!E.initialised || E.generation != generation) return Fail(BASS_ERROR_INIT, HSTREAM{0});
-    const DWORD h = E.NewHandle();
-    E.streams[h] = std::move(stream);
-    return Ok(h);
+    const int outRate = decodeOnly ? decoder->Rate() : opening->rate;
+    return Done(E.AddStream(*opening, std::make_shared<Stream>(std::move(decoder), decodeOnly, outRate)));
   });
 }
 
 BOOL BASS_StreamFree(HSTREAM handle) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    std::shared_ptr<Stream> doomed;
-    {
-      std::lock_guard<std::mutex> lock(E.mutex);
-      const auto it = E.streams.find(handle);
-      if (it == E.streams.end()) return Fail(BASS_ERROR_HANDLE);
-      doomed = std::move(it->second);
-      E.streams.erase(it);
-      std::erase_if(E.effects, [&](const auto& fx) { return fx.second == handle; });
-      for (auto& [h, other] : E.streams) other->DropFollower(doomed.get());
-    }
-    doomed->Retire();
-    return Ok(TRUE);
-  });
+  return Guarded(BOOL{FALSE}, [&]() -> BOOL { return Done(E.FreeStream(handle)); });
 }
 
 QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
-  return Guarded(kBadQword, [&]() -> QWORD {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+  return WithStream(handle, kBadQword, [&](StreamRef s) -> QWORD {
     switch (mode) {
       case BASS_FILEPOS_CURRENT: return Ok(static_cast<QWORD>(s->FilePosition()));
       case BASS_FILEPOS_DOWNLOAD:
@@ -288,41 +188,21 @@ QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
 }
 
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
-    if (OutputLost()) return Fail(BASS_ERROR_REINIT);
-    DropJoinsTo(*s);
-    if (!s->Play(restart != FALSE)) return Fail(BASS_ERROR_NOTAVAIL);
-    WakeMixer();
-    return Ok(TRUE);
+    return Done(E.Play(s, restart != FALSE));
   });
 }
 
 BOOL BASS_ChannelPlayAfter(DWORD handle, DWORD previous) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
-    DropJoinsTo(*s);
-    if (previous == 0) return Ok(TRUE);
-    if (OutputLost()) return Fail(BASS_ERROR_REINIT);
-    auto p = FindStream(previous);
-    if (!p || p == s) return Fail(BASS_ERROR_HANDLE);
-    if (p->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
-    if (ActiveState(*s) != BASS_ACTIVE_STOPPED) return Fail(BASS_ERROR_ALREADY);
-    if (p->SetFollower(s)) return Ok(TRUE);
-    if (!s->Play(false)) return Fail(BASS_ERROR_NOTAVAIL);
-    WakeMixer();
-    return Ok(TRUE);
+    return Done(E.Join(s, previous));
   });
 }
 
 BOOL BASS_ChannelStop(DWORD handle) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
     s->Stop();
     return Ok(TRUE);
@@ -330,9 +210,7 @@ BOOL BASS_ChannelStop(DWORD handle) {
 }
 
 BOOL BASS_ChannelPause(DWORD handle) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (s->DecodeOnly()) return Fail(BASS_ERROR_DECODE);
     if (!s->Pause()) return Fail(BASS_ERROR_NOPLAY);
     return Ok(TRUE);
@@ -340,78 +218,60 @@ BOOL BASS_ChannelPause(DWORD handle) {
 }
 
 DWORD BASS_ChannelIsActive(DWORD handle) {
-  return Guarded(DWORD{BASS_ACTIVE_STOPPED}, [&]() -> DWORD {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE, DWORD{BASS_ACTIVE_STOPPED});
-    return Ok(ActiveState(*s));
-  });
+  return WithStream(handle, DWORD{BASS_ACTIVE_STOPPED},
+                    [&](StreamRef s) -> DWORD { return Ok(ActiveState(*s, E.Clock())); });
 }
 
 QWORD BASS_ChannelGetLength(DWORD handle, DWORD mode) {
-  return Guarded(kBadQword, [&]() -> QWORD {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+  return WithStream(handle, kBadQword, [&](StreamRef s) -> QWORD {
     if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE, kBadQword);
     return Ok(static_cast<QWORD>(s->LengthFrames()) * s->Channels() * 2);
   });
 }
 
 QWORD BASS_ChannelGetPosition(DWORD handle, DWORD mode) {
-  return Guarded(kBadQword, [&]() -> QWORD {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+  return WithStream(handle, kBadQword, [&](StreamRef s) -> QWORD {
     if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE, kBadQword);
-    const int64_t frames = s->PositionAt(HeardFrame());
+    const int64_t frames = s->PositionAt(E.Clock().heard);
     return Ok(static_cast<QWORD>(std::max<int64_t>(0, frames)) * s->Channels() * 2);
   });
 }
 
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos, DWORD mode) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (mode != BASS_POS_BYTE) return Fail(BASS_ERROR_ILLTYPE);
     const QWORD frameBytes = static_cast<QWORD>(s->Channels()) * 2;
     const QWORD frame = pos / frameBytes;
     const int64_t length = s->LengthFrames();
     if (length > 0 && frame > static_cast<QWORD>(length)) return Fail(BASS_ERROR_POSITION);
-    if (!s->SetPosition(static_cast<int64_t>(frame))) return Fail(BASS_ERROR_NOTAVAIL);
-    WakeMixer();
-    return Ok(TRUE);
+    return Done(E.Seek(*s, static_cast<int64_t>(frame)));
   });
 }
 
 double BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos) {
-  return Guarded(-1.0, [&]() -> double {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE, -1.0);
+  return WithStream(handle, -1.0, [&](StreamRef s) -> double {
     return Ok(static_cast<double>(pos) / (2.0 * s->Channels() * s->Rate()));
   });
 }
 
 QWORD BASS_ChannelSeconds2Bytes(DWORD handle, double pos) {
-  return Guarded(kBadQword, [&]() -> QWORD {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE, kBadQword);
+  return WithStream(handle, kBadQword, [&](StreamRef s) -> QWORD {
     if (!(pos >= 0.0) || pos > 1e9) return Fail(BASS_ERROR_ILLPARAM, kBadQword);
     return Ok(static_cast<QWORD>(std::floor(pos * s->Rate())) * s->Channels() * 2);
   });
 }
 
 DWORD BASS_ChannelGetLevel(DWORD handle) {
-  return Guarded(kBadDword, [&]() -> DWORD {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE, kBadDword);
+  return WithStream(handle, kBadDword, [&](StreamRef s) -> DWORD {
     if (s->DecodeOnly()) return Ok(s->LevelAt(0));
-    if (ActiveState(*s) != BASS_ACTIVE_PLAYING) return Fail(BASS_ERROR_NOPLAY, DWORD{0});
-    return Ok(s->LevelAt(HeardFrame()));
+    const ClockSnapshot clock = E.Clock();
+    if (ActiveState(*s, clock) != BASS_ACTIVE_PLAYING) return Fail(BASS_ERROR_NOPLAY, DWORD{0});
+    return Ok(s->LevelAt(clock.heard));
   });
 }
 
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
     switch (attrib) {
       case BASS_ATTRIB_VOL: s->SetAttribute(Stream::Attribute::Volume, std::clamp(value, 0.0f, 10.0f)); return Ok(TRUE);
@@ -425,9 +285,7 @@ BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
 }
 
 BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (value == nullptr) return Fail(BASS_ERROR_ILLPARAM);
     const auto attribute = AttributeOf(attrib);
     if (!attribute) return Fail(BASS_ERROR_ILLTYPE);
@@ -437,13 +295,11 @@ BOOL BASS_ChannelGetAttribute(DWORD handle, DWORD attrib, float* value) {
 }
 
 BOOL BASS_ChannelSlideAttribute(DWORD handle, DWORD attrib, float value, DWORD time) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM);
     // A slide starts where new audio is first heard: at once for a stream
     // that is not playing, after the buffered audio for one that is.
-    const double heardStart = s->DecodeOnly() ? 0.0 : HeardChangeTime();
+    const double heardStart = s->DecodeOnly() ? 0.0 : E.HeardChangeTime();
     const double seconds = time / 1000.0;
     switch (attrib) {
       case BASS_ATTRIB_VOL:
@@ -460,9 +316,7 @@ BOOL BASS_ChannelSlideAttribute(DWORD handle, DWORD attrib, float value, DWORD t
 }
 
 BOOL BASS_ChannelIsSliding(DWORD handle, DWORD attrib) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     const auto attribute = AttributeOf(attrib);
     if (attrib != 0 && !attribute) return Fail(BASS_ERROR_ILLTYPE);
     return Ok(s->SlidingNow(attribute, NowSeconds()) ? TRUE : FALSE);
@@ -470,9 +324,7 @@ BOOL BASS_ChannelIsSliding(DWORD handle, DWORD attrib) {
 }
 
 DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
-  return Guarded(kBadDword, [&]() -> DWORD {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE, kBadDword);
+  return WithStream(handle, kBadDword, [&](StreamRef s) -> DWORD {
     if (!s->DecodeOnly()) return Fail(BASS_ERROR_DECODE, kBadDword);
     const bool asFloat = (length & BASS_DATA_FLOAT) != 0;
     length &= ~BASS_DATA_FLOAT;
@@ -506,41 +358,18 @@ DWORD BASS_ChannelGetData(DWORD handle, void* buffer, DWORD length) {
 }
 
 HFX BASS_ChannelSetFX(DWORD handle, DWORD type, int priority) {
-  return Guarded(HFX{0}, [&]() -> HFX {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE, HFX{0});
+  return WithStream(handle, HFX{0}, [&](StreamRef s) -> HFX {
     if (type != BASS_FX_DX8_PARAMEQ) return Fail(BASS_ERROR_ILLTYPE, HFX{0});
-    DWORD fx;
-    {
-      std::lock_guard<std::mutex> lock(E.mutex);
-      if (!E.streams.count(handle)) return Fail(BASS_ERROR_HANDLE, HFX{0});
-      fx = E.NewHandle();
-      E.effects[fx] = handle;
-    }
-    s->AddBand(fx, priority);
-    return Ok(fx);
+    return Done(E.AddEffect(*s, handle, priority));
   });
 }
 
 BOOL BASS_ChannelRemoveFX(DWORD handle, HFX fx) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
-    {
-      std::lock_guard<std::mutex> lock(E.mutex);
-      const auto it = E.effects.find(fx);
-      if (it == E.effects.end() || it->second != handle) return Fail(BASS_ERROR_HANDLE);
-      E.effects.erase(it);
-    }
-    s->RemoveBand(fx);
-    return Ok(TRUE);
-  });
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL { return Done(E.RemoveEffect(*s, handle, fx)); });
 }
 
 BOOL BASS_FXSetParameters(HFX handle, const void* params) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindEffectStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithEffectStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (params == nullptr) return Fail(BASS_ERROR_ILLPARAM);
     BASS_DX8_PARAMEQ eq;
     std::memcpy(&eq, params, sizeof eq);
@@ -551,9 +380,7 @@ BOOL BASS_FXSetParameters(HFX handle, const void* params) {
 }
 
 BOOL BASS_FXGetParameters(HFX handle, void* params) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindEffectStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithEffectStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (params == nullptr) return Fail(BASS_ERROR_ILLPARAM);
     const auto band = s->BandParams(handle);
     if (!band) return Fail(BASS_ERROR_HANDLE);
@@ -564,9 +391,7 @@ BOOL BASS_FXGetParameters(HFX handle, void* params) {
 }
 
 BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {
-  return Guarded(BOOL{FALSE}, [&]() -> BOOL {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE);
+  return WithStream(handle, BOOL{FALSE}, [&](StreamRef s) -> BOOL {
     if (info == nullptr) return Fail(BASS_ERROR_ILLPARAM);
     const quav::Decoder::SourceInfo& source = s->Info();
     info->freq = static_cast<DWORD>(std::max(0, source.rate));
@@ -581,11 +406,8 @@ BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO* info) {
 }
 
 const char* BASS_ChannelGetTags(DWORD handle) {
-  return Guarded(static_cast<const char*>(nullptr), [&]() -> const char* {
-    auto s = FindStream(handle);
-    if (!s) return Fail(BASS_ERROR_HANDLE, static_cast<const char*>(nullptr));
-    return Ok(s->Info().tags.c_str());
-  });
+  return WithStream(handle, static_cast<const char*>(nullptr),
+                    [&](StreamRef s) -> const char* { return Ok(s->Info().tags.c_str()); });
 }
 
 }  // extern "C"

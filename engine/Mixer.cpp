@@ -44,38 +44,45 @@ double ThreadCpuSeconds() {
 
 }  // namespace
 
-void MixerLoop(quav::Output* output) {
+bool Engine::WaitForRound(bool idle) {
+  std::unique_lock<std::mutex> lock(fWakeMutex);
+  fWake.wait_for(lock, idle ? kIdlePeriod : kMixPeriod, [this] { return fStopMixer || fWakeUp; });
+  if (fStopMixer) return false;
+  fWakeUp = false;
+  return true;
+}
+
+std::vector<std::shared_ptr<Stream>> Engine::PlayingStreams() {
+  std::vector<std::shared_ptr<Stream>> playing;
+  std::lock_guard<std::mutex> lock(fMutex);
+  for (auto& [h, s] : fStreams)
+    if (s->WantsMixing()) playing.push_back(s);
+  return playing;
+}
+
+void Engine::MixLoop(MixTarget target) {
+  quav::Output* const output = target.output;
+  quav::FrameRing& ring = *target.ring;
   std::vector<float> mix, part;
   double busy = 0, produced = 0, lastProduced = NowSeconds();
   bool idle = false;
-  for (;;) {
-    {
-      // Idle, it sleeps until a stream starts (with a long timeout for the
-      // load figure); busy, it tops the ring up every 50 ms.
-      std::unique_lock<std::mutex> lock(E.wakeMutex);
-      E.wake.wait_for(lock, idle ? kIdlePeriod : kMixPeriod, [] { return E.stopMixer || E.wakeUp; });
-      if (E.stopMixer) return;
-      E.wakeUp = false;
-    }
+  // Idle, it sleeps until a stream starts (with a long timeout for the load
+  // figure); busy, it tops the ring up every 50 ms.
+  while (WaitForRound(idle)) {
     idle = false;
     for (;;) {
       output->Advance();
-      const size_t available = E.ring->Available();
-      if (available + kMixLeastFrames > E.targetFrames) break;
-      const size_t frames = std::min(kMixBlockFrames, E.targetFrames - available);
-      std::vector<std::shared_ptr<Stream>> playing;
-      {
-        std::lock_guard<std::mutex> lock(E.mutex);
-        for (auto& [h, s] : E.streams)
-          if (s->WantsMixing()) playing.push_back(s);
-      }
+      const size_t available = ring.Available();
+      if (available + kMixLeastFrames > target.targetFrames) break;
+      const size_t frames = std::min(kMixBlockFrames, target.targetFrames - available);
+      const std::vector<std::shared_ptr<Stream>> playing = PlayingStreams();
       if (playing.empty()) {
         idle = true;
         break;
       }
       const double started = ThreadCpuSeconds();
-      const uint64_t outFrame = E.ring->WriteCount();
-      const double clock = NowSeconds() + output->AheadFrames(*E.ring) / E.rate;
+      const uint64_t outFrame = ring.WriteCount();
+      const double clock = NowSeconds() + output->AheadFrames(ring) / target.rate;
       mix.assign(frames * 2, 0.0f);
       size_t longest = 0;
       if (part.size() < frames * 2) part.resize(kMixBlockFrames * 2);
@@ -88,7 +95,7 @@ void MixerLoop(quav::Output* output) {
           const int ch = current->Channels();
           const size_t want = frames - done;
           const size_t got = current->MixInto(part.data(), want, outFrame + done,
-                                              clock + static_cast<double>(done) / E.rate);
+                                              clock + static_cast<double>(done) / target.rate);
           for (size_t i = 0; i < got; ++i) {
             mix[2 * (done + i)] += part[i * ch];
             mix[2 * (done + i) + 1] += part[i * ch + (ch - 1)];
@@ -102,18 +109,18 @@ void MixerLoop(quav::Output* output) {
       }
       for (float& v : mix) v = std::clamp(v, -1.0f, 1.0f);
       output->Advance();  // what played while this block was rendered came before it
-      E.ring->Write(mix.data(), longest);
+      ring.Write(mix.data(), longest);
       busy += ThreadCpuSeconds() - started;
-      produced += static_cast<double>(longest) / E.rate;
+      produced += static_cast<double>(longest) / target.rate;
       if (produced >= kLoadWindowSeconds) {
-        E.cpu.store(static_cast<float>(100.0 * busy / produced), std::memory_order_relaxed);
+        fCpu.store(static_cast<float>(100.0 * busy / produced), std::memory_order_relaxed);
         busy = produced = 0;
         lastProduced = NowSeconds();
       }
       if (longest == 0) break;
     }
     if (NowSeconds() - lastProduced > kLoadStaleSeconds) {
-      E.cpu.store(produced > 0 ? static_cast<float>(100.0 * busy / produced) : 0.0f, std::memory_order_relaxed);
+      fCpu.store(produced > 0 ? static_cast<float>(100.0 * busy / produced) : 0.0f, std::memory_order_relaxed);
       busy = produced = 0;
       lastProduced = NowSeconds();
     }

@@ -193,11 +193,16 @@ DWORD BASS_GetDevice(void);
  * server again. Never fails. */
 DWORD BASS_IsStarted(void);
 
-/* Accepts the five add-on names "bassflac.dll", "basshls.dll",
- * "bassdsd.dll", "bassalac.dll", "bassopus.dll", any case, with or without
- * a directory (their formats are built in); anything else fails with
- * BASS_ERROR_FILEOPEN, a second load of the same name with
- * BASS_ERROR_ALREADY. */
+/* The add-on names BASS_PluginLoad accepts (their formats are built in),
+ * as string literals of the encoding of prefix: BASS_PLUGIN_NAMES("") in
+ * UTF-8, BASS_PLUGIN_NAMES(u"") in UTF-16 for BASS_UNICODE, each followed
+ * by a comma, e.g. to fill an array. */
+#define BASS_PLUGIN_NAMES(prefix) \
+  prefix "bassflac.dll", prefix "basshls.dll", prefix "bassdsd.dll", prefix "bassalac.dll", prefix "bassopus.dll",
+
+/* Accepts the names of BASS_PLUGIN_NAMES, any case, with or without a
+ * directory; anything else fails with BASS_ERROR_FILEOPEN, a second load of
+ * the same name with BASS_ERROR_ALREADY. */
 HPLUGIN BASS_PluginLoad(const void* file, DWORD flags);
 
 /* Engine load: processing time as a percentage of the audio time produced

@@ -19,8 +19,7 @@ EngineSession::EngineSession(int device, const std::string& configurationFile) {
                      " set to 0 plays on the silent device.";
     throw failure;
   }
-  for (const char16_t* addOn : {u"bassflac.dll", u"basshls.dll", u"bassdsd.dll", u"bassalac.dll", u"bassopus.dll"})
-    BASS_PluginLoad(addOn, BASS_UNICODE);
+  for (const char16_t* addOn : {BASS_PLUGIN_NAMES(u"")}) BASS_PluginLoad(addOn, BASS_UNICODE);
 }
 
 EngineSession::~EngineSession() { BASS_Free(); }

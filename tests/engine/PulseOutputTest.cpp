@@ -123,6 +123,34 @@ TEST(PulseOutput, DISABLED_ChildPlaysTone) {
   EXPECT_TRUE(BASS_Free());
 }
 
+// BASS_Free lets everything mixed be heard before the device stops: with a
+// second of buffer, the child frees the engine a second after the tone was
+// first heard, and the server still plays the second it held.
+TEST(PulseOutput, FreeLetsTheBufferedAudioBeHeard) {
+  PulseServer server;
+  if (!server.Problem().empty()) GTEST_SKIP() << server.Problem();
+  testsupport::TempDir dir;
+  const std::string tone = ToneFile(dir, "tone.wav", 440, 5.0, 44100, 2);
+  ASSERT_TRUE(server.StartRecording());
+  const testsupport::RunResult child = RunChild("DISABLED_ChildFreesAtOnce", {std::string(kToneEnv) + "=" + tone});
+  EXPECT_EQ(child.exitCode, 0) << child.out << child.err;
+  const auto spans = testsupport::SoundSpans(server.StopRecording(), 0.1f, 1);
+  ASSERT_FALSE(spans.empty()) << "no tone recorded";
+  // About 2 s; stopping when Free is called would leave 1 s, stopping once
+  // the drain's slack alone has passed 1.25 s.
+  EXPECT_GT(static_cast<double>(spans.back().end - spans.front().begin) / server.Rate(), 1.7);
+}
+
+TEST(PulseOutput, DISABLED_ChildFreesAtOnce) {
+  ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_DEV_BUFFER, 1000));
+  ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr)) << BASS_ErrorGetCode();
+  const HSTREAM h = BASS_StreamCreateFile(FALSE, std::getenv(kToneEnv), 0, 0, 0);
+  ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+  for (int i = 0; i < 500 && BASS_ChannelGetLevel(h) == 0; ++i) Pause(10);
+  Pause(1000);
+  EXPECT_TRUE(BASS_Free());
+}
+
 // A server that dies mid-stream (the child kills it once the tone is
 // heard): the engine says so within 3 s, and no call waits for it.
 TEST(PulseOutput, ALostServerIsReportedAndNoCallWaitsForIt) {
