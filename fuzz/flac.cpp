@@ -11,8 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TFlacFile file;
   file.ReadFromOpenStream(input);
   const TFlacFile* flac = &file;
-  volatile int64_t sink =
-      int64_t{file.Duration()} + file.Bitrate() + file.Samplerate() + file.Channels() + flac->Samples();
+  // Unsigned: the sum only keeps the values alive, and may wrap.
+  volatile uint64_t sink = uint64_t(file.Duration()) + uint64_t(file.Bitrate()) + uint64_t(file.Samplerate()) +
+                           uint64_t(file.Channels()) + uint64_t(flac->Samples());
   sink = sink + file.Title().size() + file.Genre().size() + flac->Contact().size();
   std::vector<std::u16string> names;
   flac->GetAllFields(names);

@@ -10,8 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TOggVorbisFile file;
   file.ReadFromOpenStream(input);
   const TOggVorbisFile* ogg = &file;
-  volatile int64_t sink =
-      int64_t{file.Duration()} + file.Bitrate() + file.Samplerate() + file.Channels() + ogg->Samples();
+  // Unsigned: the sum only keeps the values alive, and may wrap.
+  volatile uint64_t sink = uint64_t(file.Duration()) + uint64_t(file.Bitrate()) + uint64_t(file.Samplerate()) +
+                           uint64_t(file.Channels()) + uint64_t(ogg->Samples());
   sink = sink + file.Title().size() + file.Year().size() + file.Track().size() + ogg->ISRC().size();
   std::vector<std::u16string> names;
   ogg->GetAllFields(names);
