@@ -427,7 +427,7 @@ int main(int argc, char** argv) {
     floorLine = std::min(floorLine, Spawn({floorProgram}, "", "Playing: ").markerAt);
   std::printf("player start-up, first status line on device 0: %.1f ms\n", firstLine * 1e3);
   std::printf(
-      "  floor: a program that only loads the same FFmpeg and PortAudio: %.1f ms; player / floor %.2f (goal: at most "
+      "  floor: a program that only loads the same FFmpeg, PortAudio and sd-bus: %.1f ms; player / floor %.2f (goal: at most "
       "1.1)\n",
       floorLine * 1e3, firstLine / floorLine);
   if (!leanPlayer.empty()) {

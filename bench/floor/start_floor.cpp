@@ -1,8 +1,10 @@
-// The start-up floor of any program on this machine's FFmpeg and PortAudio:
-// it loads the libraries the player loads, asks each for its version (so
-// the linker keeps them) and prints the player's status marker. Whatever
-// the player needs beyond this to show its first status line is its own.
+// The start-up floor of any program on this machine's FFmpeg and PortAudio
+// (and, on Linux, sd-bus, which the media controls speak D-Bus through): it
+// loads the libraries the player loads, asks each for something (so the
+// linker keeps them) and prints the player's status marker. Whatever the
+// player needs beyond this to show its first status line is its own.
 #include <portaudio.h>
+#include <systemd/sd-bus.h>
 
 #include <cstdio>
 
@@ -15,7 +17,7 @@ extern "C" {
 
 int main() {
   const unsigned sum = avformat_version() + avcodec_version() + avutil_version() + swresample_version() +
-                       static_cast<unsigned>(Pa_GetVersion());
+                       static_cast<unsigned>(Pa_GetVersion()) + (sd_bus_unref(nullptr) == nullptr ? 1u : 0u);
   std::printf("Playing: %u\n", sum % 10);
   return 0;
 }
