@@ -178,19 +178,26 @@ std::vector<SoundSpan> SoundSpans(const std::vector<float>& x, float threshold, 
 
 double ToneFrequency(const std::vector<float>& x, size_t from, size_t to, int rate) {
   to = std::min(to, x.size());
-  double first = -1, last = -1;
-  int crossings = 0;
+  // A busy machine's underruns put silence into a recording; a period that
+  // holds more than a millisecond of it is left out of the count.
+  const size_t gap = static_cast<size_t>(rate) / 1000;
+  double previous = -1, span = 0;
+  int periods = 0;
+  size_t quiet = 0, longestQuiet = 0;
   for (size_t i = from + 1; i < to; ++i) {
+    quiet = std::fabs(x[i]) < 0.01f ? quiet + 1 : 0;
+    longestQuiet = std::max(longestQuiet, quiet);
     if (x[i - 1] < 0 && x[i] >= 0) {
       const double at = static_cast<double>(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
-      if (first < 0)
-        first = at;
-      else
-        ++crossings;
-      last = at;
+      if (previous >= 0 && longestQuiet <= gap) {
+        ++periods;
+        span += at - previous;
+      }
+      previous = at;
+      longestQuiet = quiet;
     }
   }
-  return crossings > 0 ? crossings * rate / (last - first) : 0.0;
+  return periods > 0 ? periods * rate / span : 0.0;
 }
 
 }  // namespace testsupport

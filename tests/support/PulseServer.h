@@ -68,7 +68,8 @@ struct SoundSpan {
 std::vector<SoundSpan> SoundSpans(const std::vector<float>& x, float threshold, size_t minGap);
 
 // Frequency of a clean tone from its rising zero crossings (interpolated),
-// between samples from and to; 0 without two crossings.
+// between samples from and to, periods broken by over a millisecond of
+// silence left out; 0 without one whole period.
 double ToneFrequency(const std::vector<float>& x, size_t from, size_t to, int rate);
 
 }  // namespace testsupport
