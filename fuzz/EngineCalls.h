@@ -170,11 +170,17 @@ constexpr DWORD kBadDword = ~DWORD{0};
 
 }  // namespace detail
 
+// What one input may do at most. Opening a source (FFmpeg probing it) is
+// the dearest call, so opens are counted, not only the streams open at
+// once; the bands allowed reach past two chains of 64.
 struct Limits {
   size_t maxStreams = 4;
-  size_t maxSteps = 4000;
-  // Bytes that all reads of one input may ask for together.
-  uint64_t readBudget = 8u << 20;
+  size_t maxOpens = 8;
+  size_t maxBands = 160;
+  size_t maxSteps = 1000;
+  // Bytes that all reads of one input may ask for together (one read of
+  // the largest size fits).
+  uint64_t readBudget = 5u << 18;
 };
 
 // Runs an input of the calls mode (its first byte already taken off).
@@ -185,6 +191,7 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
   std::vector<HSTREAM> streams;
   std::vector<HFX> bands;
   uint64_t budget = limits.readBudget;
+  size_t opens = 0, bandsAdded = 0;
   std::vector<uint8_t> buffer;
   std::string failure;
 
@@ -267,7 +274,8 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
       case kOpen: {
         const std::string& path = sources[in.U8() % sources.size()];
         const DWORD flags = (in.U8() & 1) ? BASS_STREAM_DECODE : 0;
-        if (streams.size() >= limits.maxStreams) break;
+        if (streams.size() >= limits.maxStreams || opens == limits.maxOpens) break;
+        ++opens;
         const HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, flags);
         if (check(h != 0, "a source does not open")) streams.push_back(h);
         break;
@@ -285,6 +293,8 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         const DWORD type = in.U8() % 8 == 0 ? in.U8() : BASS_FX_DX8_PARAMEQ;
         const DWORD h = pick();
         const int priority = static_cast<int8_t>(in.U8());
+        if (bandsAdded == limits.maxBands) break;
+        ++bandsAdded;
         const HFX fx = BASS_ChannelSetFX(h, type, priority);
         if (fx != 0) {
           bands.push_back(fx);
@@ -388,7 +398,7 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
         // Several bands at once, each with parameters.
         const DWORD h = pick();
         const int count = in.U8() % 40;
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count && bandsAdded < limits.maxBands; ++i, ++bandsAdded) {
           const HFX fx = BASS_ChannelSetFX(h, BASS_FX_DX8_PARAMEQ, 0);
           if (fx == 0) break;
           bands.push_back(fx);
@@ -416,7 +426,7 @@ inline std::string RunCalls(const uint8_t* data, size_t size, const std::vector<
 
 // Runs an input of the file mode (its first byte already taken off): the
 // next byte chooses the extension, the rest is the file. dir must exist.
-inline std::string RunFile(const uint8_t* data, size_t size, const std::string& dir, uint64_t maxSamples = 4'000'000) {
+inline std::string RunFile(const uint8_t* data, size_t size, const std::string& dir, uint64_t maxSamples = 500'000) {
   if (size == 0) return "";
   const std::string path = dir + "/input" + kExtensions[data[0] % std::size(kExtensions)];
   // A new file each time (one rewritten in place is flushed when it closes).
