@@ -237,11 +237,19 @@ std::optional<int64_t> CountOggSamples(ByteReader& reader, std::string_view code
     at = bodyStart + body;
   }
   if (order.empty() || multiplexed) return std::nullopt;
+  // Granule positions are the file's word, and damage makes them anything:
+  // a length beyond what the engine counts in is no length.
+  constexpr int64_t kMostFrames = int64_t{1} << 60;
   int64_t total = 0;
   for (uint32_t serial : order) {
     const OggLink& link = links[serial];
+    // A serial number used again by a link of unknown rate: not ours to tell.
+    if (link.rate <= 0) return std::nullopt;
     const int64_t samples = std::max<int64_t>(0, link.lastGranule - link.preSkip);
-    total += link.rate == outRate ? samples : static_cast<int64_t>(static_cast<double>(samples) * outRate / link.rate);
+    const double frames =
+        link.rate == outRate ? static_cast<double>(samples) : static_cast<double>(samples) * outRate / link.rate;
+    if (!(frames < static_cast<double>(kMostFrames - total))) return std::nullopt;
+    total += link.rate == outRate ? samples : static_cast<int64_t>(frames);
   }
   return total;
 }

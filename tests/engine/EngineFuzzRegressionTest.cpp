@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "EngineCalls.h"
@@ -20,6 +21,13 @@ constexpr uint8_t kStereoWav = 0, kMonoWav = 1;
 // Indexes into the value table of EngineCalls' Float().
 constexpr uint8_t kZero = 0, kOne = 2, kTen = 5, k100Hz = 9, k1000Hz = 11, k8000Hz = 12, k16000Hz = 15, k36 = 17,
                   kGain15 = 19, kGainMinus15 = 21, k12 = 23;
+
+std::string FromHex(std::string_view hex) {
+  std::string bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+  return bytes;
+}
 
 struct Named {
   const char* name;
@@ -165,6 +173,15 @@ TEST_F(EngineFuzzFindings, NamedInputsRunClean) {
                                                                          .u16le(7)
                                                                          .u8(kFree)
                                                                          .u8(0)},
+      // Findings.
+      {"an Opus file whose links' granules measure a length of no known rate (the length's "
+       "conversion divided by zero)",
+       FromHex("01064f676753000200000000000000000c9d902600000000bb5f1bd501134f7075734865616401013801c05d00000000"
+               "004f676753000000000000000000000c9d90260100000091bb6732013e4f707573546167730d0000004c61766635392e"
+               "32372e313030010000001d000000656e636f6465723d4c61766335392e33372e313030206c69626f7075734f67675300"
+               "f7ffffff00000000000c9d90264f676753000000000000000000000c9d90260100000091bb6732013e4f707573546167"
+               "730d0000004c61766635392e32372e313030010000001d000000656e636f6465723d4c61766335392e33372e31303020"
+               "6c69626f7075734e")},
   });
 }
 

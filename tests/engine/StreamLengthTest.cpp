@@ -179,6 +179,17 @@ TEST(OggPageWalk, AddsChainedLinksAndRefusesMultiplexedOnes) {
   multiplexed.raw(OggPage(1, 4, 1000, "a")).raw(OggPage(2, 4, 2000, "b"));
   auto muxReader = Reader(multiplexed.str());
   EXPECT_FALSE(quav::CountOggSamples(muxReader, "vorbis", 44100));
+
+  // Damage: a link's serial begun again by a page of no known codec, and
+  // granules whose length, converted or added up, no count holds.
+  const std::string first = OggPage(1, 2, 0, VorbisId(44100)) + OggPage(1, 4, 1000, "a");
+  const int64_t huge = (int64_t{1} << 60) - 1;
+  for (const std::string& damaged :
+       {first + OggPage(1, 2, 0, "junk"), OggPage(1, 2, 0, VorbisId(1000)) + OggPage(1, 4, huge, "a"),
+        first + OggPage(2, 2, 0, VorbisId(44100)) + OggPage(2, 4, huge, "b")}) {
+    auto damagedReader = Reader(damaged);
+    EXPECT_FALSE(quav::CountOggSamples(damagedReader, "vorbis", 48000));
+  }
 }
 
 TEST(MusepackHeader, SampleCountFromTheStreamHeaderPacket) {
