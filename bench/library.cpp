@@ -17,6 +17,7 @@
 // The lean player (scripts/build-lean), when given, has its start-up
 // measured beside the player's.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <taglib/audioproperties.h>
@@ -215,16 +216,23 @@ size_t ReadFloor(const std::vector<std::string>& files) {
   return sum;
 }
 
-double FilesPerSecond(size_t (*read)(const std::vector<std::string>&), const std::vector<std::string>& files) {
-  double best = 1e300;
+using FileReader = size_t (*)(const std::vector<std::string>&);
+
+// Files per second of each reader over files, best of kRounds; the rounds
+// alternate between the readers, so that a slower stretch of the machine
+// (the page cache, the processor's clock) weighs on all of them alike.
+std::vector<double> FilesPerSecond(const std::vector<FileReader>& readers, const std::vector<std::string>& files) {
+  std::vector<double> best(readers.size(), 1e300);
   size_t sink = 0;
-  for (int round = 0; round < kRounds; ++round) {
-    const double start = Now();
-    sink += read(files);
-    best = std::min(best, Now() - start);
-  }
+  for (int round = 0; round < kRounds; ++round)
+    for (size_t i = 0; i < readers.size(); ++i) {
+      const double start = Now();
+      sink += readers[i](files);
+      best[i] = std::min(best[i], Now() - start);
+    }
   if (sink == 1) std::puts("");  // keeps the reads
-  return static_cast<double>(files.size()) / best;
+  for (double& b : best) b = static_cast<double>(files.size()) / b;
+  return best;
 }
 
 // Read system calls of this process so far (read, pread and the like).
@@ -274,8 +282,10 @@ void Reap(pid_t pid, double start, Child& c) {
           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
 
-// Runs argv in cwd with stdout on a pipe, watching for marker.
-Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const std::string& marker = "") {
+// Runs argv in cwd with stdout on a pipe, watching for marker; with
+// stopAtMarker, the program is ended (SIGTERM) once the marker showed.
+Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const std::string& marker = "",
+            bool stopAtMarker = false) {
   int out[2];
   if (::pipe(out) != 0) return {};
   const double start = Now();
@@ -287,7 +297,10 @@ Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, const 
   for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
     if (!marker.empty() && c.markerAt < 0) {
       seen.append(buffer, static_cast<size_t>(n));
-      if (seen.find(marker) != std::string::npos) c.markerAt = Now() - start;
+      if (seen.find(marker) != std::string::npos) {
+        c.markerAt = Now() - start;
+        if (stopAtMarker) ::kill(pid, SIGTERM);
+      }
     }
   }
   ::close(out[0]);
@@ -385,10 +398,9 @@ int main(int argc, char** argv) {
   }
   std::printf("  at most 4 on every format: %s\n\n", withinFour ? "yes" : "NO");
 
-  const double ours = FilesPerSecond(ReadOurs, all);
-  const double floor = FilesPerSecond(ReadFloor, all);
-  const double oursShared = FilesPerSecond(ReadOurs, taglibFiles);
-  const double taglib = FilesPerSecond(ReadTagLib, taglibFiles);
+  const std::vector<double> mixed = FilesPerSecond({ReadOurs, ReadFloor}, all);
+  const std::vector<double> shared = FilesPerSecond({ReadOurs, ReadTagLib}, taglibFiles);
+  const double ours = mixed[0], floor = mixed[1], oursShared = shared[0], taglib = shared[1];
   std::printf("tag reading, files/s:\n");
   std::printf("  quavaudiofiles, all formats:         %9.0f\n", ours);
   std::printf("  floor (open, 2 x 4 KiB, close):      %9.0f   floor / ours %.2f (goal: at most 2)\n", floor,
@@ -418,26 +430,28 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string silent = InstallPlayer(dir / "silent", 0);
-  double firstLine = 1e300;
-  for (int round = 0; round < 5; ++round)
-    firstLine = std::min(firstLine, Spawn({silent, shortMp3}, "", "Playing: ").markerAt);
   const std::string floorProgram = Built("bench/bench_start_floor");
-  double floorLine = 1e300;
-  for (int round = 0; round < 5; ++round)
-    floorLine = std::min(floorLine, Spawn({floorProgram}, "", "Playing: ").markerAt);
+  const std::string lean = leanPlayer.empty() ? "" : InstallPlayer(dir / "lean", 0, leanPlayer);
+  // Rounds alternate between the programs, so that a slower stretch of the
+  // machine weighs on all of them; the best round of each counts.
+  double firstLine = 1e300, floorLine = 1e300, leanLine = 1e300;
+  auto markerAt = [&](const std::vector<std::string>& argv) {
+    const double at = Spawn(argv, "", "Playing: ", true).markerAt;
+    return at < 0 ? 1e300 : at;
+  };
+  for (int round = 0; round < 15; ++round) {
+    firstLine = std::min(firstLine, markerAt({silent, shortMp3}));
+    floorLine = std::min(floorLine, markerAt({floorProgram}));
+    if (!lean.empty()) leanLine = std::min(leanLine, markerAt({lean, shortMp3}));
+  }
   std::printf("player start-up, first status line on device 0: %.1f ms\n", firstLine * 1e3);
   std::printf(
       "  floor: a program that only loads the same FFmpeg, PortAudio and sd-bus: %.1f ms; player / floor %.2f (goal: at most "
       "1.1)\n",
       floorLine * 1e3, firstLine / floorLine);
-  if (!leanPlayer.empty()) {
-    const std::string lean = InstallPlayer(dir / "lean", 0, leanPlayer);
-    double leanLine = 1e300;
-    for (int round = 0; round < 5; ++round)
-      leanLine = std::min(leanLine, Spawn({lean, shortMp3}, "", "Playing: ").markerAt);
+  if (!lean.empty())
     std::printf("  the lean player (an audio-only FFmpeg linked in): %.1f ms; lean / floor %.2f (goal: at most 60)\n",
                 leanLine * 1e3, leanLine / floorLine);
-  }
 
   // Playing: the whole process over a 10 s track, start-up included, and
   // while it plays (its threads sampled from 2 s to 9 s, well after the

@@ -18,6 +18,9 @@ extern "C" {
 int main() {
   const unsigned sum = avformat_version() + avcodec_version() + avutil_version() + swresample_version() +
                        static_cast<unsigned>(Pa_GetVersion()) + (sd_bus_unref(nullptr) == nullptr ? 1u : 0u);
+  // Flushed now, as the player writes its status line: a marker left in
+  // the buffer would only show after the libraries' exit work.
   std::printf("Playing: %u\n", sum % 10);
+  std::fflush(stdout);
   return 0;
 }
