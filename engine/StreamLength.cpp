@@ -194,6 +194,36 @@ std::optional<int64_t> CountMpegSamples(ByteReader& reader) {
   return samples;
 }
 
+std::string_view DemuxerNamedBy(ByteReader& reader) {
+  const int64_t at = SkipId3v2(reader);
+  uint8_t m[16] = {};
+  if (!reader.Get(at, m, std::min<int64_t>(sizeof m, reader.Size() - at))) return {};
+  static constexpr uint8_t kAsfHeader[16] = {0x30, 0x26, 0xb2, 0x75, 0x8e, 0x66, 0xcf, 0x11,
+                                             0xa6, 0xd9, 0x00, 0xaa, 0x00, 0x62, 0xce, 0x6c};
+  struct Magic {
+    const char* bytes;
+    size_t size;
+    std::string_view demuxer;
+  };
+  static constexpr Magic kMagic[] = {{"fLaC", 4, "flac"}, {"OggS\0", 5, "ogg"},     {"MAC ", 4, "ape"},
+                                     {"wvpk", 4, "wv"},   {"TTA1", 4, "tta"},     {"MPCK", 4, "mpc8"},
+                                     {"MP+\x07", 4, "mpc"}, {"MP+\x17", 4, "mpc"}};
+  for (const Magic& magic : kMagic)
+    if (std::memcmp(m, magic.bytes, magic.size) == 0) return magic.demuxer;
+  if (std::memcmp(m, kAsfHeader, sizeof kAsfHeader) == 0) return "asf";
+  // Frame sync is two bytes any data may hold: only a run of frames, each
+  // where the last one's size puts it, names MPEG audio.
+  MpegFrameHeader first;
+  int64_t frame = at;
+  for (int n = 0; n < 4; ++n) {
+    const auto h = FrameAt(reader, frame, n == 0 ? nullptr : &first);
+    if (!h) return {};
+    if (n == 0) first = *h;
+    frame += h->frameBytes;
+  }
+  return "mp3";
+}
+
 std::optional<int64_t> CountOggSamples(ByteReader& reader, std::string_view codec, int outRate) {
   const int64_t size = reader.Size();
   std::map<uint32_t, OggLink> links;  // by serial number

@@ -1,6 +1,7 @@
 // Exact stream lengths for containers that do not state one: walks over
 // MPEG audio frame headers, Ogg page headers and the Musepack SV8 stream
-// header without decoding anything.
+// header without decoding anything; and the container that a file's magic
+// bytes name.
 //
 // Every walker reads through a ByteReader, checks each size it reads
 // against the bytes that remain, and stops after a bounded number of steps.
@@ -61,6 +62,12 @@ std::optional<int64_t> CountMpegSamples(ByteReader& reader);
 // when there is no such link, or when two links of that codec are
 // multiplexed side by side.
 std::optional<int64_t> CountOggSamples(ByteReader& reader, std::string_view codec, int outRate);
+
+// The demuxer that a file's first bytes (past any ID3v2 tags) name beyond
+// doubt: "flac", "ogg", "asf", "ape", "wv", "tta", "mpc" (SV7), "mpc8", or
+// "mp3" where four MPEG audio frames in a row start the data. Empty where
+// the bytes leave room for doubt; probing every demuxer then decides.
+std::string_view DemuxerNamedBy(ByteReader& reader);
 
 // Samples that a Musepack SV8 file decodes to: the stream header's sample
 // count plus the decoder's synthesis delay, which the decoder leaves at the
