@@ -288,10 +288,13 @@ std::unique_ptr<Decoder> Decoder::Open(const std::string& path, OpenError& error
       error = OpenError::FileOpen;
       return nullptr;
     }
-    ByteReader head([&](int64_t offset, uint8_t* out, size_t bytes) -> size_t {
-      std::string ignored;
-      return static_cast<size_t>(std::max<int64_t>(0, file.ReadAt(offset, out, static_cast<int64_t>(bytes), ignored)));
-    }, file.Size());
+    ByteReader head(
+        [&](int64_t offset, uint8_t* out, size_t bytes) -> size_t {
+          std::string ignored;
+          return static_cast<size_t>(
+              std::max<int64_t>(0, file.ReadAt(offset, out, static_cast<int64_t>(bytes), ignored)));
+        },
+        file.Size());
     const std::string_view demuxer = DemuxerNamedBy(head);
     if (!demuxer.empty()) named = av_find_input_format(std::string(demuxer).c_str());
   }

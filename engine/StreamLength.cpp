@@ -205,8 +205,8 @@ std::string_view DemuxerNamedBy(ByteReader& reader) {
     size_t size;
     std::string_view demuxer;
   };
-  static constexpr Magic kMagic[] = {{"fLaC", 4, "flac"}, {"OggS\0", 5, "ogg"},     {"MAC ", 4, "ape"},
-                                     {"wvpk", 4, "wv"},   {"TTA1", 4, "tta"},     {"MPCK", 4, "mpc8"},
+  static constexpr Magic kMagic[] = {{"fLaC", 4, "flac"},   {"OggS\0", 5, "ogg"}, {"MAC ", 4, "ape"},
+                                     {"wvpk", 4, "wv"},     {"TTA1", 4, "tta"},   {"MPCK", 4, "mpc8"},
                                      {"MP+\x07", 4, "mpc"}, {"MP+\x17", 4, "mpc"}};
   for (const Magic& magic : kMagic)
     if (std::memcmp(m, magic.bytes, magic.size) == 0) return magic.demuxer;

@@ -11,6 +11,7 @@
 using namespace enginetest;
 using testsupport::Bytes;
 using testsupport::Shell;
+using namespace std::string_literals;
 
 namespace {
 
@@ -212,19 +213,27 @@ TEST(MagicBytes, NameADemuxerOnlyBeyondDoubt) {
   const std::string id3 = Bytes().raw("ID3").u8(4).u8(0).u8(0).syncsafe(20).fill(20, 0).str();
   std::string frames;
   for (int i = 0; i < 4; ++i) frames += Mp3Frame(i == 1);
-  const std::string asf("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16);
+  const std::string asf = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"s;
   const struct {
     std::string bytes;
     std::string_view demuxer;
   } rows[] = {
-      {"fLaC\0\0\0\x22", "flac"},     {id3 + "fLaC", "flac"},
-      {std::string("OggS\0\x02", 6), "ogg"}, {"OggS\x01", ""},
-      {asf + "rest", "asf"},            {"MAC \x96\x0f", "ape"},
-      {"wvpk", "wv"},                   {"TTA1", "tta"},
-      {"MPCK", "mpc8"},                 {"MP+\x17", "mpc"},
-      {"MP+\x05", ""},                  {frames, "mp3"},
-      {id3 + frames, "mp3"},            {frames.substr(0, 1252) + "noise", ""},
-      {"RIFF\x24\0\0\0WAVEfmt ", ""},  {"", ""},
+      {"fLaC\0\0\0\x22"s, "flac"},
+      {id3 + "fLaC", "flac"},
+      {"OggS\0\x02"s, "ogg"},
+      {"OggS\x01", ""},
+      {asf + "rest", "asf"},
+      {"MAC \x96\x0f", "ape"},
+      {"wvpk", "wv"},
+      {"TTA1", "tta"},
+      {"MPCK", "mpc8"},
+      {"MP+\x17", "mpc"},
+      {"MP+\x05", ""},
+      {frames, "mp3"},
+      {id3 + frames, "mp3"},
+      {frames.substr(0, 1252) + "noise", ""},  // three frames: sync bytes any data may hold
+      {"RIFF\x24\0\0\0WAVEfmt "s, ""},
+      {"", ""},
   };
   for (const auto& row : rows) {
     auto reader = Reader(row.bytes);
