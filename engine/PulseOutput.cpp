@@ -43,8 +43,8 @@ namespace {
   X(rtclock_now)                                                                                            \
   X(stream_begin_write) X(stream_cancel_write) X(stream_connect_playback) X(stream_disconnect)              \
   X(stream_get_buffer_attr) X(stream_get_state) X(stream_get_timing_info)                                  \
-  X(stream_new_with_proplist) X(stream_set_moved_callback) X(stream_set_started_callback)                  \
-  X(stream_set_state_callback) X(stream_set_write_callback) X(stream_unref)                                 \
+  X(stream_new_with_proplist) X(stream_set_latency_update_callback) X(stream_set_moved_callback)           \
+  X(stream_set_started_callback) X(stream_set_state_callback) X(stream_set_write_callback) X(stream_unref)  \
   X(stream_update_timing_info) X(stream_write)                                                              \
   X(threaded_mainloop_free) X(threaded_mainloop_get_api) X(threaded_mainloop_lock) X(threaded_mainloop_new) \
   X(threaded_mainloop_set_name) X(threaded_mainloop_signal) X(threaded_mainloop_start)                      \
@@ -290,6 +290,7 @@ class PulseOutput final : public Output {
     // sink.
     Pa().stream_set_started_callback(fStream, &PulseOutput::OnPlaybackChange, this);
     Pa().stream_set_moved_callback(fStream, &PulseOutput::OnPlaybackChange, this);
+    Pa().stream_set_latency_update_callback(fStream, &PulseOutput::OnTimingReport, this);
     // The latency from the server's timing report: the stream's buffer,
     // which the requests keep full, and the latency the sink was set to.
     fTimingUpdated = false;
@@ -312,6 +313,7 @@ class PulseOutput final : public Output {
                                             (timing != nullptr ? timing->configured_sink_usec : 0)) *
                         1e-6;
     }
+    KeepTiming();
     return true;
   }
 
@@ -323,9 +325,11 @@ class PulseOutput final : public Output {
     Pa().stream_set_state_callback(fStream, nullptr, nullptr);
     Pa().stream_set_started_callback(fStream, nullptr, nullptr);
     Pa().stream_set_moved_callback(fStream, nullptr, nullptr);
+    Pa().stream_set_latency_update_callback(fStream, nullptr, nullptr);
     Pa().stream_disconnect(fStream);
     Pa().stream_unref(fStream);
     fStream = nullptr;
+    KeepTiming();
   }
 
   void Drain(double limitSeconds) override {
@@ -342,8 +346,8 @@ class PulseOutput final : public Output {
   bool Lost() const override { return fLost.load(std::memory_order_acquire); }
 
   uint64_t HeardFrames() override {
-    const int64_t at = PlayingFrame();
     std::lock_guard<std::mutex> guard(fMutex);
+    const int64_t at = PlayingFrame();
     if (at > 0) fClock.PlayedTo(static_cast<uint64_t>(at));
     return fClock.Heard();
   }
@@ -352,26 +356,45 @@ class PulseOutput final : public Output {
   // holds of them, with what the ring holds, is the wait for a frame
   // written now (until its first timing report, the latency stands in).
   double AheadFrames(const FrameRing& ring) override {
+    std::unique_lock<std::mutex> guard(fMutex);
     const int64_t at = PlayingFrame();
-    if (at < 0) return Output::AheadFrames(ring);
-    std::lock_guard<std::mutex> guard(fMutex);
+    if (at < 0) {
+      guard.unlock();
+      return Output::AheadFrames(ring);
+    }
     const auto held = static_cast<int64_t>(fClock.HandedFrames()) - at;
     return static_cast<double>(ring.Available()) + static_cast<double>(std::max<int64_t>(0, held));
   }
 
  private:
-  // The device frame the server plays now: where it stood at its last
-  // timing report, plus the time since while it plays; -1 before the first
-  // report and once the server is lost (its last word stands).
+  // The device frame the server plays now (fMutex held): where it stood at
+  // its last timing report, plus the time since while it plays; -1 before
+  // the first report and once the server is lost (its last word stands).
   int64_t PlayingFrame() {
-    if (Lost()) return -1;
-    LoopLock lock(fLoop);
+    if (Lost() || !fTiming.valid) return -1;
+    double since = -fTiming.sinkSeconds;
+    if (fTiming.playing)
+      since += std::clamp(static_cast<double>(Pa().timeval_age(&fTiming.stamp)) * 1e-6, 0.0, kTimingSeconds * 3);
+    return std::max<int64_t>(0, fTiming.readFrame + std::llround(since * fRate));
+  }
+
+  // Copies the stream's timing report (the loop's lock held) for
+  // PlayingFrame, which several calls of every status tick ask for: they
+  // then never wait for the loop's thread. Called wherever the report may
+  // have changed: a report came, frames were written, playback started or
+  // moved, the stream came or went.
+  void KeepTiming() {
     const pa_timing_info* timing = fStream != nullptr ? Pa().stream_get_timing_info(fStream) : nullptr;
-    if (timing == nullptr || timing->read_index_corrupt) return -1;
-    double since = -static_cast<double>(timing->sink_usec) * 1e-6;
-    if (timing->playing != 0)
-      since += std::clamp(static_cast<double>(Pa().timeval_age(&timing->timestamp)) * 1e-6, 0.0, kTimingSeconds * 3);
-    return std::max<int64_t>(0, timing->read_index / static_cast<int64_t>(kFrameBytes) + std::llround(since * fRate));
+    Timing kept;
+    if (timing != nullptr && !timing->read_index_corrupt) {
+      kept.valid = true;
+      kept.playing = timing->playing != 0;
+      kept.readFrame = timing->read_index / static_cast<int64_t>(kFrameBytes);
+      kept.sinkSeconds = static_cast<double>(timing->sink_usec) * 1e-6;
+      kept.stamp = timing->timestamp;
+    }
+    std::lock_guard<std::mutex> guard(fMutex);
+    fTiming = kept;
   }
 
   // Waits, the loop's lock held, until ready() or kAnswerSeconds pass or
@@ -409,7 +432,12 @@ class PulseOutput final : public Output {
     Pa().threaded_mainloop_signal(self->fLoop, 0);
   }
 
-  static void OnPlaybackChange(pa_stream* stream, void*) { AskTiming(stream); }
+  static void OnPlaybackChange(pa_stream* stream, void* user) {
+    static_cast<PulseOutput*>(user)->KeepTiming();
+    AskTiming(stream);
+  }
+
+  static void OnTimingReport(pa_stream*, void* user) { static_cast<PulseOutput*>(user)->KeepTiming(); }
 
   static void AskTiming(pa_stream* stream) {
     if (pa_operation* op = Pa().stream_update_timing_info(stream, nullptr, nullptr)) Pa().operation_unref(op);
@@ -439,6 +467,7 @@ class PulseOutput final : public Output {
       if (Pa().stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
       bytes -= size;
     }
+    self->KeepTiming();
     const pa_usec_t now = Pa().rtclock_now();
     if (now - self->fTimingAskedAt >= Usec(kTimingSeconds)) {
       self->fTimingAskedAt = now;
@@ -460,9 +489,16 @@ class PulseOutput final : public Output {
   // Stored by the loop's callbacks: the connection or the stream ended
   // without us; a wait ran out; a timing report came.
   std::atomic<bool> fLost{false}, fLate{false}, fTimingUpdated{false};
-  std::mutex fMutex;  // guards the ring pointer and the clock (the consumer's state)
+  std::mutex fMutex;  // guards the ring pointer, the clock (the consumer's state) and the timing copy
   FrameRing* fRing = nullptr;
   DeviceClock fClock;
+  struct Timing {
+    bool valid = false;  // a report came, its read index sound
+    bool playing = false;
+    int64_t readFrame = 0;
+    double sinkSeconds = 0;
+    timeval stamp{};
+  } fTiming;
 };
 
 }  // namespace
