@@ -8,7 +8,7 @@
 // playing it there with its status line on (-v -o pulse); and how soon the
 // player shows its first status line on each output.
 //
-// Usage: bench_output [rounds, default 3]
+// Usage: bench_output [rounds, default 5]
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -136,7 +136,7 @@ struct Way {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   testsupport::PulseServer server;
   if (!server.Problem().empty()) {
     std::printf("output: not measured (%s)\n", server.Problem().c_str());
