@@ -313,7 +313,7 @@ class PulseOutput final : public Output {
                                             (timing != nullptr ? timing->configured_sink_usec : 0)) *
                         1e-6;
     }
-    KeepTiming();
+    KeepTiming(fStream);
     return true;
   }
 
@@ -329,7 +329,7 @@ class PulseOutput final : public Output {
     Pa().stream_disconnect(fStream);
     Pa().stream_unref(fStream);
     fStream = nullptr;
-    KeepTiming();
+    KeepTiming(nullptr);
   }
 
   void Drain(double limitSeconds) override {
@@ -378,13 +378,14 @@ class PulseOutput final : public Output {
     return std::max<int64_t>(0, fTiming.readFrame + std::llround(since * fRate));
   }
 
-  // Copies the stream's timing report (the loop's lock held) for
-  // PlayingFrame, which several calls of every status tick ask for: they
-  // then never wait for the loop's thread. Called wherever the report may
-  // have changed: a report came, frames were written, playback started or
-  // moved, the stream came or went.
-  void KeepTiming() {
-    const pa_timing_info* timing = fStream != nullptr ? Pa().stream_get_timing_info(fStream) : nullptr;
+  // Copies the timing report of stream (the loop's lock held; null: none)
+  // for PlayingFrame, which several calls of every status tick ask for:
+  // they then never wait for the loop's thread. Called wherever the report
+  // may have changed: a report came, frames were written, playback started
+  // or moved, the stream came or went. The callbacks pass the stream they
+  // were given (fStream is the controlling thread's).
+  void KeepTiming(pa_stream* stream) {
+    const pa_timing_info* timing = stream != nullptr ? Pa().stream_get_timing_info(stream) : nullptr;
     Timing kept;
     if (timing != nullptr && !timing->read_index_corrupt) {
       kept.valid = true;
@@ -433,11 +434,11 @@ class PulseOutput final : public Output {
   }
 
   static void OnPlaybackChange(pa_stream* stream, void* user) {
-    static_cast<PulseOutput*>(user)->KeepTiming();
+    static_cast<PulseOutput*>(user)->KeepTiming(stream);
     AskTiming(stream);
   }
 
-  static void OnTimingReport(pa_stream*, void* user) { static_cast<PulseOutput*>(user)->KeepTiming(); }
+  static void OnTimingReport(pa_stream* stream, void* user) { static_cast<PulseOutput*>(user)->KeepTiming(stream); }
 
   static void AskTiming(pa_stream* stream) {
     if (pa_operation* op = Pa().stream_update_timing_info(stream, nullptr, nullptr)) Pa().operation_unref(op);
@@ -467,7 +468,7 @@ class PulseOutput final : public Output {
       if (Pa().stream_write(stream, data, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
       bytes -= size;
     }
-    self->KeepTiming();
+    self->KeepTiming(stream);
     const pa_usec_t now = Pa().rtclock_now();
     if (now - self->fTimingAskedAt >= Usec(kTimingSeconds)) {
       self->fTimingAskedAt = now;
